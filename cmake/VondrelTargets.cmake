@@ -1,0 +1,33 @@
+# Each folder of src/ is one static library made of every .cpp file in it, so
+# adding a file needs no change here. A folder without sources yet becomes an
+# interface library, which keeps the dependency graph in one place.
+function(vondrel_library name folder)
+  file(GLOB sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp")
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE "${PROJECT_SOURCE_DIR}/src")
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+# One GoogleTest executable per folder of tests/. Tests that find no sample
+# files call GTEST_SKIP, which CTest then reports as skipped, not passed.
+function(vondrel_test_suite name folder)
+  file(GLOB sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp")
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
+  target_link_libraries(${name} PRIVATE vondrel_test_support GTest::gmock GTest::gtest_main ${ARGN})
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VONDREL_SAMPLES=${VONDREL_SAMPLES};VONDREL_JET_TOOL=$<TARGET_FILE:vondrel-jet>;VONDREL_ORACLE=${PROJECT_SOURCE_DIR}/tests/oracle"
+      TIMEOUT 600)
+endfunction()

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs the whole test suite twice:
+# a normal build and an AddressSanitizer + UndefinedBehaviorSanitizer build,
+# and gives the reader's fuzz target a short run.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+
+jobs="$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+
+echo "== normal build"
+"$root/scripts/build.sh" "$root/build"
+(cd "$root/build" && ctest --output-on-failure -j"$jobs")
+
+echo "== sanitizer build"
+"$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd "$root/build-asan" && ctest --output-on-failure -j"$jobs")
+
+if [ -x "$root/scripts/fuzz.sh" ]; then
+  echo "== fuzzing"
+  "$root/scripts/fuzz.sh" 60
+fi
