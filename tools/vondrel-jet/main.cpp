@@ -1,7 +1,12 @@
-// vondrel-jet: the engine's command-line tool.
-#include <cstdio>
+// vondrel-jet: the engine's command-line tool (see UsageText for its commands).
+#include <iostream>
 
-int main(int, char**) {
-  std::fprintf(stderr, "usage: vondrel-jet info|tables|export|check|compact FILE ...\n");
-  return 2;
+#include "commands.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  vondrel::jet_tool::Arguments args(argv, argv + argc);
+  int status = vondrel::jet_tool::RunCommandLine(args, std::cout, std::cerr);
+  std::cout.flush();
+  return status;
 }
