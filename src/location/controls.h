@@ -38,8 +38,8 @@ class FolderList {
   virtual void SetPath(const platform::PathText& folder) = 0;
 };
 
-// The file list: setting its folder or pattern re-reads it and clears the
-// selection; setting the selected position raises its click notification, and
+// The file list: setting its folder or a different pattern re-reads it and
+// clears the selection; setting the selected position raises its click notification, and
 // throws when the position does not exist (always so on an empty list).
 class FileList {
  public:

@@ -39,6 +39,9 @@ void FileListBox::SetPath(const platform::PathText& folder) {
 }
 
 void FileListBox::SetPattern(const std::u16string& pattern) {
+  // The same pattern again leaves the list and its selection alone, so that
+  // Find keeps the file that its folder change has just selected.
+  if (pattern == pattern_) return;
   std::vector<std::u16string> names = Read(path_, pattern);
   pattern_ = pattern;
   Show(std::move(names));

@@ -1,8 +1,8 @@
 #pragma once
 // The file list File1: the ordinary files of its folder whose names match its
 // pattern (wildcards, without regard to case, several patterns separated by
-// ";"), sorted by name. Setting the folder or the pattern re-reads the list
-// and clears the selection. Click is raised when the user selects an entry
+// ";"), sorted by name. Setting the folder or a different pattern re-reads
+// the list and clears the selection. Click is raised when the user selects an entry
 // and when the program sets the selected position; a double-click raises
 // Click and then DblClick.
 

@@ -53,6 +53,7 @@ Vondrel::Vondrel(platform::FileSystem& fileSystem, repair::RepairOperation& repa
   ApplyAppearance();
   ApplyTabOrder();
   Connect();
+  KeepSelectedOptionAsTabStop();
   Form_Load();
 }
 
@@ -182,6 +183,11 @@ std::vector<QWidget*> Vondrel::TabOrder() const {
 }
 
 void Vondrel::Connect() {
+  // The option group is one tab stop, at the selected option, as in a
+  // Windows dialog; the arrow keys move within the group.
+  for (QRadioButton* option : optSelect_) {
+    connect(option, &QRadioButton::toggled, this, [this](bool) { KeepSelectedOptionAsTabStop(); });
+  }
   connect(cmdRepair_, &QPushButton::clicked, this, [this] { cmdRepair_Click(); });
   connect(cmdFind_, &QPushButton::clicked, this, [this] { cmdFind_Click(); });
   for (std::size_t index = 0; index < optSelect_.size(); ++index) {
@@ -192,11 +198,18 @@ void Vondrel::Connect() {
   connect(File1_, &FileListBox::DblClick, this, [this] { File1_DblClick(); });
 }
 
+void Vondrel::KeepSelectedOptionAsTabStop() {
+  for (QRadioButton* option : optSelect_) {
+    const Qt::FocusPolicy policy = option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus;
+    option->setFocusPolicy(policy);
+  }
+}
+
 void Vondrel::Form_Load() {
   // No handling of its own: AppPath names an existing folder.
   Dir1_->SetPath(AppPath());
   Dir1_Change();
-  instructionsBox_->SetText(layout::kInstructions);
+  instructionsBox_->SetText(layout::kInstructionsText);
 }
 
 void Vondrel::showEvent(QShowEvent* event) {

@@ -72,6 +72,7 @@ class Vondrel : public QWidget {
   void ApplyAppearance();
   void ApplyTabOrder();
   void Connect();
+  void KeepSelectedOptionAsTabStop();
   void Form_Load();
   void ShowMessage(const repair::OutcomeMessage& message);
 

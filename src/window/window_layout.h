@@ -37,7 +37,7 @@ inline constexpr char kHeadingFontFamily[] = "MS Sans Serif";
 inline constexpr double kHeadingFontPoints = 9.75;
 
 // Six lines joined by CR LF, the second one empty, no CR LF after the last.
-inline constexpr char16_t kInstructions[] =
+inline constexpr char16_t kInstructionsText[] =
     u"This utility attempts to compact and repair a damaged database.\r\n"
     u"\r\n"
     u"1. Select the name of the program; Tamberlo, Guvrine, or Other.\r\n"

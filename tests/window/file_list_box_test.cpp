@@ -20,7 +20,6 @@ using testing::Utf8;
 class FileListBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing::EnsureQtApplication();
     for (const char16_t* name : {u"b.MDB", u"a.mdb", u"C.mdb", u"notes.txt", u"Data.mdb", u"GV_Data.mdb",
                                  u"README", u"x.mdbx", u".hidden.mdb"}) {
       files.WriteFile(std::u16string(u"C:\\Apps\\") + name, "x");
@@ -35,6 +34,7 @@ class FileListBoxTest : public ::testing::Test {
     return entries;
   }
 
+  QApplication& application = testing::EnsureQtApplication();
   testing::FakeFileSystem files;
   FileListBox list{files};
 };
@@ -44,7 +44,7 @@ TEST_F(FileListBoxTest, ListsOrdinaryMatchingFilesSortedWithoutRegardToCase) {
   list.SetPattern(u"*.mdb");
   // No folder, no hidden file, no longer extension; case of the extension is free.
   EXPECT_EQ(Entries(), (std::vector<std::string>{"a.mdb", "b.MDB", "C.mdb", "Data.mdb", "GV_Data.mdb"}));
-  EXPECT_EQ(Utf8(list.Path()), "C:\\Apps");
+  EXPECT_EQ(Utf8(list.Path()), "c:\\apps");
   EXPECT_EQ(list.count(), 5) << "the widget shows what it holds";
   EXPECT_EQ(list.item(2)->text().toStdString(), "C.mdb");
 }
@@ -77,16 +77,21 @@ TEST_F(FileListBoxTest, SettingTheFolderOrPatternRereadsAndClearsTheSelection) {
   list.SetPattern(u"*.mdb");
   list.SetListIndex(1);
   ASSERT_EQ(Utf8(list.FileName()), "b.MDB");
-  files.WriteFile(u"C:\\Apps\\aa.mdb", "x");
   list.SetPattern(u"*.mdb");
+  EXPECT_EQ(Utf8(list.FileName()), "b.MDB") << "the same pattern again changes nothing";
+  files.WriteFile(u"C:\\Apps\\aa.mdb", "x");
+  list.SetPath(u"C:\\Apps");
   EXPECT_EQ(list.ListIndex(), -1);
   EXPECT_EQ(Utf8(list.FileName()), "");
   EXPECT_EQ(list.ListCount(), 6);
   list.SetListIndex(0);
+  list.SetPattern(u"*.MDB");
+  EXPECT_EQ(list.ListIndex(), -1) << "a different pattern re-reads";
+  list.SetListIndex(0);
   list.SetPath(u"C:\\Empty");
   EXPECT_EQ(list.ListIndex(), -1);
   EXPECT_EQ(list.ListCount(), 0);
-  EXPECT_EQ(Utf8(list.Pattern()), "*.mdb");
+  EXPECT_EQ(Utf8(list.Pattern()), "*.MDB");
 }
 
 TEST_F(FileListBoxTest, AMissingFolderThrowsAndKeepsTheList) {

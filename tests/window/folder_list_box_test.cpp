@@ -18,7 +18,6 @@ using testing::Utf8;
 class FolderListBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing::EnsureQtApplication();
     files.MakeFolder(u"C:\\Program Files\\Tamberlo\\Backup");
     files.MakeFolder(u"C:\\Program Files\\Tamberlo\\archive");
     files.MakeFolder(u"C:\\Program Files\\Tamberlo\\.cache");
@@ -32,12 +31,13 @@ class FolderListBoxTest : public ::testing::Test {
     return entries;
   }
 
+  QApplication& application = testing::EnsureQtApplication();
   testing::FakeFileSystem files;
   FolderListBox list{files};
 };
 
 TEST_F(FolderListBoxTest, ShowsTheBranchFromTheRootThenTheSubfoldersSorted) {
-  list.SetPath(u"c:\\program files\\TAMBERLO");
+  list.SetPath(u"C:\\Program Files\\Tamberlo");
   // Hidden folders stay out; names sort without regard to case.
   EXPECT_EQ(Entries(), (std::vector<std::string>{"C:\\", "Program Files", "Tamberlo", "archive", "Backup"}));
   EXPECT_EQ(list.ChainLength(), 3);
@@ -46,6 +46,12 @@ TEST_F(FolderListBoxTest, ShowsTheBranchFromTheRootThenTheSubfoldersSorted) {
   EXPECT_EQ(Utf8(list.EntryPath(1)), "C:\\Program Files");
   EXPECT_EQ(Utf8(list.EntryPath(4)), "C:\\Program Files\\Tamberlo\\Backup");
   EXPECT_EQ(list.currentRow(), 2);
+}
+
+TEST_F(FolderListBoxTest, NamesMatchWithoutRegardToCaseAndShowAsWritten) {
+  list.SetPath(u"c:\\program files\\TAMBERLO");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"c:\\", "program files", "TAMBERLO", "archive", "Backup"}));
+  EXPECT_EQ(Utf8(list.EntryPath(3)), "c:\\program files\\TAMBERLO\\archive");
 }
 
 TEST_F(FolderListBoxTest, AtTheRootShowsTheRootAndItsSubfolders) {
