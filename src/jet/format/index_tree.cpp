@@ -69,6 +69,7 @@ class Walker {
         Problem(number, "index entries out of order (key " + KeyToHex(entry.key) + ")");
       }
       out_.entries.push_back(std::move(entry));
+      out_.entry_pages.push_back(number);
     }
     if (out_.entries.empty()) return std::nullopt;
     return page.entries.empty() ? std::nullopt : std::optional<IndexEntry>(out_.entries.back());

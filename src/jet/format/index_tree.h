@@ -25,6 +25,7 @@ struct IndexTreeProblem {
 
 struct IndexTreeWalk {
   std::vector<IndexEntry> entries;         // leaf entries, in tree order
+  std::vector<std::uint32_t> entry_pages;  // the leaf page of each entry
   std::vector<std::uint32_t> leaf_pages;   // in tree order
   std::size_t node_pages = 0;
   std::vector<IndexTreeProblem> problems;  // empty for a sound tree
