@@ -106,8 +106,9 @@ bool AppendNumeric(KeyBytes& key, std::span<const std::uint8_t> stored, bool asc
     key.insert(key.end(), std::make_reverse_iterator(stored.begin() + 5 + 4 * word),
                std::make_reverse_iterator(stored.begin() + 1 + 4 * word));
   }
-  // Jet 4 orders descending negatives as it does ascending ones (a known
-  // quirk of that engine version), which this reproduces.
+  // Jet 4 leaves the magnitude of descending negatives uninverted, so they
+  // sort as in an ascending index (a quirk of that engine version that
+  // Access-written keys show).
   if (negative == ascending) InvertFrom(key, start);
   key[start] = negative ? 0x00 : 0xFF;
   return true;

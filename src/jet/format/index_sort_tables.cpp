@@ -8,6 +8,9 @@
 // characters of the same kind whose code value advances by a constant step
 // are merged into one run here. The high and low surrogates, absent from the
 // lists, form one run of kind kSurrogate whose codes are computed.
+// One deliberate change: in the Jet 3 order the NUL character has the code
+// 0x10 of the other control characters (as Access-written files show), not
+// "ignored" as the published list has it.
 
 #include "jet/format/index_sort_tables.h"
 
@@ -2620,8 +2623,7 @@ const SortCodeRun kGeneralLegacyRuns[] = {
 const std::size_t kGeneralLegacyRunCount = sizeof(kGeneralLegacyRuns) / sizeof(kGeneralLegacyRuns[0]);
 
 const SortCodeRun kGeneral97Runs[] = {
-    {0x0000, kIgnored, 0, 0, 0, 0x0, 0, 0x0},
-    {0x0001, kSimple, 1, 0, 0, 0x10, 0, 0x0},
+    {0x0000, kSimple, 1, 0, 0, 0x10, 0, 0x0},
     {0x0009, kSimple, 1, 0, 0, 0x11, -1, 0x0},
     {0x000B, kSimple, 1, 0, 0, 0x10, 0, 0x0},
     {0x0020, kSimple, 1, 0, 0, 0x11, 1, 0x0},

@@ -5,6 +5,9 @@
 
 #include "jet/format/index_text_key.h"
 
+#include <array>
+#include <string_view>
+
 #include "jet/format/index_sort_tables.h"
 
 namespace jet {
@@ -63,6 +66,50 @@ bool HasInlineBytes(SortCodeKind kind) {
          kind == sortcodes::kSurrogate;
 }
 
+// Whether `code` is a one-byte code some character from `letters` has.
+template <typename LookUpFn>
+std::array<bool, 256> CodesOf(std::string_view letters, LookUpFn look_up) {
+  std::array<bool, 256> codes{};
+  for (char letter : letters) {
+    const SortCode code = look_up(letter);
+    if (code.value_length == 1) codes[code.value[0]] = true;
+  }
+  return codes;
+}
+
+// Ligatures and the like (ae, ss, th, ij, dz ...) have inline codes made of
+// several letter codes. Until the first accent code of a value, Access
+// counts them as that many characters when it places accent codes and
+// unprintable positions after them; once accent codes have begun, as one.
+// (Access-written keys show both: "...groß|märkte" and "Nuß-Nougat" count
+// ß twice, a run "...ÅÆÇ..." counts Æ once.)
+std::size_t CharacterWidth(const SortCode& code) {
+  static const std::array<bool, 256> letter_codes = CodesOf(
+      "abcdefghijklmnopqrstuvwxyz", [](char c) { return sortcodes::GeneralLegacyCode(static_cast<char16_t>(c)); });
+  if (code.value_length < 2) return 1;
+  for (std::size_t i = 0; i < code.value_length; ++i) {
+    if (!letter_codes[code.value[i]]) return 1;
+  }
+  return code.value_length;
+}
+
+// Jet 3: how many letters of a ligature's inline code are "significant"
+// ones (those that can carry accents), which the accent nibble stream counts.
+std::size_t SignificantLetters(const SortCode& code) {
+  static const std::array<bool, 256> significant_codes = [] {
+    std::array<bool, 256> codes{};
+    for (unsigned c = 0; c < 256; ++c) {
+      const SortCode s = sortcodes::General97Code(static_cast<std::uint8_t>(c));
+      if (s.kind == sortcodes::kSignificant && s.value_length == 1) codes[s.value[0]] = true;
+    }
+    return codes;
+  }();
+  if (code.kind != sortcodes::kSimple || code.value_length < 2) return 0;
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < code.value_length; ++i) count += significant_codes[code.value[i]] ? 1 : 0;
+  return count;
+}
+
 // Accent codes of a Jet 4 key: one slot per inline-producing character.
 struct ExtraCodes {
   std::vector<std::uint8_t> bytes;
@@ -87,9 +134,10 @@ void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view
     const SortCode code = (c >= 0xD800 && c <= 0xDFFF) ? SurrogateCode(c)
                                                         : sortcodes::GeneralLegacyCode(c);
     const std::size_t position = inline_count;
+    const std::size_t width = extra.used ? 1 : CharacterWidth(code);
     if (HasInlineBytes(code.kind)) {
       key.insert(key.end(), code.value.begin(), code.value.begin() + code.value_length);
-      ++inline_count;
+      inline_count += width;
     }
     if (code.kind == sortcodes::kSimple || code.kind == sortcodes::kIgnored ||
         code.kind == sortcodes::kSignificant) {
@@ -106,7 +154,7 @@ void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view
       if (has_extra) {
         extra.bytes.insert(extra.bytes.end(), code.extra.begin(),
                            code.extra.begin() + code.extra_length);
-        ++extra.slots;
+        extra.slots += width;
       } else if (!extra.bytes.empty()) {
         extra.bytes.back() = static_cast<std::uint8_t>(extra.bytes.back() + code.value[0]);
       } else {
@@ -177,6 +225,10 @@ void AppendGeneral97Text(std::vector<std::uint8_t>& key, std::span<const std::ui
     }
     if (code.kind == sortcodes::kSignificant) {
       ++significant;
+    } else if (code.kind == sortcodes::kSimple) {
+      // Ligatures count their significant letters, as in Jet 4 only before
+      // the first accent.
+      if (nibbles.empty()) significant += SignificantLetters(code);
     } else if (code.kind == sortcodes::kInternational && code.extra_length > 0) {
       if (nibbles.empty()) nibbles.push_back(0);
       nibbles.insert(nibbles.end(), significant, kExtraPlaceholder);

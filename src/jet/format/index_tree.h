@@ -32,9 +32,9 @@ struct IndexTreeWalk {
 };
 
 // owner: the TDEF page the index pages must name (0 to skip that check).
-// Checks: page types, owners, node entries equal to the last entry below
-// each child, the tail, the leaf chain in both directions, and that entries
-// ascend strictly across the whole index.
+// Checks: page types, owners, node entries that bound their child from
+// above and stay below the next child's entries, the tail, the leaf chain in
+// both directions, and that entries ascend strictly across the whole index.
 IndexTreeWalk WalkIndexTree(std::uint32_t root, std::uint32_t owner, const IndexPageLayout& layout,
                             const IndexPageFetch& fetch, std::size_t max_pages);
 
