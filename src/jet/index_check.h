@@ -42,4 +42,10 @@ struct IndexCheckResult {
 // scanned at all.
 IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table);
 
+struct CheckReport;
+
+// The same, adding the findings to a check report under `table_name`.
+void CheckTableIndexes(const Database& database, const TableDefinition& table, const std::string& table_name,
+                       CheckReport& report);
+
 }  // namespace jet
