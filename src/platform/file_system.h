@@ -1,46 +1,60 @@
 #pragma once
 // The file system as the program sees it: Windows path text (UTF-16, backslash
 // separators, drive letters) on every platform. On Linux the drive letters map
-// to host folders the way Wine maps them. Every failure throws vondrel::Error
-// with the number the original platform's runtime gives (see file_errors.h).
+// to host folders the way Wine maps them, and names match without regard to
+// case. Every failure throws vondrel::Error with the number the original
+// platform's runtime gives (see file_errors.h).
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "base/error.h"
+#include "platform/path_text.h"
 
 namespace vondrel::platform {
 
-// A full path in Windows form, e.g. u"c:\\Program Files\\Tamberlo\\Data.mdb".
-using PathText = std::u16string;
+// Path text is a full path in Windows form, e.g. u"c:\\Program Files\\Tamberlo\\Data.mdb".
+// "C:" alone means drive C's current folder; "C:name" is relative to it.
+// Empty components (two backslashes in a row) are skipped.
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // True when `path` names an ordinary file: not hidden, not a system file, not a folder.
+  // True when `path` names an ordinary file: not hidden (a name starting with
+  // "."), not a system file (neither a regular file nor a folder), not a folder.
+  // A path that cannot be reached counts as absent.
   virtual bool OrdinaryFileExists(const PathText& path) = 0;
+  // Deletes a file; a read-only file (no owner write permission) is refused.
   virtual void DeleteFile(const PathText& path) = 0;
-  // Renames a file within its folder; fails when `to` exists.
+  // Renames a file within its folder; fails when a file of the new name exists.
   virtual void RenameFile(const PathText& from, const PathText& to) = 0;
-  // Moves `from` onto `to` in one atomic step, replacing `to` if it exists, and
-  // flushes the folder so that the new name survives a crash.
+  // Puts `from` in the place of the file that `to` reaches, under the name as
+  // written in `to`, keeping the permission bits of the file it replaces.
+  // `from` is flushed and moved onto the name in one atomic step and the
+  // folder is flushed, so that a crash leaves the old or the new file, never
+  // neither. When the replaced file's stored name differs in case from the
+  // name written (a case-sensitive host), it is removed only after that.
+  // A read-only file in the way is refused before anything changes.
   virtual void ReplaceFile(const PathText& from, const PathText& to) = 0;
-  // Gives `to` the permission bits of `from`.
-  virtual void CopyPermissions(const PathText& from, const PathText& to) = 0;
 
-  // The full path of an existing folder, resolved the way Windows resolves
-  // it: "C:" alone means drive C's current folder; names match without regard
-  // to case. The result shows the drive root as "C:\". Fails when absent.
+  // The full path of an existing folder: "C:" resolved to the drive's current
+  // folder, "." and ".." applied, doubled separators removed; a drive root
+  // reads "C:\". Fails with "path not found" when it is not a folder.
   virtual PathText ResolveFolder(const PathText& folder) = 0;
-  // Names of the subfolders and of the ordinary files of a folder, sorted.
+  // Makes an existing folder the current folder of its drive (each drive's
+  // root until then) and its drive the current drive.
+  virtual void SetCurrentFolder(const PathText& folder) = 0;
+  // Names of the subfolders and of the ordinary files of a folder, hidden and
+  // system entries left out, sorted without regard to case.
   virtual std::vector<std::u16string> SubFolders(const PathText& folder) = 0;
   virtual std::vector<std::u16string> OrdinaryFiles(const PathText& folder) = 0;
 
   // The folder that holds the running executable, as path text.
   virtual PathText ProgramFolder() = 0;
-  // The host path behind path text, for code that opens files itself (the engine).
+  // The host path behind path text, for code that opens files itself (the
+  // engine). The folder must exist; the last name may be absent.
   virtual std::filesystem::path HostPath(const PathText& path) = 0;
 };
 

@@ -1,0 +1,239 @@
+#include "jet/database.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "jet/format/data_page.h"
+#include "jet/format/long_value.h"
+#include "jet/format/tdef_decode.h"
+#include "jet/format/text.h"
+#include "jet/format/usage_map.h"
+
+namespace jet {
+namespace {
+
+// Overflow rows may point at further overflow rows; Access never chains far.
+constexpr int kMaxOverflowHops = 8;
+
+int CompareNames(const std::string& a, const std::string& b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t k = 0; k < common; ++k) {
+    const int x = std::tolower(static_cast<unsigned char>(a[k]));
+    const int y = std::tolower(static_cast<unsigned char>(b[k]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return 0;
+}
+
+std::int64_t FixedInteger(const StoredField& field) {
+  if (field.is_null) return 0;
+  switch (field.bytes.size()) {
+    case 1: return field.bytes.U8(0);
+    case 2: return field.bytes.I16(0);
+    case 4: return field.bytes.I32(0);
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+Database::Database(DatabaseHeader header, std::unique_ptr<io::PageFile> file)
+    : header_(std::move(header)), file_(std::move(file)) {}
+
+std::unique_ptr<Database> Database::Open(const std::filesystem::path& path) {
+  return FromBytes(io::ReadWholeFile(path), path.string());
+}
+
+std::unique_ptr<Database> Database::FromBytes(std::vector<std::uint8_t> bytes, std::string name) {
+  DatabaseHeader header = DecodeHeader(bytes, name);
+  if (header.has_password)
+    throw vondrel::Error(errors::kInvalidPassword,
+                         "The database '" + name + "' is protected by a password, which was not given.");
+  const std::size_t page_size = header.constants().page_size;
+  const std::uint32_t key = header.database_key;
+  auto file = std::make_unique<io::PageFile>(std::move(bytes), page_size, key, std::move(name));
+  std::unique_ptr<Database> database(new Database(std::move(header), std::move(file)));
+  database->LoadCatalog();
+  return database;
+}
+
+void Database::LoadCatalog() {
+  const TableDefinition objects = ReadTableDefinition(kCatalogTdefPage);
+  auto position = [&](const char* column_name) -> int {
+    for (std::size_t k = 0; k < objects.columns.size(); ++k)
+      if (CompareNames(objects.columns[k].name, column_name) == 0) return static_cast<int>(k);
+    return -1;
+  };
+  const int id = position("Id"), parent = position("ParentId"), name = position("Name"), type = position("Type"),
+            flags = position("Flags"), created = position("DateCreate"), updated = position("DateUpdate");
+  if (id < 0 || parent < 0 || name < 0 || type < 0)
+    io::ThrowCorrupt(io::ByteSource{&file_->name(), kCatalogTdefPage},
+                     "the system catalog lacks its Id, ParentId, Name or Type column");
+  ScanOptions options;
+  options.assemble_long_values = false;
+  ScanRows(
+      objects,
+      [&](const Row& row) {
+        CatalogEntry entry;
+        entry.row = row.pointer;
+        entry.id = static_cast<std::int32_t>(FixedInteger(row.fields[id]));
+        entry.parent_id = static_cast<std::int32_t>(FixedInteger(row.fields[parent]));
+        entry.type = static_cast<std::int16_t>(FixedInteger(row.fields[type]));
+        if (flags >= 0) entry.flags = static_cast<std::uint32_t>(FixedInteger(row.fields[flags]));
+        const auto date = [&](int at) {
+          const StoredField& field = row.fields[at];
+          return at < 0 || field.is_null || field.bytes.size() != 8 ? 0.0 : field.bytes.F64(0);
+        };
+        if (created >= 0) entry.date_create = date(created);
+        if (updated >= 0) entry.date_update = date(updated);
+        const StoredField& text = row.fields[name];
+        if (!text.is_null) entry.name = DecodeText(std::span(text.bytes.data(), text.bytes.size()));
+        catalog_.push_back(std::move(entry));
+        return true;
+      },
+      options);
+}
+
+std::vector<CatalogEntry> Database::Tables() const {
+  std::vector<CatalogEntry> tables;
+  for (const auto& entry : catalog_)
+    if (entry.IsTable()) tables.push_back(entry);
+  std::stable_sort(tables.begin(), tables.end(), [](const CatalogEntry& a, const CatalogEntry& b) {
+    const int order = CompareNames(a.name, b.name);
+    if (order != 0) return order < 0;
+    return a.name != b.name ? a.name < b.name : a.id < b.id;
+  });
+  return tables;
+}
+
+const CatalogEntry* Database::FindTable(const std::string& table_name) const {
+  const CatalogEntry* found = nullptr;
+  for (const auto& entry : catalog_) {
+    if (!entry.IsTable()) continue;
+    if (entry.name == table_name) return &entry;
+    if (!found && CompareNames(entry.name, table_name) == 0) found = &entry;
+  }
+  return found;
+}
+
+TableDefinition Database::ReadTableDefinition(std::uint32_t tdef_page) const {
+  return jet::ReadTableDefinition(*file_, header_.version, header_.code_page, tdef_page);
+}
+
+io::ByteView Database::RowBytes(RowPointer pointer) const {
+  const DataPage page(file_->Page(pointer.page), constants());
+  return page.RowBytes(pointer.row);
+}
+
+std::vector<std::uint32_t> Database::UsageMapPages(RowPointer map) const {
+  const UsageMap decoded = DecodeUsageMap(RowBytes(map));
+  return jet::UsageMapPages(decoded, constants(), file_->page_count(),
+                            [this](std::uint32_t page) { return file_->Page(page); });
+}
+
+std::vector<std::uint32_t> Database::TableDataPages(const TableDefinition& table, bool all_owned_pages) const {
+  std::vector<std::uint32_t> candidates;
+  if (!all_owned_pages) {
+    candidates = UsageMapPages(table.owned_map);
+  } else {
+    for (std::uint32_t page = 1; page < file_->page_count(); ++page) candidates.push_back(page);
+  }
+  std::vector<std::uint32_t> pages;
+  for (std::uint32_t page : candidates) {
+    const io::ByteView bytes = file_->Page(page);
+    if (bytes.U8(0) == static_cast<std::uint8_t>(PageType::Data) && bytes.U32(4) == table.tdef_page)
+      pages.push_back(page);
+  }
+  return pages;
+}
+
+io::ByteView Database::ResolveRow(RowPointer listed, RowPointer& actual) const {
+  actual = listed;
+  for (int hop = 0;; ++hop) {
+    const DataPage page(file_->Page(actual.page), constants());
+    const RowSlot slot = page.Slot(actual.row);
+    io::ByteView bytes = page.bytes().Sub(slot.start, slot.size(), "row");
+    if (!slot.overflow()) return bytes;
+    if (hop >= kMaxOverflowHops) bytes.Fail("overflow rows point at each other without end");
+    actual = OverflowTarget(bytes);
+  }
+}
+
+void Database::ReadLongValue(const io::ByteView& field, std::vector<std::uint8_t>& out) const {
+  AssembleLongValue(
+      field, [this](RowPointer pointer) { return RowBytes(pointer); }, file_->file_size(), out);
+}
+
+std::vector<std::uint8_t> Database::ReadLongValue(const io::ByteView& field) const {
+  std::vector<std::uint8_t> out;
+  ReadLongValue(field, out);
+  return out;
+}
+
+void Database::ScanRows(const TableDefinition& table, const std::function<bool(const Row&)>& visit,
+                        const ScanOptions& options) const {
+  const std::vector<std::uint32_t> pages = TableDataPages(table, options.all_owned_pages);
+  RowStructure structure;
+  std::vector<StoredField> fields;
+  std::vector<std::vector<std::uint8_t>> long_values(table.columns.size());
+  const FormatConstants& c = constants();
+  for (std::uint32_t page_number : pages) {
+    const DataPage page(file_->Page(page_number), c);
+    for (std::uint32_t slot_number = 0; slot_number < page.row_count(); ++slot_number) {
+      const RowPointer listed{page_number, static_cast<std::uint8_t>(slot_number)};
+      Row row;
+      row.listed_at = listed;
+      row.table = &table;
+      try {
+        const std::uint16_t entry = page.RawEntry(slot_number);
+        if (entry & kRowDeletedFlag) continue;
+        row.bytes = ResolveRow(listed, row.pointer);
+        DecodeRow(row.bytes, table, structure, fields);
+      } catch (const vondrel::Error& error) {
+        if (!options.on_damaged_row) throw;
+        options.on_damaged_row(listed, error);
+        continue;
+      }
+      if (options.assemble_long_values) {
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+          StoredField& field = fields[k];
+          if (field.is_null || !IsLongValueType(table.columns[k].type)) continue;
+          try {
+            ReadLongValue(field.bytes, long_values[k]);
+            field.bytes = io::ByteView(long_values[k].data(), long_values[k].size(), field.bytes.source());
+          } catch (const vondrel::Error& error) {
+            if (!options.on_damaged_value) throw;
+            field.is_null = true;
+            field.damaged = true;
+            field.bytes = io::ByteView();
+            options.on_damaged_value(row.pointer, table.columns[k], error);
+          }
+        }
+      }
+      row.fields = fields;
+      if (!visit(row)) return;
+    }
+  }
+}
+
+std::uint64_t Database::CountRows(const TableDefinition& table) const {
+  std::uint64_t count = 0;
+  ScanOptions options;
+  options.assemble_long_values = false;
+  ScanRows(
+      table,
+      [&](const Row&) {
+        ++count;
+        return true;
+      },
+      options);
+  return count;
+}
+
+std::string Database::DecodeText(std::span<const std::uint8_t> bytes) const {
+  if (header_.version == FormatVersion::Jet3) return DecodeJet3Text(bytes, header_.code_page);
+  return DecodeJet4Text(bytes);
+}
+
+}  // namespace jet

@@ -1,0 +1,32 @@
+#pragma once
+// Reading a table definition: collecting its page chain into one byte stream
+// and decoding header, columns, indexes and the long-value trailer.
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/format/table_definition.h"
+#include "jet/io/page_file.h"
+
+namespace jet {
+
+struct TdefStream {
+  std::vector<std::uint8_t> bytes;   // first page whole, continuation pages from byte 8
+  std::vector<std::uint32_t> pages;  // in chain order
+};
+
+// Follows the TDEF chain from `first_page`. Throws 3049 on a page that is not
+// a TDEF page, a loop or a pointer beyond the file.
+TdefStream ReadTdefStream(const io::PageFile& file, FormatVersion version, std::uint32_t first_page);
+
+// Decodes a stream. `code_page` decodes Jet 3 names. Throws 3049 when the
+// definition is inconsistent (counts that overrun the stream, impossible
+// column numbers). `name` and `page` only label errors.
+TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion version, std::uint16_t code_page,
+                                      const std::string& file_name);
+
+// Both steps.
+TableDefinition ReadTableDefinition(const io::PageFile& file, FormatVersion version, std::uint16_t code_page,
+                                    std::uint32_t first_page);
+
+}  // namespace jet

@@ -1,0 +1,188 @@
+#include "jet/format/text.h"
+
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#if __has_include(<iconv.h>)
+#include <iconv.h>
+#define VONDREL_HAVE_ICONV 1
+#endif
+
+namespace jet {
+namespace {
+
+// Windows-1252 0x80..0x9F; the rest of the upper half equals Latin-1.
+constexpr std::uint16_t kCp1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+std::string DecodeCp1252(std::span<const std::uint8_t> bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::uint8_t byte : bytes) {
+    if (byte < 0x80)
+      out.push_back(static_cast<char>(byte));
+    else if (byte < 0xA0)
+      AppendUtf8(kCp1252High[byte - 0x80], out);
+    else
+      AppendUtf8(byte, out);
+  }
+  return out;
+}
+
+#ifdef VONDREL_HAVE_ICONV
+// Converts with iconv; false when the code page is unknown to it.
+bool DecodeWithIconv(std::span<const std::uint8_t> bytes, std::uint16_t code_page, std::string& out) {
+  static std::mutex mutex;
+  static std::unordered_map<std::uint16_t, iconv_t> converters;
+  std::lock_guard lock(mutex);
+  auto found = converters.find(code_page);
+  if (found == converters.end()) {
+    const std::string name = "CP" + std::to_string(code_page);
+    iconv_t converter = iconv_open("UTF-8", name.c_str());
+    found = converters.emplace(code_page, converter).first;
+  }
+  iconv_t converter = found->second;
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  out.clear();
+  std::string buffer(bytes.size() * 4 + 8, '\0');
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+  std::size_t in_left = bytes.size();
+  char* dest = buffer.data();
+  std::size_t dest_left = buffer.size();
+  while (in_left > 0) {
+    if (iconv(converter, &in, &in_left, &dest, &dest_left) == static_cast<std::size_t>(-1)) {
+      // Skip one undecodable byte, mark it, and go on.
+      if (dest_left < 3) break;
+      ++in;
+      --in_left;
+      const char replacement[3] = {'\xEF', '\xBF', '\xBD'};
+      for (char c : replacement) *dest++ = c;
+      dest_left -= 3;
+      iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  out.assign(buffer.data(), dest);
+  return true;
+}
+#endif
+
+}  // namespace
+
+void AppendUtf8(std::uint32_t cp, std::string& out) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  const std::size_t units = bytes.size() / 2;
+  for (std::size_t k = 0; k < units; ++k) {
+    std::uint32_t unit = bytes[2 * k] | (bytes[2 * k + 1] << 8);
+    if (unit >= 0xD800 && unit <= 0xDBFF && k + 1 < units) {
+      const std::uint32_t low = bytes[2 * k + 2] | (bytes[2 * k + 3] << 8);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
+        ++k;
+        continue;
+      }
+    }
+    AppendUtf8(unit, out);
+  }
+  return out;
+}
+
+std::string DecodeJet4Text(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) return Utf16LeToUtf8(bytes);
+  // Expand to UTF-16LE first so surrogate pairs split across runs still join.
+  std::string utf16;
+  utf16.reserve(bytes.size() * 2);
+  bool compressed = true;
+  std::size_t k = 2;
+  while (k < bytes.size()) {
+    if (bytes[k] == 0x00) {
+      compressed = !compressed;
+      ++k;
+    } else if (compressed) {
+      utf16.push_back(static_cast<char>(bytes[k]));
+      utf16.push_back('\0');
+      ++k;
+    } else if (k + 1 < bytes.size()) {
+      utf16.push_back(static_cast<char>(bytes[k]));
+      utf16.push_back(static_cast<char>(bytes[k + 1]));
+      k += 2;
+    } else {
+      break;  // odd trailing byte
+    }
+  }
+  return Utf16LeToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(utf16.data()), utf16.size()));
+}
+
+std::string DecodeJet3Text(std::span<const std::uint8_t> bytes, std::uint16_t code_page) {
+  bool ascii = true;
+  for (std::uint8_t byte : bytes) ascii = ascii && byte < 0x80;
+  if (ascii) return std::string(bytes.begin(), bytes.end());
+  if (code_page == 1252 || code_page == 0) return DecodeCp1252(bytes);
+#ifdef VONDREL_HAVE_ICONV
+  std::string out;
+  if (DecodeWithIconv(bytes, code_page, out)) return out;
+#endif
+  return DecodeCp1252(bytes);
+}
+
+std::u16string Utf8ToUtf16(const std::string& text) {
+  std::u16string out;
+  std::size_t k = 0;
+  while (k < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[k]);
+    std::uint32_t cp = 0xFFFD;
+    std::size_t extra = 0;
+    if (lead < 0x80) {
+      cp = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      cp = lead & 0x1F, extra = 1;
+    } else if ((lead & 0xF0) == 0xE0) {
+      cp = lead & 0x0F, extra = 2;
+    } else if ((lead & 0xF8) == 0xF0) {
+      cp = lead & 0x07, extra = 3;
+    }
+    ++k;
+    bool valid = lead < 0x80 || extra > 0;
+    for (std::size_t e = 0; e < extra; ++e, ++k) {
+      if (k >= text.size() || (static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) {
+        valid = false;
+        break;
+      }
+      cp = (cp << 6) | (static_cast<unsigned char>(text[k]) & 0x3F);
+    }
+    if (!valid || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+}  // namespace jet

@@ -1,0 +1,240 @@
+#include "platform/host_file_system.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/file_errors.h"
+
+namespace vondrel::platform {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<struct stat> StatOf(const fs::path& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return st;
+}
+
+bool EntryExists(const fs::path& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsHidden(const fs::path& hostPath) {
+  auto name = hostPath.filename().string();
+  return !name.empty() && name[0] == '.';
+}
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+// The entry of `folder` that `name` reaches: the exact name when present,
+// else the first case-insensitive match in byte order.
+std::optional<fs::path> FindEntry(const fs::path& folder, const std::u16string& name) {
+  fs::path exact = folder / ToHostName(name);
+  if (EntryExists(exact)) return exact;
+  std::optional<std::string> best;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string candidate = it->path().filename().string();
+    if (!SameNameIgnoringCase(FromHostName(candidate), name)) continue;
+    if (!best || candidate < *best) best = candidate;
+  }
+  if (!best) return std::nullopt;
+  return folder / *best;
+}
+
+void FlushPath(const fs::path& path, int flags) {
+  int fd = ::open(path.c_str(), flags | O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ErrorFromErrno(errno, true);
+  int result = ::fsync(fd);
+  int error = errno;
+  ::close(fd);
+  // Some file systems cannot flush a folder; the rename itself has happened.
+  if (result != 0 && error != EINVAL && error != EROFS) throw ErrorFromErrno(error, true);
+}
+
+CurrentFolders InitialFolders(const DriveTable& drives) {
+  CurrentFolders current;
+  current.drive = drives.Root(u'C') ? u'C' : drives.Drives().begin()->first;
+  return current;
+}
+
+}  // namespace
+
+HostFileSystem::HostFileSystem() : HostFileSystem(DriveTable::FromEnvironment()) {}
+
+HostFileSystem::HostFileSystem(DriveTable drives) : drives_(std::move(drives)), current_(InitialFolders(drives_)) {}
+
+fs::path HostFileSystem::Resolve(const WindowsPath& path, LastName last) const {
+  auto root = drives_.Root(path.drive);
+  if (!root) throw FileError(kPathNotFound);
+  fs::path host = *root;
+  for (std::size_t i = 0; i < path.components.size(); ++i) {
+    bool isLast = i + 1 == path.components.size();
+    if (isLast && last == LastName::AsWritten) return host / ToHostName(path.components[i]);
+    auto entry = FindEntry(host, path.components[i]);
+    if (!entry) {
+      if (!isLast) throw FileError(kPathNotFound);
+      if (last == LastName::MustExist) throw FileError(kFileNotFound);
+      return host / ToHostName(path.components[i]);
+    }
+    if (!isLast) {
+      auto st = StatOf(*entry);
+      if (!st || !S_ISDIR(st->st_mode)) throw FileError(kPathNotFound);
+    }
+    host = *entry;
+  }
+  return host;
+}
+
+fs::path HostFileSystem::ResolveExistingFolder(const PathText& folder, WindowsPath* parsed) const {
+  WindowsPath path = ParsePathText(folder, current_);
+  fs::path host;
+  try {
+    host = Resolve(path, LastName::MustExist);
+  } catch (const vondrel::Error&) {
+    throw FileError(kPathNotFound);
+  }
+  auto st = StatOf(host);
+  if (!st || !S_ISDIR(st->st_mode)) throw FileError(kPathNotFound);
+  if (parsed) *parsed = std::move(path);
+  return host;
+}
+
+bool HostFileSystem::OrdinaryFileExists(const PathText& path) {
+  try {
+    WindowsPath parsed = ParsePathText(path, current_);
+    if (parsed.components.empty()) return false;
+    fs::path host = Resolve(parsed, LastName::MustExist);
+    auto st = StatOf(host);
+    return st && S_ISREG(st->st_mode) && !IsHidden(host);
+  } catch (const vondrel::Error&) {
+    return false;
+  }
+}
+
+void HostFileSystem::DeleteFile(const PathText& path) {
+  WindowsPath parsed = ParsePathText(path, current_);
+  if (parsed.components.empty()) throw FileError(kPathFileAccessError);
+  fs::path host = Resolve(parsed, LastName::MustExist);
+  auto st = StatOf(host);
+  if (st && (S_ISDIR(st->st_mode) || IsReadOnly(*st))) throw FileError(kPathFileAccessError);
+  if (::unlink(host.c_str()) != 0) throw ErrorFromErrno(errno, true);
+}
+
+void HostFileSystem::RenameFile(const PathText& from, const PathText& to) {
+  WindowsPath source = ParsePathText(from, current_);
+  WindowsPath target = ParsePathText(to, current_);
+  if (source.components.empty() || target.components.empty()) throw FileError(kPathFileAccessError);
+  fs::path sourceHost = Resolve(source, LastName::MustExist);
+  fs::path targetHost = Resolve(target, LastName::MayBeAbsent);
+  if (EntryExists(targetHost)) {
+    struct stat a, b;
+    bool sameFile = ::lstat(sourceHost.c_str(), &a) == 0 && ::lstat(targetHost.c_str(), &b) == 0 &&
+                    a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    if (!sameFile) throw FileError(kFileAlreadyExists);
+    // Only the case of the name changes: give the entry the name as written.
+    targetHost = targetHost.parent_path() / ToHostName(target.components.back());
+    if (::rename(sourceHost.c_str(), targetHost.c_str()) != 0) throw ErrorFromErrno(errno, true);
+    return;
+  }
+  if (::renameat2(AT_FDCWD, sourceHost.c_str(), AT_FDCWD, targetHost.c_str(), RENAME_NOREPLACE) == 0) return;
+  int error = errno;
+  if (error == EINVAL || error == ENOSYS) {
+    // The file system cannot refuse to replace by itself; the check above stands in.
+    if (::rename(sourceHost.c_str(), targetHost.c_str()) == 0) return;
+    error = errno;
+  }
+  throw ErrorFromErrno(error, true);
+}
+
+void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
+  WindowsPath source = ParsePathText(from, current_);
+  WindowsPath target = ParsePathText(to, current_);
+  if (source.components.empty() || target.components.empty()) throw FileError(kPathFileAccessError);
+  fs::path sourceHost = Resolve(source, LastName::MustExist);
+  fs::path newName = Resolve(target, LastName::AsWritten);
+  fs::path replaced = Resolve(target, LastName::MayBeAbsent);  // the file `to` reaches, in any case
+  auto sourceStat = StatOf(sourceHost);
+  if (!sourceStat || !S_ISREG(sourceStat->st_mode)) throw FileError(kPathFileAccessError);
+  auto replacedStat = StatOf(replaced);
+  auto newNameStat = StatOf(newName);
+  for (const auto& st : {replacedStat, newNameStat}) {
+    if (st && (S_ISDIR(st->st_mode) || IsReadOnly(*st))) throw FileError(kPathFileAccessError);
+  }
+  if (replacedStat && replacedStat->st_ino == sourceStat->st_ino && replacedStat->st_dev == sourceStat->st_dev) {
+    return;  // already in place
+  }
+
+  int fd = ::open(sourceHost.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ErrorFromErrno(errno, true);
+  int error = 0;
+  if (replacedStat && ::fchmod(fd, replacedStat->st_mode & 07777) != 0) error = errno;
+  if (!error && ::fsync(fd) != 0) error = errno;
+  ::close(fd);
+  if (error) throw ErrorFromErrno(error, true);
+
+  if (::rename(sourceHost.c_str(), newName.c_str()) != 0) throw ErrorFromErrno(errno, true);
+  FlushPath(newName.parent_path(), O_DIRECTORY);
+  if (sourceHost.parent_path() != newName.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
+  if (replacedStat && replaced != newName) {
+    if (::unlink(replaced.c_str()) != 0) throw ErrorFromErrno(errno, true);
+    FlushPath(replaced.parent_path(), O_DIRECTORY);
+  }
+}
+
+PathText HostFileSystem::ResolveFolder(const PathText& folder) {
+  WindowsPath parsed;
+  ResolveExistingFolder(folder, &parsed);
+  return parsed.Text();
+}
+
+void HostFileSystem::SetCurrentFolder(const PathText& folder) {
+  WindowsPath parsed;
+  ResolveExistingFolder(folder, &parsed);
+  char16_t letter = FoldCase(parsed.drive);
+  current_.byDrive[letter] = std::move(parsed);
+  current_.drive = letter;
+}
+
+std::vector<std::u16string> HostFileSystem::FolderEntries(const PathText& folder, bool folders) const {
+  fs::path host = ResolveExistingFolder(folder);
+  std::vector<std::u16string> names;
+  std::error_code ec;
+  fs::directory_iterator it(host, ec);
+  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    if (IsHidden(it->path())) continue;
+    auto st = StatOf(it->path());
+    if (!st) continue;
+    if (folders ? S_ISDIR(st->st_mode) : S_ISREG(st->st_mode)) names.push_back(FromHostName(it->path().filename().string()));
+  }
+  if (ec) throw ErrorFromErrno(ec.value(), false);
+  std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+    auto foldedA = FoldCase(a), foldedB = FoldCase(b);
+    return foldedA != foldedB ? foldedA < foldedB : a < b;
+  });
+  return names;
+}
+
+std::vector<std::u16string> HostFileSystem::SubFolders(const PathText& folder) { return FolderEntries(folder, true); }
+
+std::vector<std::u16string> HostFileSystem::OrdinaryFiles(const PathText& folder) { return FolderEntries(folder, false); }
+
+PathText HostFileSystem::ProgramFolder() {
+  std::error_code ec;
+  fs::path executable = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) throw ErrorFromErrno(ec.value(), true);
+  return drives_.ShowHostPath(executable.parent_path());
+}
+
+fs::path HostFileSystem::HostPath(const PathText& path) {
+  return Resolve(ParsePathText(path, current_), LastName::MayBeAbsent);
+}
+
+}  // namespace vondrel::platform

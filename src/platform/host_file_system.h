@@ -1,0 +1,44 @@
+#pragma once
+// The file system of the machine the program runs on, with Windows semantics
+// over a POSIX host: drive letters from a DriveTable (Wine's mapping), names
+// matched component by component without regard to case (an exact match
+// wins, else the first match in byte order), hidden = a name starting with
+// ".", system = neither a regular file nor a folder.
+
+#include "platform/drive_table.h"
+#include "platform/file_system.h"
+#include "platform/windows_path.h"
+
+namespace vondrel::platform {
+
+class HostFileSystem : public FileSystem {
+ public:
+  // The drives of the Wine prefix in the environment (WINEPREFIX, else ~/.wine).
+  HostFileSystem();
+  explicit HostFileSystem(DriveTable drives);
+
+  bool OrdinaryFileExists(const PathText& path) override;
+  void DeleteFile(const PathText& path) override;
+  void RenameFile(const PathText& from, const PathText& to) override;
+  void ReplaceFile(const PathText& from, const PathText& to) override;
+  PathText ResolveFolder(const PathText& folder) override;
+  void SetCurrentFolder(const PathText& folder) override;
+  std::vector<std::u16string> SubFolders(const PathText& folder) override;
+  std::vector<std::u16string> OrdinaryFiles(const PathText& folder) override;
+  PathText ProgramFolder() override;
+  std::filesystem::path HostPath(const PathText& path) override;
+
+  const DriveTable& Drives() const { return drives_; }
+
+ private:
+  // What to do when the last name is not there.
+  enum class LastName { MustExist, MayBeAbsent, AsWritten };
+  std::filesystem::path Resolve(const WindowsPath& path, LastName last) const;
+  std::filesystem::path ResolveExistingFolder(const PathText& folder, WindowsPath* parsed = nullptr) const;
+  std::vector<std::u16string> FolderEntries(const PathText& folder, bool folders) const;
+
+  DriveTable drives_;
+  CurrentFolders current_;
+};
+
+}  // namespace vondrel::platform

@@ -1,0 +1,43 @@
+#pragma once
+// Text helpers for Windows path text: UTF-16 <-> UTF-8 conversion, the host
+// encoding of file names, case-insensitive name comparison, and composition.
+
+#include <string>
+#include <string_view>
+
+namespace vondrel::platform {
+
+using PathText = std::u16string;
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+// UTF-8 to UTF-16; an invalid byte becomes U+FFFD.
+std::u16string FromUtf8(std::string_view text);
+
+// A host file name (bytes, normally UTF-8) as UTF-16 and back. Bytes that are
+// not valid UTF-8 map to U+DC80..U+DCFF and back again, so that every name a
+// folder listing shows can be used to reach the same file.
+std::u16string FromHostName(std::string_view bytes);
+std::string ToHostName(std::u16string_view name);
+
+// The upper-case form used to compare names the way Windows does (Latin,
+// Greek and Cyrillic letters; every other character compares as itself).
+char16_t FoldCase(char16_t c);
+std::u16string FoldCase(std::u16string_view text);
+bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b);
+
+inline bool IsPathSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// folder + "\" + name, exactly as composed for display: a folder that already
+// ends in a backslash (a drive root) gives two backslashes in a row.
+PathText JoinPath(const PathText& folder, const std::u16string& name);
+
+// The text before and after the last separator ("C:\a\b.mdb" -> "C:\a", "b.mdb";
+// "C:b.mdb" -> "C:", "b.mdb"; a name without folder gives an empty folder).
+struct SplitPath {
+  PathText folder;
+  std::u16string name;
+};
+SplitPath SplitLastComponent(const PathText& path);
+
+}  // namespace vondrel::platform
