@@ -4,6 +4,9 @@
 #include <cstring>
 #include <numeric>
 
+#include "jet/format/index_row_key.h"
+#include "jet/write/index_builder.h"
+
 namespace jet::write {
 
 void IndexEntryList::Add(const KeyBytes& key, RowPointer row) {
@@ -51,110 +54,19 @@ IndexEntry IndexEntryList::At(std::size_t i) const {
   return out;
 }
 
-namespace {
-
-// Packs entries into pages of one level, writing each page as it fills.
-// Pages of a level are allocated consecutively, so a page's successor is
-// known before it is written.
-class LevelWriter {
- public:
-  LevelWriter(PageSink& sink, const IndexPageLayout& layout, bool leaf, std::uint32_t owner, IndexTree& tree)
-      : sink_(sink), layout_(layout), leaf_(leaf), owner_(owner), tree_(tree) {}
-
-  void Add(IndexEntry entry) {
-    const std::size_t raw = EntrySize(entry, leaf_);
-    if (!current_.empty()) {
-      std::size_t common = 0;
-      const KeyBytes& first = current_.front().key;
-      while (common < first.size() && common < entry.key.size() && first[common] == entry.key[common]) ++common;
-      const std::size_t prefix = std::min(prefix_, common);
-      const std::size_t estimate = raw_total_ + raw - current_.size() * prefix;
-      if (estimate > layout_.EntryCapacity()) Close(false);
-    }
-    if (current_.empty()) {
-      prefix_ = entry.key.size();
-      raw_total_ = 0;
-    } else {
-      std::size_t common = 0;
-      const KeyBytes& first = current_.front().key;
-      while (common < first.size() && common < entry.key.size() && first[common] == entry.key[common]) ++common;
-      prefix_ = std::min(prefix_, common);
-    }
-    raw_total_ += raw;
-    current_.push_back(std::move(entry));
-  }
-
-  // Writes the last page; returns the entries that name this level's pages.
-  std::vector<IndexEntry> Finish() {
-    if (!current_.empty() || tree_pages_.empty()) Close(true);
-    return std::move(parents_);
-  }
-  std::size_t page_count() const { return tree_pages_.size(); }
-
- private:
-  void Close(bool last) {
-    // The estimate ignores prefixes that reach past the key; the encoder's
-    // own measure is the judge.
-    std::vector<IndexEntry> overflow;
-    while (current_.size() > 1 && EncodedEntriesSize(current_, leaf_, layout_) > layout_.EntryCapacity()) {
-      overflow.insert(overflow.begin(), std::move(current_.back()));
-      current_.pop_back();
-    }
-    const std::uint32_t page = sink_.Allocate();
-    IndexPage out;
-    out.leaf = leaf_;
-    out.owner = owner_;
-    out.previous = tree_pages_.empty() ? 0 : tree_pages_.back();
-    out.next = (last && overflow.empty()) ? 0 : page + 1;
-    out.entries = std::move(current_);
-    if (!out.entries.empty()) {
-      IndexEntry parent = out.entries.back();
-      parent.child_page = page;
-      parents_.push_back(std::move(parent));
-    }
-    sink_.Write(page, EncodeIndexPage(out, layout_));
-    tree_pages_.push_back(page);
-    tree_.pages.push_back(page);
-    current_.clear();
-    raw_total_ = 0;
-    for (IndexEntry& e : overflow) Add(std::move(e));
-    if (last && !current_.empty()) Close(true);
-  }
-
-  PageSink& sink_;
-  const IndexPageLayout& layout_;
-  bool leaf_;
-  std::uint32_t owner_;
-  IndexTree& tree_;
-  std::vector<IndexEntry> current_;
-  std::size_t raw_total_ = 0;
-  std::size_t prefix_ = 0;
-  std::vector<std::uint32_t> tree_pages_;
-  std::vector<IndexEntry> parents_;
-};
-
-}  // namespace
-
 IndexTree WriteIndexTree(PageSink& sink, const IndexEntryList& entries, std::uint32_t owner) {
-  const IndexPageLayout layout = sink.version() == FormatVersion::Jet3 ? IndexPageLayout::Jet3() : IndexPageLayout::Jet4();
+  std::vector<IndexEntry> all;
+  all.reserve(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) all.push_back(entries.At(i));
   IndexTree tree;
-  LevelWriter leaves(sink, layout, true, owner, tree);
-  for (std::size_t i = 0; i < entries.size(); ++i) leaves.Add(entries.At(i));
-  std::vector<IndexEntry> level = leaves.Finish();
-  if (leaves.page_count() == 1) {
-    tree.root_page = tree.pages.back();
-    return tree;
-  }
-  for (int depth = 0; depth < 64; ++depth) {
-    LevelWriter nodes(sink, layout, false, owner, tree);
-    for (IndexEntry& e : level) nodes.Add(std::move(e));
-    level = nodes.Finish();
-    if (nodes.page_count() == 1) {
-      tree.root_page = tree.pages.back();
-      return tree;
-    }
-  }
-  throw std::logic_error("index tree did not converge");
+  const BuiltIndexTree built = BuildIndexTree(
+      all, owner, IndexLayoutFor(sink.version()), [&sink]() { return sink.Allocate(); },
+      [&sink, &tree](std::uint32_t page, std::vector<std::uint8_t> bytes) {
+        sink.Write(page, bytes);
+        tree.pages.push_back(page);
+      });
+  tree.root_page = built.root_page;
+  return tree;
 }
 
 }  // namespace jet::write

@@ -1,7 +1,6 @@
 #pragma once
-// Writes one index as a B-tree: entries sorted by (key, page, row) are packed
-// into leaf pages chained in key order, then node levels are built whose
-// entries repeat the last entry of each child, up to a single root.
+// The entries of one index while its table is written, kept compactly (all
+// keys in one buffer), and the index's B-tree written from them.
 
 #include <cstdint>
 #include <vector>
@@ -40,7 +39,8 @@ struct IndexTree {
   std::vector<std::uint32_t> pages;  // every page of the tree
 };
 
-// Writes the pages (allocating them from the sink) and returns the root.
+// Sorts nothing: entries must be sorted. Writes the tree's pages, allocated
+// from the sink as the builder asks for them, and returns the root.
 IndexTree WriteIndexTree(PageSink& sink, const IndexEntryList& entries, std::uint32_t owner_tdef_page);
 
 }  // namespace jet::write

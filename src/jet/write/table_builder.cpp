@@ -23,9 +23,10 @@ std::int64_t ReadSigned(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table)
+TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table, const KeyDatabaseSettings& key_settings)
     : sink_(sink),
       table_(table),
+      key_settings_(key_settings),
       max_row_(ConstantsFor(table.version).max_row_size),
       data_page_(table.version, table.tdef_page),
       index_entries_(table.real_indexes.size()) {
@@ -133,7 +134,7 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, cons
 
   for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
     const RealIndexDefinition& index = table_.real_indexes[r];
-    RowKey key = ComputeRowKey(table_, index, values);
+    RowKey key = ComputeRowKey(table_, index, values, key_settings_);
     if (index.IgnoresNulls() && key.all_null) continue;
     if (!key.coverage.covered) {
       std::optional<KeyBytes> vouched = fallback ? fallback(r, key) : std::nullopt;

@@ -47,7 +47,7 @@ struct TableResult {
 class TableBuilder {
  public:
   // table.tdef_page must be the table's final TDEF page (the data pages' owner).
-  TableBuilder(PageSink& sink, const TableDefinition& table);
+  TableBuilder(PageSink& sink, const TableDefinition& table, const KeyDatabaseSettings& key_settings);
 
   // values[i] belongs to table.columns[i]; memo/OLE values carry their full
   // data. Returns where the row was stored. Throws vondrel::Error when the
@@ -73,6 +73,7 @@ class TableBuilder {
 
   PageSink& sink_;
   const TableDefinition& table_;
+  KeyDatabaseSettings key_settings_;
   std::size_t max_row_;
   encode::DataPageBuilder data_page_;
   std::uint32_t data_page_number_ = 0;
