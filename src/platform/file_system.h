@@ -26,20 +26,18 @@ class FileSystem {
   // "."), not a system file (neither a regular file nor a folder), not a folder.
   // A path that cannot be reached counts as absent.
   virtual bool OrdinaryFileExists(const PathText& path) = 0;
-  // The name under which the file that `path` reaches is stored (its last
-  // component may differ from the one written in case). Fails when absent.
-  virtual std::u16string StoredFileName(const PathText& path) = 0;
   // Deletes a file; a read-only file (no owner write permission) is refused.
   virtual void DeleteFile(const PathText& path) = 0;
   // Renames a file within its folder; fails when a file of the new name exists.
   virtual void RenameFile(const PathText& from, const PathText& to) = 0;
-  // Moves `from` onto exactly the name `to` (its last component as written)
-  // in one atomic step, replacing a file of that name, and flushes the file
-  // and the folder so that the new name survives a crash. A read-only file
-  // of that name is refused.
+  // Puts `from` in the place of the file that `to` reaches, under the name as
+  // written in `to`, keeping the permission bits of the file it replaces.
+  // `from` is flushed and moved onto the name in one atomic step and the
+  // folder is flushed, so that a crash leaves the old or the new file, never
+  // neither. When the replaced file's stored name differs in case from the
+  // name written (a case-sensitive host), it is removed only after that.
+  // A read-only file in the way is refused before anything changes.
   virtual void ReplaceFile(const PathText& from, const PathText& to) = 0;
-  // Gives `to` the permission bits of `from`.
-  virtual void CopyPermissions(const PathText& from, const PathText& to) = 0;
 
   // The full path of an existing folder: "C:" resolved to the drive's current
   // folder, "." and ".." applied, doubled separators removed; a drive root

@@ -119,12 +119,6 @@ bool HostFileSystem::OrdinaryFileExists(const PathText& path) {
   }
 }
 
-std::u16string HostFileSystem::StoredFileName(const PathText& path) {
-  WindowsPath parsed = ParsePathText(path, current_);
-  if (parsed.components.empty()) throw FileError(kFileNotFound);
-  return FromHostName(Resolve(parsed, LastName::MustExist).filename().string());
-}
-
 void HostFileSystem::DeleteFile(const PathText& path) {
   WindowsPath parsed = ParsePathText(path, current_);
   if (parsed.components.empty()) throw FileError(kPathFileAccessError);
@@ -165,24 +159,34 @@ void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
   WindowsPath target = ParsePathText(to, current_);
   if (source.components.empty() || target.components.empty()) throw FileError(kPathFileAccessError);
   fs::path sourceHost = Resolve(source, LastName::MustExist);
-  fs::path targetHost = Resolve(target, LastName::AsWritten);
+  fs::path newName = Resolve(target, LastName::AsWritten);
+  fs::path replaced = Resolve(target, LastName::MayBeAbsent);  // the file `to` reaches, in any case
   auto sourceStat = StatOf(sourceHost);
   if (!sourceStat || !S_ISREG(sourceStat->st_mode)) throw FileError(kPathFileAccessError);
-  if (auto targetStat = StatOf(targetHost)) {
-    if (S_ISDIR(targetStat->st_mode) || IsReadOnly(*targetStat)) throw FileError(kPathFileAccessError);
+  auto replacedStat = StatOf(replaced);
+  auto newNameStat = StatOf(newName);
+  for (const auto& st : {replacedStat, newNameStat}) {
+    if (st && (S_ISDIR(st->st_mode) || IsReadOnly(*st))) throw FileError(kPathFileAccessError);
   }
-  FlushPath(sourceHost, 0);
-  if (::rename(sourceHost.c_str(), targetHost.c_str()) != 0) throw ErrorFromErrno(errno, true);
-  FlushPath(targetHost.parent_path(), O_DIRECTORY);
-  if (sourceHost.parent_path() != targetHost.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
-}
+  if (replacedStat && replacedStat->st_ino == sourceStat->st_ino && replacedStat->st_dev == sourceStat->st_dev) {
+    return;  // already in place
+  }
 
-void HostFileSystem::CopyPermissions(const PathText& from, const PathText& to) {
-  fs::path sourceHost = Resolve(ParsePathText(from, current_), LastName::MustExist);
-  fs::path targetHost = Resolve(ParsePathText(to, current_), LastName::MustExist);
-  auto st = StatOf(sourceHost);
-  if (!st) throw ErrorFromErrno(errno, true);
-  if (::chmod(targetHost.c_str(), st->st_mode & 07777) != 0) throw ErrorFromErrno(errno, true);
+  int fd = ::open(sourceHost.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ErrorFromErrno(errno, true);
+  int error = 0;
+  if (replacedStat && ::fchmod(fd, replacedStat->st_mode & 07777) != 0) error = errno;
+  if (!error && ::fsync(fd) != 0) error = errno;
+  ::close(fd);
+  if (error) throw ErrorFromErrno(error, true);
+
+  if (::rename(sourceHost.c_str(), newName.c_str()) != 0) throw ErrorFromErrno(errno, true);
+  FlushPath(newName.parent_path(), O_DIRECTORY);
+  if (sourceHost.parent_path() != newName.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
+  if (replacedStat && replaced != newName) {
+    if (::unlink(replaced.c_str()) != 0) throw ErrorFromErrno(errno, true);
+    FlushPath(replaced.parent_path(), O_DIRECTORY);
+  }
 }
 
 PathText HostFileSystem::ResolveFolder(const PathText& folder) {

@@ -18,11 +18,9 @@ class HostFileSystem : public FileSystem {
   explicit HostFileSystem(DriveTable drives);
 
   bool OrdinaryFileExists(const PathText& path) override;
-  std::u16string StoredFileName(const PathText& path) override;
   void DeleteFile(const PathText& path) override;
   void RenameFile(const PathText& from, const PathText& to) override;
   void ReplaceFile(const PathText& from, const PathText& to) override;
-  void CopyPermissions(const PathText& from, const PathText& to) override;
   PathText ResolveFolder(const PathText& folder) override;
   void SetCurrentFolder(const PathText& folder) override;
   std::vector<std::u16string> SubFolders(const PathText& folder) override;

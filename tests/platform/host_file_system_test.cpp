@@ -50,7 +50,6 @@ TEST_F(HostFileSystemTest, ResolvesNamesWithoutRegardToCase) {
   Write("Program Files/Tamberlo/Data.mdb", "db");
   EXPECT_TRUE(files_.OrdinaryFileExists(u"c:\\program files\\TAMBERLO\\data.MDB"));
   EXPECT_EQ(files_.HostPath(u"C:\\PROGRAM FILES\\tamberlo\\DATA.mdb"), Host("Program Files/Tamberlo/Data.mdb"));
-  EXPECT_EQ(files_.StoredFileName(u"c:\\program files\\tamberlo\\DATA.MDB"), u"Data.mdb");
   EXPECT_FALSE(files_.OrdinaryFileExists(u"C:\\Program Files\\Tamberlo\\Data.mdc"));
 }
 
@@ -58,9 +57,9 @@ TEST_F(HostFileSystemTest, AnExactMatchWinsElseTheFirstInByteOrder) {
   Write("f/data.MDB", "lower-upper");
   Write("f/DATA.mdb", "upper-lower");
   Write("f/Data.mdb", "title");
-  EXPECT_EQ(files_.StoredFileName(u"C:\\f\\data.MDB"), u"data.MDB");
-  EXPECT_EQ(files_.StoredFileName(u"C:\\f\\Data.mdb"), u"Data.mdb");
-  EXPECT_EQ(files_.StoredFileName(u"C:\\f\\data.mdb"), u"DATA.mdb");  // "DATA" < "Data" < "data"
+  EXPECT_EQ(files_.HostPath(u"C:\\f\\data.MDB"), Host("f/data.MDB"));
+  EXPECT_EQ(files_.HostPath(u"C:\\f\\Data.mdb"), Host("f/Data.mdb"));
+  EXPECT_EQ(files_.HostPath(u"C:\\F\\data.mdb"), Host("f/DATA.mdb"));  // "DATA" < "Data" < "data"
 }
 
 TEST_F(HostFileSystemTest, HiddenSystemAndFolderEntriesAreNoOrdinaryFiles) {
@@ -163,19 +162,41 @@ TEST_F(HostFileSystemTest, RenamesWithinAFolderButNeverOntoAnotherFile) {
   EXPECT_EQ(files_.OrdinaryFiles(u"C:\\f"), (std::vector<std::u16string>{u"New.MDB", u"taken.mdb"}));
 }
 
-TEST_F(HostFileSystemTest, ReplaceMovesOntoExactlyTheNameWritten) {
+TEST_F(HostFileSystemTest, ReplacePutsTheFileInPlaceOfTheOld) {
   Write("f/db.rpr", "new");
   Write("f/db.mdb", "old");
   files_.ReplaceFile(u"C:\\f\\db.rpr", u"C:\\F\\db.mdb");
   EXPECT_EQ(Read("f/db.mdb"), "new");
   EXPECT_FALSE(fs::exists(Host("f/db.rpr")));
+  Write("f/fresh.rpr", "new");
+  files_.ReplaceFile(u"C:\\f\\fresh.rpr", u"C:\\f\\fresh.mdb");  // nothing to replace
+  EXPECT_EQ(Read("f/fresh.mdb"), "new");
+}
 
-  // A capital-letter extension is not replaced but stands beside the new name.
+TEST_F(HostFileSystemTest, ReplaceLeavesTheResultUnderTheNameAsWritten) {
   Write("f/CAPS.MDB", "old");
   Write("f/CAPS.rpr", "new");
   files_.ReplaceFile(u"C:\\f\\CAPS.rpr", u"C:\\f\\CAPS.mdb");
   EXPECT_EQ(Read("f/CAPS.mdb"), "new");
-  EXPECT_EQ(Read("f/CAPS.MDB"), "old");
+  EXPECT_FALSE(fs::exists(Host("f/CAPS.MDB")));
+  EXPECT_FALSE(fs::exists(Host("f/CAPS.rpr")));
+}
+
+TEST_F(HostFileSystemTest, ReplaceKeepsThePermissionBitsOfTheReplacedFile) {
+  Write("f/db.mdb", "old");
+  Write("f/db.rpr", "new");
+  Write("f/OTHER.MDB", "old");
+  Write("f/OTHER.rpr", "new");
+  const auto shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write;
+  const auto own = fs::perms::owner_read | fs::perms::owner_write;
+  fs::permissions(Host("f/db.mdb"), shared);
+  fs::permissions(Host("f/db.rpr"), own);
+  fs::permissions(Host("f/OTHER.MDB"), shared | fs::perms::others_read);
+  fs::permissions(Host("f/OTHER.rpr"), own);
+  files_.ReplaceFile(u"C:\\f\\db.rpr", u"C:\\f\\db.mdb");
+  files_.ReplaceFile(u"C:\\f\\OTHER.rpr", u"C:\\f\\OTHER.mdb");
+  EXPECT_EQ(fs::status(Host("f/db.mdb")).permissions(), shared);
+  EXPECT_EQ(fs::status(Host("f/OTHER.mdb")).permissions(), shared | fs::perms::others_read);
 }
 
 TEST_F(HostFileSystemTest, ReplaceRefusesWhatWindowsWouldRefuse) {
@@ -183,23 +204,18 @@ TEST_F(HostFileSystemTest, ReplaceRefusesWhatWindowsWouldRefuse) {
   fs::create_directories(Host("f/dir.mdb"));
   EXPECT_EQ(ErrorNumberOf([&] { files_.ReplaceFile(u"C:\\f\\db.rpr", u"C:\\f\\dir.mdb"); }), kPathFileAccessError);
   Write("f/readonly.mdb", "old");
+  Write("f/READONLY.MDB", "old");
   fs::permissions(Host("f/readonly.mdb"), fs::perms::owner_read);
+  fs::permissions(Host("f/READONLY.MDB"), fs::perms::owner_read);
   EXPECT_EQ(ErrorNumberOf([&] { files_.ReplaceFile(u"C:\\f\\db.rpr", u"C:\\f\\readonly.mdb"); }), kPathFileAccessError);
+  EXPECT_EQ(ErrorNumberOf([&] { files_.ReplaceFile(u"C:\\f\\db.rpr", u"C:\\f\\READONLY.mdb"); }), kPathFileAccessError);
   EXPECT_EQ(Read("f/readonly.mdb"), "old");
+  EXPECT_EQ(Read("f/READONLY.MDB"), "old");
+  EXPECT_FALSE(fs::exists(Host("f/READONLY.mdb")));
   EXPECT_EQ(ErrorNumberOf([&] { files_.ReplaceFile(u"C:\\f\\none.rpr", u"C:\\f\\db.mdb"); }), kFileNotFound);
   EXPECT_EQ(ErrorNumberOf([&] { files_.ReplaceFile(u"C:\\f\\db.rpr", u"C:\\g\\db.mdb"); }), kPathNotFound);
   EXPECT_EQ(Read("f/db.rpr"), "new");
-}
-
-TEST_F(HostFileSystemTest, CopiesPermissionBits) {
-  Write("f/db.mdb");
-  Write("f/db.rpr");
-  fs::permissions(Host("f/db.mdb"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                        fs::perms::group_write);
-  fs::permissions(Host("f/db.rpr"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
-  files_.CopyPermissions(u"C:\\f\\DB.mdb", u"C:\\f\\db.RPR");
-  EXPECT_EQ(fs::status(Host("f/db.rpr")).permissions(), fs::status(Host("f/db.mdb")).permissions());
-  EXPECT_EQ(ErrorNumberOf([&] { files_.CopyPermissions(u"C:\\f\\none", u"C:\\f\\db.rpr"); }), kFileNotFound);
+  EXPECT_EQ(fs::status(Host("f/db.rpr")).permissions() & fs::perms::owner_write, fs::perms::owner_write);
 }
 
 TEST_F(HostFileSystemTest, HostPathAllowsAnAbsentLastNameOnly) {

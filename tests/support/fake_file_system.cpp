@@ -60,7 +60,7 @@ int FakeFileSystem::CallCount(FileOperation operation) const {
 
 int FakeFileSystem::ChangingCallCount() const {
   return CallCount(FileOperation::DeleteFile) + CallCount(FileOperation::RenameFile) +
-         CallCount(FileOperation::ReplaceFile) + CallCount(FileOperation::CopyPermissions) +
+         CallCount(FileOperation::ReplaceFile) +
          CallCount(FileOperation::SetCurrentFolder);
 }
 
@@ -80,11 +80,6 @@ bool FakeFileSystem::OrdinaryFileExists(const PathText& path) {
   return real_.OrdinaryFileExists(path);
 }
 
-std::u16string FakeFileSystem::StoredFileName(const PathText& path) {
-  Enter(FileOperation::StoredFileName, path);
-  return real_.StoredFileName(path);
-}
-
 void FakeFileSystem::DeleteFile(const PathText& path) {
   Enter(FileOperation::DeleteFile, path);
   real_.DeleteFile(path);
@@ -98,11 +93,6 @@ void FakeFileSystem::RenameFile(const PathText& from, const PathText& to) {
 void FakeFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
   Enter(FileOperation::ReplaceFile, from, to);
   real_.ReplaceFile(from, to);
-}
-
-void FakeFileSystem::CopyPermissions(const PathText& from, const PathText& to) {
-  Enter(FileOperation::CopyPermissions, from, to);
-  real_.CopyPermissions(from, to);
 }
 
 PathText FakeFileSystem::ResolveFolder(const PathText& folder) {

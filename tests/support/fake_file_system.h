@@ -15,11 +15,9 @@ namespace vondrel::testing {
 
 enum class FileOperation {
   OrdinaryFileExists,
-  StoredFileName,
   DeleteFile,
   RenameFile,
   ReplaceFile,
-  CopyPermissions,
   ResolveFolder,
   SetCurrentFolder,
   SubFolders,
@@ -31,7 +29,7 @@ enum class FileOperation {
 struct FileCall {
   FileOperation operation;
   platform::PathText path;   // the first path argument (empty for ProgramFolder)
-  platform::PathText other;  // the second one (rename, replace, copy permissions)
+  platform::PathText other;  // the second one (rename, replace)
   bool failed = false;
 };
 
@@ -62,15 +60,13 @@ class FakeFileSystem : public platform::FileSystem {
 
   const std::vector<FileCall>& Calls() const { return calls_; }
   int CallCount(FileOperation operation) const;
-  // Calls that change something: delete, rename, replace, copy permissions, set current folder.
+  // Calls that change something: delete, rename, replace, set current folder.
   int ChangingCallCount() const;
 
   bool OrdinaryFileExists(const platform::PathText& path) override;
-  std::u16string StoredFileName(const platform::PathText& path) override;
   void DeleteFile(const platform::PathText& path) override;
   void RenameFile(const platform::PathText& from, const platform::PathText& to) override;
   void ReplaceFile(const platform::PathText& from, const platform::PathText& to) override;
-  void CopyPermissions(const platform::PathText& from, const platform::PathText& to) override;
   platform::PathText ResolveFolder(const platform::PathText& folder) override;
   void SetCurrentFolder(const platform::PathText& folder) override;
   std::vector<std::u16string> SubFolders(const platform::PathText& folder) override;

@@ -1,0 +1,33 @@
+#pragma once
+// One press of the repair button: compact the selected database into a
+// sibling copy (base name + "rpr"), check that the copy opens, and put it in
+// the place of the old file under base name + "mdb".
+
+#include <memory>
+
+#include "platform/file_system.h"
+#include "repair/database_engine.h"
+#include "repair/repair_outcome.h"
+
+namespace vondrel::repair {
+
+class RepairOperation {
+ public:
+  RepairOperation(platform::FileSystem& files, EngineFactory createEngine);
+
+  RepairOutcome Run(const platform::PathText& selectedPath);
+
+  // Whether the engine exists yet; it is created on the first compaction and
+  // kept for the life of this object (the life of the process).
+  bool EngineCreated() const { return engine_ != nullptr; }
+
+ private:
+  void Repair(const platform::PathText& selectedPath);
+  DatabaseEngine& Engine();
+
+  platform::FileSystem& files_;
+  EngineFactory createEngine_;
+  std::unique_ptr<DatabaseEngine> engine_;
+};
+
+}  // namespace vondrel::repair
