@@ -24,10 +24,14 @@ function(vondrel_test_suite name folder)
   add_executable(${name} ${sources})
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
   target_link_libraries(${name} PRIVATE vondrel_test_support GTest::gmock GTest::gtest_main ${ARGN})
+  # The environment goes through the test launcher: gtest_discover_tests
+  # passes only the first entry of a list-valued ENVIRONMENT property on.
+  set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR /usr/bin/env
+    "QT_QPA_PLATFORM=offscreen" "VONDREL_SAMPLES=${VONDREL_SAMPLES}"
+    "VONDREL_JET_TOOL=$<TARGET_FILE:vondrel-jet>" "VONDREL_ORACLE=${PROJECT_SOURCE_DIR}/tests/oracle")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES
       SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VONDREL_SAMPLES=${VONDREL_SAMPLES};VONDREL_JET_TOOL=$<TARGET_FILE:vondrel-jet>;VONDREL_ORACLE=${PROJECT_SOURCE_DIR}/tests/oracle"
       TIMEOUT 600)
 endfunction()

@@ -1,0 +1,59 @@
+#include "repair/jet_database_engine.h"
+
+#include "jet/io/file_lock.h"
+
+namespace vondrel::repair {
+namespace {
+
+// The engine's number for a path whose folder cannot be reached.
+constexpr std::int32_t kInvalidPath = 3044;
+
+class JetTableDef : public EngineTableDef {
+ public:
+  explicit JetTableDef(jet::dao::TableDef definition) : definition_(std::move(definition)) {}
+
+ private:
+  jet::dao::TableDef definition_;  // shares the open database until released
+};
+
+class JetDatabase : public EngineDatabase {
+ public:
+  explicit JetDatabase(std::unique_ptr<jet::dao::Database> database) : database_(std::move(database)) {}
+  ~JetDatabase() override { database_->Close(); }
+
+  std::unique_ptr<EngineTableDef> TableDefAt(int position) override {
+    return std::make_unique<JetTableDef>(database_->TableDefs().Item(position));
+  }
+
+ private:
+  std::unique_ptr<jet::dao::Database> database_;
+};
+
+}  // namespace
+
+std::filesystem::path JetDatabaseEngine::HostPath(const platform::PathText& path) {
+  try {
+    return files_.HostPath(path);
+  } catch (const vondrel::Error&) {
+    throw vondrel::Error(kInvalidPath, "'" + platform::ToUtf8(path) + "' is not a valid path.");
+  }
+}
+
+void JetDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
+  std::filesystem::path hostSource = HostPath(source);
+  std::filesystem::path hostDestination = HostPath(destination);
+  // Held for the whole compaction: another program with the file open, or a
+  // second repair of the same file, makes this fail with 3045 instead.
+  jet::io::DatabaseFileLock lock = jet::io::DatabaseFileLock::Acquire(hostSource, jet::io::LockIntent::Compact);
+  engine_.CompactDatabase(hostSource, hostDestination);
+}
+
+std::unique_ptr<EngineDatabase> JetDatabaseEngine::OpenDatabase(const platform::PathText& name) {
+  return std::make_unique<JetDatabase>(engine_.OpenDatabase(HostPath(name)));
+}
+
+EngineFactory JetEngineFactory(platform::FileSystem& files) {
+  return [&files]() -> std::unique_ptr<DatabaseEngine> { return std::make_unique<JetDatabaseEngine>(files); };
+}
+
+}  // namespace vondrel::repair

@@ -1,0 +1,29 @@
+#pragma once
+// The repair's engine backed by the project's own Jet engine: path text is
+// turned into host paths through the file system, then handed to jet::dao.
+
+#include "jet/dao/dao.h"
+#include "platform/file_system.h"
+#include "repair/database_engine.h"
+
+namespace vondrel::repair {
+
+class JetDatabaseEngine : public DatabaseEngine {
+ public:
+  explicit JetDatabaseEngine(platform::FileSystem& files) : files_(files) {}
+
+  void CompactDatabase(const platform::PathText& source, const platform::PathText& destination) override;
+  std::unique_ptr<EngineDatabase> OpenDatabase(const platform::PathText& name) override;
+
+ private:
+  // Fails with the engine's "not a valid path" when the folder is unreachable.
+  std::filesystem::path HostPath(const platform::PathText& path);
+
+  platform::FileSystem& files_;
+  jet::dao::DBEngine engine_;
+};
+
+// The factory the window hands to RepairOperation.
+EngineFactory JetEngineFactory(platform::FileSystem& files);
+
+}  // namespace vondrel::repair
