@@ -4,8 +4,6 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include <memory>
-
 #include "platform/host_file_system.h"
 #include "repair/jet_database_engine.h"
 #include "repair/repair_operation.h"
@@ -19,8 +17,7 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("vondrel"));
 
   vondrel::platform::HostFileSystem files;
-  vondrel::repair::RepairOperation repair(
-      files, [&files] { return std::make_unique<vondrel::repair::JetDatabaseEngine>(files); });
+  vondrel::repair::RepairOperation repair(files, vondrel::repair::JetEngineFactory(files));
   try {
     vondrel::window::Vondrel window(files, repair);
     window.show();
