@@ -48,10 +48,16 @@ class PagePacker {
   }
   // Adds the entry when it still fits; false (and nothing added) otherwise.
   bool TryAdd(const IndexEntry& e) {
-    const std::vector<std::uint8_t> bytes = LeadingBytes(e);
-    const std::size_t limit = std::min(first_.size(), bytes.size());
+    const std::size_t key_size = e.key.size();
+    const std::size_t limit = std::min(first_.size(), key_size + 4);
     std::size_t shared = 0;
-    while (shared < limit && first_[shared] == bytes[shared]) ++shared;
+    while (shared < key_size && shared < limit && first_[shared] == e.key[shared]) ++shared;
+    if (shared == key_size) {
+      const std::uint8_t pointer[4] = {static_cast<std::uint8_t>(e.data_page >> 16),
+                                       static_cast<std::uint8_t>(e.data_page >> 8),
+                                       static_cast<std::uint8_t>(e.data_page), e.row};
+      while (shared < limit && first_[shared] == pointer[shared - key_size]) ++shared;
+    }
     const std::size_t prefix = std::min(prefix_, shared);
     const std::size_t total = total_ + EntrySize(e, leaf_);
     // Every entry after the first saves the prefix.
