@@ -1,7 +1,5 @@
 // Index findings into the database check report.
 
-#if __has_include("jet/checker.h")
-
 #include "jet/checker.h"
 #include "jet/index_check.h"
 
@@ -27,4 +25,3 @@ void CheckTableIndexes(const Database& database, const TableDefinition& table, c
 
 }  // namespace jet
 
-#endif

@@ -37,40 +37,34 @@ std::uint32_t ReadBe(const std::uint8_t* bytes, std::size_t width) {
   return value;
 }
 
-void AppendBe(std::vector<std::uint8_t>& out, std::uint32_t value, std::size_t width) {
-  for (std::size_t i = width; i-- > 0;) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+// Byte n of an entry as stored whole: key, data page (3), row, child (4).
+std::uint8_t EntryByte(const IndexEntry& entry, std::size_t n) {
+  const std::size_t k = entry.key.size();
+  if (n < k) return entry.key[n];
+  n -= k;
+  if (n < 3) return static_cast<std::uint8_t>((entry.data_page & 0xFFFFFF) >> (8 * (2 - n)));
+  if (n == 3) return entry.row;
+  return static_cast<std::uint8_t>(entry.child_page >> (8 * (7 - n)));
 }
 
-std::vector<std::uint8_t> FullEntryBytes(const IndexEntry& entry, bool leaf) {
-  std::vector<std::uint8_t> bytes(entry.key);
-  AppendBe(bytes, entry.data_page & 0xFFFFFF, 3);
-  bytes.push_back(entry.row);
-  if (!leaf) AppendBe(bytes, entry.child_page, 4);
-  return bytes;
-}
-
-std::size_t CommonPrefix(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-  const std::size_t limit = std::min(a.size(), b.size());
+std::size_t CommonPrefix(const IndexEntry& a, const IndexEntry& b, bool leaf, std::size_t limit) {
+  limit = std::min({limit, EntrySize(a, leaf), EntrySize(b, leaf)});
+  const std::size_t keys = std::min(a.key.size(), b.key.size());
   std::size_t n = 0;
-  while (n < limit && a[n] == b[n]) ++n;
+  while (n < limit && n < keys && a.key[n] == b.key[n]) ++n;
+  if (n < keys) return n;
+  while (n < limit && EntryByte(a, n) == EntryByte(b, n)) ++n;
   return n;
 }
 
 // The prefix all entries share with the first, limited to what the field holds.
-std::size_t PagePrefix(const std::vector<std::vector<std::uint8_t>>& full,
-                       const IndexPageLayout& layout) {
-  if (full.size() < 2) return 0;
-  std::size_t prefix = full[0].size();
-  for (std::size_t i = 1; i < full.size(); ++i) prefix = std::min(prefix, CommonPrefix(full[0], full[i]));
-  const std::size_t field_limit = layout.prefix_width == 1 ? 0xFF : 0xFFFF;
-  return std::min(prefix, field_limit);
-}
-
-std::vector<std::vector<std::uint8_t>> AllFullBytes(std::span<const IndexEntry> entries, bool leaf) {
-  std::vector<std::vector<std::uint8_t>> full;
-  full.reserve(entries.size());
-  for (const IndexEntry& e : entries) full.push_back(FullEntryBytes(e, leaf));
-  return full;
+std::size_t PagePrefix(std::span<const IndexEntry> entries, bool leaf, const IndexPageLayout& layout) {
+  if (entries.size() < 2) return 0;
+  std::size_t prefix = layout.prefix_width == 1 ? 0xFF : 0xFFFF;
+  for (std::size_t i = 1; i < entries.size() && prefix > 0; ++i) {
+    prefix = CommonPrefix(entries[0], entries[i], leaf, prefix);
+  }
+  return prefix;
 }
 
 }  // namespace
@@ -151,17 +145,15 @@ IndexPage DecodeIndexPage(std::span<const std::uint8_t> page, const IndexPageLay
 
 std::size_t EncodedEntriesSize(std::span<const IndexEntry> entries, bool leaf,
                                const IndexPageLayout& layout) {
-  const auto full = AllFullBytes(entries, leaf);
-  const std::size_t prefix = PagePrefix(full, layout);
+  const std::size_t prefix = PagePrefix(entries, leaf, layout);
   std::size_t size = 0;
-  for (std::size_t i = 0; i < full.size(); ++i) size += full[i].size() - (i == 0 ? 0 : prefix);
+  for (std::size_t i = 0; i < entries.size(); ++i) size += EntrySize(entries[i], leaf) - (i == 0 ? 0 : prefix);
   return size;
 }
 
 std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, const IndexPageLayout& layout,
                                           std::optional<std::size_t> requested_prefix) {
-  const auto full = AllFullBytes(page.entries, page.leaf);
-  std::size_t prefix = PagePrefix(full, layout);
+  std::size_t prefix = PagePrefix(page.entries, page.leaf, layout);
   if (requested_prefix) {
     if (*requested_prefix > prefix) {
       throw vondrel::Error(kDamagedIndexPageError, "index entries do not share the requested prefix");
@@ -179,16 +171,20 @@ std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, const IndexPage
   out[layout.node_flag_offset] = page.leaf ? 0x00 : 0x01;
   std::size_t position = 0;
   const std::size_t capacity = layout.EntryCapacity();
-  for (std::size_t i = 0; i < full.size(); ++i) {
+  for (std::size_t i = 0; i < page.entries.size(); ++i) {
+    const IndexEntry& entry = page.entries[i];
+    const std::size_t whole = EntrySize(entry, page.leaf);
     const std::size_t skip = i == 0 ? 0 : prefix;
-    const std::size_t size = full[i].size() - skip;
+    const std::size_t size = whole - skip;
     if (size == 0 || position + size > capacity) {
       throw vondrel::Error(kDamagedIndexPageError, "index entries do not fit one page");
     }
-    std::copy(full[i].begin() + skip, full[i].end(), out.begin() + layout.first_entry_offset + position);
+    std::uint8_t* target = out.data() + layout.first_entry_offset + position;
+    std::size_t n = skip;
+    for (; n < entry.key.size(); ++n) *target++ = entry.key[n];
+    for (; n < whole; ++n) *target++ = EntryByte(entry, n);
     position += size;
-    const std::size_t bit = position;
-    out[layout.bitmap_offset + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+    out[layout.bitmap_offset + position / 8] |= static_cast<std::uint8_t>(1u << (position % 8));
   }
   WriteLe(out, kFreeSpaceOffset, static_cast<std::uint32_t>(capacity - position), 2);
   return out;

@@ -17,45 +17,76 @@ constexpr std::int32_t kIndexBuildError = 3049;
   throw vondrel::Error(kIndexBuildError, "cannot build index: " + what);
 }
 
-// Greedy packing: how many of `entries` (from `from`) fit on one page,
-// counting the prefix they would share with the first.
+// Bytes of an entry as they start on a page (key, data page, row), which is
+// where the prefix shared with the page's first entry is measured.
+std::vector<std::uint8_t> LeadingBytes(const IndexEntry& entry) {
+  std::vector<std::uint8_t> bytes(entry.key);
+  bytes.push_back(static_cast<std::uint8_t>(entry.data_page >> 16));
+  bytes.push_back(static_cast<std::uint8_t>(entry.data_page >> 8));
+  bytes.push_back(static_cast<std::uint8_t>(entry.data_page));
+  bytes.push_back(entry.row);
+  return bytes;
+}
+
+// Greedy packing of consecutive entries onto one page, counting the prefix
+// they share with the page's first entry. (A node entry's child pointer
+// follows its row; entries never repeat a key and row, so the estimate
+// never counts on sharing the child pointer, which makes it safe.)
+class PagePacker {
+ public:
+  PagePacker(bool leaf, const IndexPageLayout& layout)
+      : leaf_(leaf), capacity_(layout.EntryCapacity()), prefix_limit_(layout.prefix_width == 1 ? 0xFF : 0xFFFF) {}
+
+  // Starts a page with its first entry.
+  void Start(const IndexEntry& first) {
+    const std::size_t size = EntrySize(first, leaf_);
+    if (size > capacity_) Fail("an entry of " + std::to_string(size) + " bytes exceeds a page");
+    first_ = LeadingBytes(first);
+    total_ = size;
+    prefix_ = prefix_limit_;
+    count_ = 1;
+  }
+  // Adds the entry when it still fits; false (and nothing added) otherwise.
+  bool TryAdd(const IndexEntry& e) {
+    const std::size_t key_size = e.key.size();
+    const std::size_t limit = std::min(first_.size(), key_size + 4);
+    std::size_t shared = 0;
+    while (shared < key_size && shared < limit && first_[shared] == e.key[shared]) ++shared;
+    if (shared == key_size) {
+      const std::uint8_t pointer[4] = {static_cast<std::uint8_t>(e.data_page >> 16),
+                                       static_cast<std::uint8_t>(e.data_page >> 8),
+                                       static_cast<std::uint8_t>(e.data_page), e.row};
+      while (shared < limit && first_[shared] == pointer[shared - key_size]) ++shared;
+    }
+    const std::size_t prefix = std::min(prefix_, shared);
+    const std::size_t total = total_ + EntrySize(e, leaf_);
+    // Every entry after the first saves the prefix.
+    if (total - count_ * prefix > capacity_) return false;
+    total_ = total;
+    prefix_ = prefix;
+    ++count_;
+    return true;
+  }
+  std::size_t count() const { return count_; }
+
+ private:
+  bool leaf_;
+  std::size_t capacity_;
+  std::size_t prefix_limit_;
+  std::vector<std::uint8_t> first_;
+  std::size_t total_ = 0;
+  std::size_t prefix_ = 0;
+  std::size_t count_ = 0;
+};
+
+// How many of `entries` from `from` fit on one page.
 std::size_t CountThatFit(std::span<const IndexEntry> entries, std::size_t from, bool leaf,
                          const IndexPageLayout& layout) {
-  const std::size_t capacity = layout.EntryCapacity();
-  const std::size_t prefix_limit = layout.prefix_width == 1 ? 0xFF : 0xFFFF;
-  const IndexEntry& first = entries[from];
-  const std::size_t first_size = EntrySize(first, leaf);
-  if (first_size > capacity) Fail("an entry of " + std::to_string(first_size) + " bytes exceeds a page");
-  // The first entry's bytes, to measure shared prefixes against.
-  std::vector<std::uint8_t> first_bytes(first.key);
-  first_bytes.push_back(static_cast<std::uint8_t>(first.data_page >> 16));
-  first_bytes.push_back(static_cast<std::uint8_t>(first.data_page >> 8));
-  first_bytes.push_back(static_cast<std::uint8_t>(first.data_page));
-  first_bytes.push_back(first.row);
-  // (A node entry's child pointer follows; entries with equal keys and rows
-  // never occur, so the prefix never reaches into it.)
-  std::size_t total = first_size;
-  std::size_t prefix = prefix_limit;
-  std::size_t count = 1;
-  for (std::size_t i = from + 1; i < entries.size(); ++i) {
-    const IndexEntry& e = entries[i];
-    std::size_t shared = 0;
-    const std::size_t limit = std::min(first_bytes.size(), e.key.size() + 4);
-    auto byte_of = [&](std::size_t n) -> std::uint8_t {
-      if (n < e.key.size()) return e.key[n];
-      const std::size_t p = n - e.key.size();
-      return p < 3 ? static_cast<std::uint8_t>(e.data_page >> (8 * (2 - p))) : e.row;
-    };
-    while (shared < limit && first_bytes[shared] == byte_of(shared)) ++shared;
-    const std::size_t new_prefix = std::min(prefix, shared);
-    const std::size_t new_total = total + EntrySize(e, leaf);
-    // Every later entry saves the prefix; the first is stored whole.
-    if (new_total - count * new_prefix > capacity) break;
-    total = new_total;
-    prefix = new_prefix;
-    ++count;
+  PagePacker packer(leaf, layout);
+  packer.Start(entries[from]);
+  for (std::size_t i = from + 1; i < entries.size() && packer.TryAdd(entries[i]); ++i) {
   }
-  return count;
+  return packer.count();
 }
 
 struct Child {
@@ -65,16 +96,11 @@ struct Child {
 
 }  // namespace
 
-BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t owner,
+BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_at, std::uint32_t owner,
                               const IndexPageLayout& layout, const IndexPageAllocator& allocate,
                               const IndexPageSink& sink) {
-  for (std::size_t i = 1; i < entries.size(); ++i) {
-    if (CompareEntries(entries[i - 1], entries[i]) >= 0) {
-      Fail("entries out of order at entry " + std::to_string(i));
-    }
-  }
   BuiltIndexTree tree;
-  if (entries.empty()) {
+  if (count == 0) {
     tree.root_page = allocate();
     IndexPage empty;
     empty.owner = owner;
@@ -83,29 +109,45 @@ BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t
     return tree;
   }
 
-  // Leaves: count the pages first so each can name its successor.
-  std::vector<std::pair<std::size_t, std::size_t>> groups;  // start, count
-  for (std::size_t at = 0; at < entries.size();) {
-    const std::size_t count = CountThatFit(entries, at, true, layout);
-    groups.emplace_back(at, count);
-    at += count;
+  // First pass: check the order and cut the entries into leaves, so that
+  // every leaf's page number is known before any leaf names its successor.
+  std::vector<std::size_t> leaf_sizes;
+  {
+    PagePacker packer(true, layout);
+    IndexEntry previous = entry_at(0);
+    packer.Start(previous);
+    for (std::size_t i = 1; i < count; ++i) {
+      IndexEntry entry = entry_at(i);
+      if (CompareEntries(previous, entry) >= 0) Fail("entries out of order at entry " + std::to_string(i));
+      if (!packer.TryAdd(entry)) {
+        leaf_sizes.push_back(packer.count());
+        packer.Start(entry);
+      }
+      previous = std::move(entry);
+    }
+    leaf_sizes.push_back(packer.count());
   }
   std::vector<std::uint32_t> numbers;
-  numbers.reserve(groups.size());
-  for (std::size_t i = 0; i < groups.size(); ++i) numbers.push_back(allocate());
+  numbers.reserve(leaf_sizes.size());
+  for (std::size_t i = 0; i < leaf_sizes.size(); ++i) numbers.push_back(allocate());
+
+  // Second pass: write the leaves.
   std::vector<Child> children;
-  for (std::size_t i = 0; i < groups.size(); ++i) {
+  std::size_t position = 0;
+  for (std::size_t i = 0; i < leaf_sizes.size(); ++i) {
     IndexPage leaf;
     leaf.owner = owner;
     leaf.previous = i > 0 ? numbers[i - 1] : 0;
-    leaf.next = i + 1 < groups.size() ? numbers[i + 1] : 0;
-    leaf.entries.assign(entries.begin() + groups[i].first,
-                        entries.begin() + groups[i].first + groups[i].second);
-    for (IndexEntry& e : leaf.entries) e.child_page = 0;
+    leaf.next = i + 1 < leaf_sizes.size() ? numbers[i + 1] : 0;
+    leaf.entries.reserve(leaf_sizes[i]);
+    for (std::size_t k = 0; k < leaf_sizes[i]; ++k) {
+      leaf.entries.push_back(entry_at(position++));
+      leaf.entries.back().child_page = 0;
+    }
     children.push_back(Child{numbers[i], leaf.entries.back()});
     sink(numbers[i], EncodeIndexPage(leaf, layout));
   }
-  tree.leaf_pages = groups.size();
+  tree.leaf_pages = leaf_sizes.size();
 
   // Node levels until one page remains.
   while (children.size() > 1) {
@@ -155,6 +197,13 @@ BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t
   }
   tree.root_page = children.front().page;
   return tree;
+}
+
+BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t owner,
+                              const IndexPageLayout& layout, const IndexPageAllocator& allocate,
+                              const IndexPageSink& sink) {
+  return BuildIndexTree(
+      entries.size(), [entries](std::size_t i) { return entries[i]; }, owner, layout, allocate, sink);
 }
 
 BuiltIndexPages BuildIndexPages(std::span<const IndexEntry> entries, std::uint32_t owner,

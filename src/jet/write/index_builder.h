@@ -36,6 +36,14 @@ BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t
                               const IndexPageLayout& layout, const IndexPageAllocator& allocate,
                               const IndexPageSink& sink);
 
+// The same over entries produced on demand: entry_at(i) for i < count, in
+// order (called about twice per entry), so a caller can keep its entries in
+// a compact form of its own instead of as IndexEntry objects.
+using IndexEntrySource = std::function<IndexEntry(std::size_t position)>;
+BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_at, std::uint32_t owner,
+                              const IndexPageLayout& layout, const IndexPageAllocator& allocate,
+                              const IndexPageSink& sink);
+
 // Convenience for tests and small indexes: the pages collected in memory.
 struct BuiltIndexPages {
   BuiltIndexTree tree;

@@ -189,3 +189,29 @@ TEST(IndexTreeWalk, ReportsLoopsBadPointersAndBrokenChains) {
 
 }  // namespace
 }  // namespace jet::write
+
+namespace jet::write {
+namespace {
+
+TEST(IndexBuilder, EntriesOnDemandGiveTheSamePages) {
+  const IndexPageLayout layout = IndexPageLayout::Jet4();
+  const auto entries = MakeVariedEntries(5000, 12);
+  std::uint32_t a = 10, b = 10;
+  const auto from_span = BuildIndexPages(entries, 3, layout, [&] { return a++; });
+  std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> pages;
+  std::size_t calls = 0;
+  const BuiltIndexTree tree = BuildIndexTree(
+      entries.size(),
+      [&](std::size_t i) {
+        ++calls;
+        return entries.at(i);
+      },
+      3, layout, [&] { return b++; },
+      [&](std::uint32_t n, std::vector<std::uint8_t> bytes) { pages.emplace_back(n, std::move(bytes)); });
+  EXPECT_EQ(tree.root_page, from_span.tree.root_page);
+  EXPECT_EQ(pages, from_span.pages);
+  EXPECT_LE(calls, 2 * entries.size());
+}
+
+}  // namespace
+}  // namespace jet::write
