@@ -11,6 +11,7 @@
 
 #include "base/error.h"
 #include "jet/compact/compactor.h"
+#include "jet/checker.h"
 #include "jet/dao/dao.h"
 #include "jet/database.h"
 #include "jet/index_check.h"
@@ -146,6 +147,17 @@ TEST_F(CompactSamples, OutputHasSoundIndexesTrueRowCountsAndOpensThroughDao) {
       for (const jet::IndexFinding& f : check.findings) EXPECT_FALSE(f.problem) << f.message;
       EXPECT_EQ(check.counts.mismatched, 0u);
     }
+    // The whole-database checker: pages, usage maps, catalog, rows, long values, indexes.
+    const jet::CheckReport report = jet::CheckDatabase(*db);
+    for (const jet::Finding& f : report.findings) {
+      EXPECT_NE(f.severity, jet::Severity::Problem) << f.table << " page " << f.page << ": " << f.message;
+    }
+    // An encoded source gives an encoded output with the same settings.
+    const auto source = jet::Database::Open(o.source);
+    EXPECT_EQ(db->header().database_key, source->header().database_key);
+    EXPECT_EQ(db->header().sort_order, source->header().sort_order);
+    EXPECT_EQ(db->header().code_page, source->header().code_page);
+    EXPECT_EQ(db->version(), source->version());
     jet::dao::DBEngine engine;
     auto opened = engine.OpenDatabase(o.output);
     auto defs = opened->TableDefs();

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "jet/checker.h"
 #include "jet/database.h"
 #include "jet/index_check.h"
 #include "jet/write/database_writer.h"
@@ -99,6 +100,9 @@ TEST_P(WrittenDatabase, IndexesAndRowCountsCheckClean) {
   }
   // People has two indexes over 2000 rows; the catalog tables add theirs.
   EXPECT_GE(equal, 4000u);
+  const jet::CheckReport report = jet::CheckDatabase(*db);
+  EXPECT_EQ(report.ProblemCount(), 0u);
+  for (const auto& f : report.findings) EXPECT_NE(f.severity, jet::Severity::Problem) << f.table << ": " << f.message;
 }
 
 TEST_P(WrittenDatabase, MdbToolsReadsTheSameRows) {
