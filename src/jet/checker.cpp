@@ -88,6 +88,7 @@ void CheckPages(const Database& database, CheckReport& report) {
 
 void CheckCatalog(const Database& database, CheckReport& report) {
   std::set<std::pair<std::int32_t, std::string>> names;
+  std::set<std::uint32_t> definitions;
   for (const CatalogEntry& entry : database.catalog()) {
     std::string lowered;
     for (unsigned char ch : entry.name) lowered.push_back(static_cast<char>(std::tolower(ch)));
@@ -95,6 +96,8 @@ void CheckCatalog(const Database& database, CheckReport& report) {
       report.Problem("MSysObjects", entry.row.page, "the name '" + entry.name + "' occurs twice in one container");
     if (!entry.IsTable()) continue;
     const std::uint32_t page = entry.TdefPage();
+    if (!definitions.insert(page).second)
+      report.Problem(entry.name, page, "a second catalog entry names the definition on page " + std::to_string(page));
     if (!database.file().HasPage(page) ||
         database.file().Page(page).U8(0) != static_cast<std::uint8_t>(PageType::TableDefinition))
       report.Problem(entry.name, page, "the catalog names page " + std::to_string(page) +
@@ -108,7 +111,11 @@ CheckReport CheckDatabase(const Database& database) {
   CheckCatalog(database, report);
   PageClaims claims;
   claims.free_pages = GlobalFreePages(database, nullptr);
-  for (const CatalogEntry& entry : database.Tables()) CheckTableWithClaims(database, entry, claims, report);
+  std::set<std::uint32_t> checked;
+  for (const CatalogEntry& entry : database.Tables()) {
+    // A definition listed twice is checked once (and the catalog check names it).
+    if (checked.insert(entry.TdefPage()).second) CheckTableWithClaims(database, entry, claims, report);
+  }
   return report;
 }
 

@@ -7,6 +7,7 @@
 #include "jet/checker_claims.h"
 #include "jet/format/data_page.h"
 #include "jet/format/long_value.h"
+#include "jet/format/tdef_decode.h"
 
 #if __has_include("jet/index_check.h")
 #include "jet/index_check.h"
@@ -174,12 +175,19 @@ void CheckRows(const Database& database, const TableDefinition& table, const std
 void CheckTableWithClaims(const Database& database, const CatalogEntry& entry, PageClaims& claims,
                           CheckReport& report) {
   TableDefinition table;
+  std::size_t end_of_definition = 0;
   try {
-    table = database.ReadTableDefinition(entry);
+    const TdefStream stream = ReadTdefStream(database.file(), database.version(), entry.TdefPage());
+    table = DecodeTableDefinition(stream, database.version(), database.header().code_page, database.name(),
+                                  &end_of_definition);
   } catch (const vondrel::Error& error) {
     report.Problem(entry.name, entry.TdefPage(), "the table definition cannot be read: " + error.description());
     return;
   }
+  if (end_of_definition != table.tdef_length)
+    report.Problem(entry.name, entry.TdefPage(),
+                   "the definition records a length of " + std::to_string(table.tdef_length) + " bytes but ends at " +
+                       std::to_string(end_of_definition));
   CheckDefinition(table, entry.name, report);
   CheckMaps(database, table, entry.name, claims, report);
   CheckRows(database, table, entry.name, report);

@@ -95,6 +95,10 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
     };
     std::vector<Keyed> keyed;
     bool covered = true;
+    // Most tables are stored in key order already: check that first without
+    // keeping keys, and collect them only when the order differs.
+    bool in_source_order = true;
+    KeyBytes previous;
     ScanOptions scan;
     scan.assemble_long_values = UsesLongValues(job.target_table, *primary);
     job.source.ScanRows(
@@ -105,11 +109,29 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
             covered = false;
             return false;
           }
-          keyed.push_back({std::move(key.key), row.pointer, row.listed_at, keyed.size()});
+          if (!previous.empty() && CompareKeys(previous, key.key) > 0) {
+            in_source_order = false;
+            return false;
+          }
+          previous = std::move(key.key);
           return true;
         },
         scan);
-    if (covered) {
+    if (covered && !in_source_order) {
+      job.source.ScanRows(
+          job.source_table,
+          [&](const Row& row) {
+            write::RowKey key = write::ComputeRowKey(job.target_table, *primary, converter.Convert(row.fields), job.key_settings);
+            if (!key.coverage.covered) {
+              covered = false;
+              return false;
+            }
+            keyed.push_back({std::move(key.key), row.pointer, row.listed_at, keyed.size()});
+            return true;
+          },
+          scan);
+    }
+    if (covered && !in_source_order) {
       std::stable_sort(keyed.begin(), keyed.end(),
                        [](const Keyed& a, const Keyed& b) { return CompareKeys(a.key, b.key) < 0; });
       bool in_order = true;

@@ -11,6 +11,7 @@
 
 #include "base/error.h"
 #include "jet/compact/compactor.h"
+#include "jet/checker.h"
 #include "jet/dao/dao.h"
 #include "jet/database.h"
 #include "jet/index_check.h"
@@ -146,6 +147,17 @@ TEST_F(CompactSamples, OutputHasSoundIndexesTrueRowCountsAndOpensThroughDao) {
       for (const jet::IndexFinding& f : check.findings) EXPECT_FALSE(f.problem) << f.message;
       EXPECT_EQ(check.counts.mismatched, 0u);
     }
+    // The whole-database checker: pages, usage maps, catalog, rows, long values, indexes.
+    const jet::CheckReport report = jet::CheckDatabase(*db);
+    for (const jet::Finding& f : report.findings) {
+      EXPECT_NE(f.severity, jet::Severity::Problem) << f.table << " page " << f.page << ": " << f.message;
+    }
+    // An encoded source gives an encoded output with the same settings.
+    const auto source = jet::Database::Open(o.source);
+    EXPECT_EQ(db->header().database_key, source->header().database_key);
+    EXPECT_EQ(db->header().sort_order, source->header().sort_order);
+    EXPECT_EQ(db->header().code_page, source->header().code_page);
+    EXPECT_EQ(db->version(), source->version());
     jet::dao::DBEngine engine;
     auto opened = engine.OpenDatabase(o.output);
     auto defs = opened->TableDefs();
@@ -166,6 +178,32 @@ TEST_F(CompactSamples, OutputIsNoLargerAndCompactingItAgainGivesTheSameBytes) {
                                                 vondrel::testing::ShellQuote(second.string()));
     EXPECT_EQ(a.status, 0) << "second compaction differs";
   }
+}
+
+TEST_F(CompactSamples, RelationshipIndexesNameTheSameTablesAfterRenumbering) {
+  int related = 0;
+  for (const Outcome& o : *outcomes_) {
+    if (o.output.empty()) continue;
+    SCOPED_TRACE(o.source.filename().string());
+    const auto src = jet::Database::Open(o.source);
+    const auto out = jet::Database::Open(o.output);
+    auto name_of = [](const jet::Database& db, std::uint32_t page) {
+      for (const auto& e : db.catalog()) if (e.IsTable() && e.TdefPage() == page) return e.name;
+      return std::string("?");
+    };
+    for (const jet::CatalogEntry& entry : src->Tables()) {
+      const jet::TableDefinition before = src->ReadTableDefinition(entry);
+      const jet::TableDefinition after = out->ReadTableDefinition(*out->FindTable(entry.name));
+      ASSERT_EQ(before.logical_indexes.size(), after.logical_indexes.size());
+      for (std::size_t i = 0; i < before.logical_indexes.size(); ++i) {
+        if (before.logical_indexes[i].related_table_page == 0) continue;
+        EXPECT_EQ(name_of(*src, before.logical_indexes[i].related_table_page),
+                  name_of(*out, after.logical_indexes[i].related_table_page)) << entry.name;
+        ++related;
+      }
+    }
+  }
+  EXPECT_GT(related, 0) << "no sample with relationships";
 }
 
 TEST_F(CompactSamples, StaleRowCountOfTheSourceBecomesTheTrueCount) {

@@ -173,6 +173,25 @@ TEST(IndexKeyGeneralLegacy, ApostropheAndHyphenAreUnprintable) {
   EXPECT_LT(CompareKeys(TextKey(u"co-op"), TextKey(u"cop")), 0);
 }
 
+// Keys Access wrote (Northwind 2000 and the Jackcess Unicode sample): a
+// ligature counts as two characters until the first accent, as one after.
+TEST(IndexKeyGeneralLegacy, LigaturesAsAccessCountsThem) {
+  EXPECT_EQ(TextKey(u"NuNuCa Nu\u00DF-Nougat-Creme"),
+            Bytes({0x7F, 0x62, 0x6F, 0x62, 0x6F, 0x4D, 0x4A, 0x07, 0x62, 0x6F, 0x6B, 0x6B, 0x62, 0x64,
+                   0x6F, 0x55, 0x4A, 0x6D, 0x4D, 0x69, 0x51, 0x60, 0x51, 0x01, 0x01, 0x01, 0x01, 0x80,
+                   0x33, 0x06, 0x82, 0x80, 0x4B, 0x06, 0x82, 0x00}));
+  // "gro\u00DFm\u00E4rkte": the accent of the a-umlaut sits in slot 26 of the
+  // stored key, ß having taken two slots.
+  const KeyBytes plutzer = TextKey(u"Plutzer Lebensmittelgro\u00DFm\u00E4rkte AG");
+  const auto end_of_text = std::find(plutzer.begin(), plutzer.end(), 0x01);
+  ASSERT_NE(end_of_text, plutzer.end());
+  EXPECT_EQ(std::vector(end_of_text + 1, plutzer.end()),
+            [] { KeyBytes b(26, 0x02); b.push_back(0x13); b.push_back(0x00); return b; }());
+  // After an accent (on the A-ring) the ligature takes one slot: 1A 02 1C.
+  const KeyBytes run = TextKey(u"\u00C5\u00C6\u00C7");
+  EXPECT_EQ(run, Bytes({0x7F, 0x4A, 0x4A, 0x51, 0x4D, 0x01, 0x1A, 0x02, 0x1C, 0x00}));
+}
+
 TEST(IndexKeyGeneralLegacy, SurrogatesAreComputed) {
   const KeyBytes key = TextKey(std::u16string{char16_t{0xD83D}, char16_t{0xDE00}});  // one emoji
   // Two inline pairs, then the extra byte 3F for each half.
@@ -202,6 +221,16 @@ TEST(IndexKeyGeneral97, DocumentedExamples) {
   EXPECT_EQ(Text97Key("ABC  "), Text97Key("abc"));
   EXPECT_EQ(sortcodes::kGeneral97RunCount > 0 && sortcodes::kGeneral97Runs[0].first == 0, true);
   EXPECT_EQ(Text97Key(" "), Bytes({0x7F, 0x00}));  // only spaces: nothing left
+}
+
+TEST(IndexKeyGeneral97, NulAndLigaturesAsAccessKeysThem) {
+  // "Lock" plus a NUL, as Access 95 and 97 store it in MSysModules.
+  EXPECT_EQ(Text97Key(std::string_view("Lock\0", 5)), Bytes({0x7F, 0x6D, 0x72, 0x62, 0x6C, 0x10, 0x00}));
+  // ß before an accented letter counts as two significant letters (s, s):
+  // two more placeholder nibbles than a plain letter in its place.
+  const KeyBytes with_ligature = Text97Key("gro\xDFm\xE4");
+  const KeyBytes with_letter = Text97Key("grozm\xE4");
+  EXPECT_EQ(with_ligature.size(), with_letter.size() + 2);  // one byte more inline, one more nibble pair
 }
 
 TEST(IndexKeyHelpers, HexAndCompare) {

@@ -137,6 +137,9 @@ TEST(TdefDecode, MultiPageDefinitionDecodesEveryField) {
   ASSERT_EQ(table.long_value_maps.size(), 1u);
   EXPECT_EQ(table.long_value_maps[0].owned_map, (RowPointer{12, 1}));
   EXPECT_EQ(table.long_value_maps[0].free_map, (RowPointer{12, 2}));
+  std::size_t end = 0;
+  DecodeTableDefinition(ReadTdefStream(file, FormatVersion::Jet4, 2), FormatVersion::Jet4, 1252, "t.mdb", &end);
+  EXPECT_EQ(end, stream.size());
 }
 
 TEST(TdefDecode, LoopsWrongPagesAndOverrunsAreCorruption) {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "jet/checker.h"
 #include "jet/database.h"
 #include "jet/index_check.h"
 #include "jet/write/database_writer.h"
@@ -99,6 +100,9 @@ TEST_P(WrittenDatabase, IndexesAndRowCountsCheckClean) {
   }
   // People has two indexes over 2000 rows; the catalog tables add theirs.
   EXPECT_GE(equal, 4000u);
+  const jet::CheckReport report = jet::CheckDatabase(*db);
+  EXPECT_EQ(report.ProblemCount(), 0u);
+  for (const auto& f : report.findings) EXPECT_NE(f.severity, jet::Severity::Problem) << f.table << ": " << f.message;
 }
 
 TEST_P(WrittenDatabase, MdbToolsReadsTheSameRows) {
@@ -140,6 +144,10 @@ TEST(DatabaseWriter, AFailedWriteLeavesNoFile) {
     DatabaseWriter db(path, {});
     const auto t = db.AddTable({"T", {{"Name", ColumnType::Text, 5}}, {}});
     db.BeginRows(t);
+    const jet::RowPointer first = db.Insert({Value::Text("ok")});
+    EXPECT_GT(first.page, t);  // data pages follow the definitions
+    EXPECT_EQ(first.row, 0);
+    EXPECT_EQ(db.Insert({Value::Text("ok 2")}), (jet::RowPointer{first.page, 1}));
     EXPECT_THROW(db.Insert({Value::Text("far too long")}), std::invalid_argument);
   }
   EXPECT_FALSE(std::filesystem::exists(path));
