@@ -42,7 +42,11 @@ Database::Database(DatabaseHeader header, std::unique_ptr<io::PageFile> file)
     : header_(std::move(header)), file_(std::move(file)) {}
 
 std::unique_ptr<Database> Database::Open(const std::filesystem::path& path) {
-  return FromBytes(io::ReadWholeFile(path), path.string());
+  // 3045 when another program has the file open; the lock lasts as long as the database.
+  io::DatabaseFileLock lock = io::DatabaseFileLock::Acquire(path, io::LockIntent::Read);
+  std::unique_ptr<Database> database = FromBytes(io::ReadWholeFile(path), path.string());
+  database->lock_ = std::move(lock);
+  return database;
 }
 
 std::unique_ptr<Database> Database::FromBytes(std::vector<std::uint8_t> bytes, std::string name) {

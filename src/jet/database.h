@@ -16,6 +16,7 @@
 #include "jet/format/header_page.h"
 #include "jet/format/row_layout.h"
 #include "jet/format/table_definition.h"
+#include "jet/io/file_lock.h"
 #include "jet/io/page_file.h"
 
 namespace jet {
@@ -101,6 +102,8 @@ class Database {
   DatabaseHeader header_;
   std::unique_ptr<io::PageFile> file_;
   std::vector<CatalogEntry> catalog_;
+  // Held while the database is open, so that Jet and our other engines see it in use.
+  io::DatabaseFileLock lock_;
 };
 
 }  // namespace jet

@@ -1,5 +1,7 @@
 #include "repair/jet_database_engine.h"
 
+#include "jet/io/file_lock.h"
+
 namespace vondrel::repair {
 namespace {
 
@@ -38,7 +40,12 @@ std::filesystem::path JetDatabaseEngine::HostPath(const platform::PathText& path
 }
 
 void JetDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
-  engine_.CompactDatabase(HostPath(source), HostPath(destination));
+  std::filesystem::path hostSource = HostPath(source);
+  std::filesystem::path hostDestination = HostPath(destination);
+  // Held for the whole compaction: another program with the file open, or a
+  // second repair of the same file, makes this fail with 3045 instead.
+  jet::io::DatabaseFileLock lock = jet::io::DatabaseFileLock::Acquire(hostSource, jet::io::LockIntent::Compact);
+  engine_.CompactDatabase(hostSource, hostDestination);
 }
 
 std::unique_ptr<EngineDatabase> JetDatabaseEngine::OpenDatabase(const platform::PathText& name) {

@@ -1,6 +1,9 @@
 #include "repair/jet_database_engine.h"
 
+#include <fcntl.h>
 #include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -60,6 +63,67 @@ TEST(JetRepair, AFileThatIsNoDatabaseFailsAndStaysAsItWas) {
   EXPECT_NE(outcome.number, 0);
   EXPECT_EQ(files.ReadFile(u"C:\\Data\\Data.mdb"), bytes);
   EXPECT_TRUE(repair.EngineCreated());
+}
+
+// Another program holding a database open the way Jet under Wine does: a
+// classic POSIX record lock on its user-lock byte, kept until this object dies.
+class ProgramHoldingTheFile {
+ public:
+  explicit ProgramHoldingTheFile(const fs::path& path) {
+    int ready[2], release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0) throw std::runtime_error("pipe");
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      int fd = ::open(path.c_str(), O_RDWR);
+      struct flock lock {};
+      lock.l_type = F_WRLCK;
+      lock.l_whence = SEEK_SET;
+      lock.l_start = 0x10000001;
+      lock.l_len = 1;
+      char answer = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+      if (::write(ready[1], &answer, 1) != 1) ::_exit(2);
+      ::close(release[1]);
+      char ignored;
+      while (::read(release[0], &ignored, 1) > 0) {
+      }
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    release_ = release[1];
+    char answer = 'n';
+    locked_ = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+    ::close(ready[0]);
+  }
+  ~ProgramHoldingTheFile() {
+    ::close(release_);
+    int status;
+    ::waitpid(pid_, &status, 0);
+  }
+  bool locked() const { return locked_; }
+
+ private:
+  pid_t pid_ = -1;
+  int release_ = -1;
+  bool locked_ = false;
+};
+
+TEST(JetRepair, ADatabaseHeldOpenByAnotherProgramIsLeftAlone) {
+  FakeFileSystem files;
+  std::string bytes(8192, '\x5a');
+  files.WriteFile(u"C:\\Data\\Data.mdb", bytes);
+  RepairOperation repair(files, JetEngineFactory(files));
+  {
+    ProgramHoldingTheFile access(files.DriveC() / "Data/Data.mdb");
+    ASSERT_TRUE(access.locked());
+    auto outcome = repair.Run(u"C:\\Data\\Data.mdb");
+    EXPECT_EQ(outcome.kind, RepairOutcome::Kind::Failed);
+    EXPECT_EQ(outcome.number, 3045);
+    EXPECT_EQ(files.ReadFile(u"C:\\Data\\Data.mdb"), bytes);
+    EXPECT_EQ(files.ListFolder(u"C:\\Data"), std::vector<std::string>{"Data.mdb"});
+  }
+  // Once the other program is gone the engine gets to the file (and finds no database in it).
+  EXPECT_NE(repair.Run(u"C:\\Data\\Data.mdb").number, 3045);
 }
 
 }  // namespace

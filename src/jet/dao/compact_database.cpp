@@ -1,11 +1,10 @@
+#include "jet/compact/compactor.h"
 #include "jet/dao/dao.h"
 
 namespace jet::dao {
 
-// Placeholder until the compactor is connected: refuses instead of
-// pretending to have compacted.
-void DBEngine::CompactDatabase(const std::filesystem::path& source, const std::filesystem::path&) {
-  throw vondrel::Error(3049, "Compaction of '" + source.string() + "' is not available in this build yet.");
+void DBEngine::CompactDatabase(const std::filesystem::path& source, const std::filesystem::path& destination) {
+  jet::compact::CompactDatabase(source, destination);
 }
 
 }  // namespace jet::dao

@@ -128,7 +128,7 @@ TdefStream ReadTdefStream(const io::PageFile& file, FormatVersion version, std::
 }
 
 TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion version, std::uint16_t code_page,
-                                      const std::string& file_name) {
+                                      const std::string& file_name, std::size_t* end_of_definition) {
   const auto& c = ConstantsFor(version);
   const std::int64_t first_page = stream.pages.empty() ? -1 : stream.pages.front();
   const io::ByteView view(stream.bytes.data(), stream.bytes.size(), io::ByteSource{&file_name, first_page});
@@ -185,11 +185,15 @@ TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion ve
         DecodeLogicalIndex(cursor.Take(c.logical_index_descriptor_size, "logical index descriptor"), version));
   for (auto& index : table.logical_indexes) index.name = cursor.Name(version, code_page);
 
+  std::size_t terminator_end = 0;
   // Long-value trailer: column number + two map pointers, ended by 0xFFFF.
   // Older files may end without it; stop at the stream's end then.
   while (view.Contains(cursor.at(), 2)) {
     const std::uint16_t number = view.U16(cursor.at());
-    if (number == 0xFFFF) break;
+    if (number == 0xFFFF) {
+      terminator_end = cursor.at() + 2;
+      break;
+    }
     if (!view.Contains(cursor.at(), 10)) break;
     io::ByteView entry = cursor.Take(10, "long-value map entry");
     table.long_value_maps.push_back(
@@ -207,6 +211,7 @@ TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion ve
         std::size_t{column.fixed_offset} + column.length > c.page_size)
       view.Fail("column '" + column.name + "' has an impossible fixed offset");
   }
+  if (end_of_definition) *end_of_definition = terminator_end;
   return table;
 }
 

@@ -22,8 +22,10 @@ TdefStream ReadTdefStream(const io::PageFile& file, FormatVersion version, std::
 // Decodes a stream. `code_page` decodes Jet 3 names. Throws 3049 when the
 // definition is inconsistent (counts that overrun the stream, impossible
 // column numbers). `name` and `page` only label errors.
+// `end_of_definition`, when given, receives the offset just past the final
+// FF FF terminator (0 when the stream has none).
 TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion version, std::uint16_t code_page,
-                                      const std::string& file_name);
+                                      const std::string& file_name, std::size_t* end_of_definition = nullptr);
 
 // Both steps.
 TableDefinition ReadTableDefinition(const io::PageFile& file, FormatVersion version, std::uint16_t code_page,

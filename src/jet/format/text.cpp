@@ -35,14 +35,22 @@ std::string DecodeCp1252(std::span<const std::uint8_t> bytes) {
 #ifdef VONDREL_HAVE_ICONV
 // Converts with iconv; false when the code page is unknown to it.
 bool DecodeWithIconv(std::span<const std::uint8_t> bytes, std::uint16_t code_page, std::string& out) {
+  // One converter per code page for the life of the process, closed at exit.
+  struct Converters {
+    std::unordered_map<std::uint16_t, iconv_t> by_code_page;
+    ~Converters() {
+      for (auto& [code_page, converter] : by_code_page)
+        if (converter != reinterpret_cast<iconv_t>(-1)) iconv_close(converter);
+    }
+  };
   static std::mutex mutex;
-  static std::unordered_map<std::uint16_t, iconv_t> converters;
+  static Converters converters;
   std::lock_guard lock(mutex);
-  auto found = converters.find(code_page);
-  if (found == converters.end()) {
+  auto found = converters.by_code_page.find(code_page);
+  if (found == converters.by_code_page.end()) {
     const std::string name = "CP" + std::to_string(code_page);
     iconv_t converter = iconv_open("UTF-8", name.c_str());
-    found = converters.emplace(code_page, converter).first;
+    found = converters.by_code_page.emplace(code_page, converter).first;
   }
   iconv_t converter = found->second;
   if (converter == reinterpret_cast<iconv_t>(-1)) return false;

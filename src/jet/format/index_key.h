@@ -1,0 +1,84 @@
+#pragma once
+// Index key bytes, one column value at a time. A key is the concatenation,
+// in index-column order, of each column's part: a flag byte (null, or
+// non-null in the column's direction) followed for non-null values by bytes
+// that sort as the values do when compared as unsigned byte strings.
+//
+// Value-taking functions work on the bytes the row stores (little-endian
+// numbers, GUIDs in their stored order), so that a key can be computed from a
+// row without interpreting it first.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jet {
+
+using KeyBytes = std::vector<std::uint8_t>;
+
+// Whether a computed key can be vouched for. A key that is not covered must
+// not be written; a checker reports it as unverifiable rather than wrong.
+struct KeyCoverage {
+  bool covered = true;
+  std::string reason;  // why not, when not covered
+
+  static KeyCoverage Covered() { return {}; }
+  static KeyCoverage NotCovered(std::string why) { return {false, std::move(why)}; }
+};
+
+// The text collations our tables hold.
+enum class TextKeyOrder {
+  kGeneral97,      // Jet 3 "General", code page 1252
+  kGeneralLegacy,  // Jet 4 "General legacy": LCID 1033, sort-order version 0
+};
+
+namespace key {
+
+inline constexpr std::uint8_t kAscendingNull = 0x00;
+inline constexpr std::uint8_t kDescendingNull = 0xFF;
+inline constexpr std::uint8_t kAscendingValue = 0x7F;
+inline constexpr std::uint8_t kDescendingValue = 0x80;
+
+void AppendNull(KeyBytes& key, bool ascending);
+
+// Yes/No columns are never null: their key part is always a value.
+void AppendBoolean(KeyBytes& key, bool value, bool ascending);
+
+void AppendByte(KeyBytes& key, std::uint8_t value, bool ascending);
+
+// Two's-complement integers as stored (little-endian, 2, 4 or 8 bytes):
+// Integer, Long, Currency.
+void AppendSignedInteger(KeyBytes& key, std::span<const std::uint8_t> stored, bool ascending);
+
+// IEEE values as stored (little-endian, 4 or 8 bytes): Single, Double, Date/Time.
+void AppendFloatingPoint(KeyBytes& key, std::span<const std::uint8_t> stored, bool ascending);
+
+// Binary values: groups of eight bytes with length marks.
+void AppendBinary(KeyBytes& key, std::span<const std::uint8_t> data, bool ascending);
+
+// A GUID as stored (16 bytes, first three fields little-endian). Returns
+// false, appending nothing, when the value is not 16 bytes long.
+bool AppendGuid(KeyBytes& key, std::span<const std::uint8_t> stored, bool ascending);
+
+// Jet 4 Decimal as stored (17 bytes: a sign byte, 0x80 when negative, then a
+// 128-bit magnitude as four 32-bit words, most significant first, each word
+// little-endian). Returns false when the value is not 17 bytes long.
+bool AppendNumeric(KeyBytes& key, std::span<const std::uint8_t> stored, bool ascending);
+
+// Text in the given order: Jet 4 text as UTF-16 code units, Jet 3 text as
+// code-page bytes (pass the one that matches the order).
+void AppendText(KeyBytes& key, std::u16string_view text, bool ascending);
+void AppendText97(KeyBytes& key, std::span<const std::uint8_t> text, bool ascending);
+
+}  // namespace key
+
+// Orders two index entries' key bytes the way the pages do: unsigned bytes,
+// a proper prefix first.
+int CompareKeys(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
+
+// Hex text of key bytes ("7F 80 00 00 01"), for messages.
+std::string KeyToHex(std::span<const std::uint8_t> key);
+
+}  // namespace jet

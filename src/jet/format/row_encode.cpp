@@ -1,0 +1,97 @@
+#include "jet/format/row_encode.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+namespace jet::encode {
+namespace {
+
+struct VarSlot {
+  const FieldValue* value = nullptr;
+};
+
+void WriteNullMask(Bytes& row, const TableDefinition& table, std::span<const FieldValue> values, std::size_t columns) {
+  const std::size_t start = row.size();
+  row.resize(start + (columns + 7) / 8, 0);
+  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDefinition& column = table.columns[i];
+    const bool bit = column.type == ColumnType::Boolean ? values[i].boolean : !values[i].is_null;
+    if (bit && column.number < columns) row[start + column.number / 8] |= static_cast<std::uint8_t>(1u << (column.number % 8));
+  }
+}
+
+}  // namespace
+
+Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values) {
+  if (values.size() != table.columns.size()) throw std::invalid_argument("row has the wrong number of values");
+  const bool jet3 = table.version == FormatVersion::Jet3;
+  const std::size_t count_size = jet3 ? 1 : 2;
+  std::size_t max_columns = table.max_columns;
+  for (const ColumnDefinition& column : table.columns) max_columns = std::max<std::size_t>(max_columns, column.number + 1u);
+  std::size_t var_slots = table.var_slots;
+  for (const ColumnDefinition& column : table.columns) {
+    if (!column.IsFixed() && column.type != ColumnType::Boolean) var_slots = std::max<std::size_t>(var_slots, column.var_index + 1u);
+  }
+  if (jet3 && max_columns > 255) throw std::invalid_argument("too many columns for a Jet 3 row");
+
+  Bytes row;
+  row.reserve(64);
+  Appender out(row);
+  if (jet3) out.U8(static_cast<std::uint8_t>(max_columns)); else out.U16(static_cast<std::uint16_t>(max_columns));
+
+  const std::size_t fixed_start = row.size();
+  row.resize(fixed_start + table.FixedAreaSize(), 0);
+  std::vector<VarSlot> slots(var_slots);
+  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDefinition& column = table.columns[i];
+    const FieldValue& value = values[i];
+    if (column.type == ColumnType::Boolean) continue;
+    if (column.IsFixed()) {
+      if (value.is_null) continue;
+      if (value.size > column.length) throw std::invalid_argument("value too long for fixed column " + column.name);
+      PutBytes(row, fixed_start + column.fixed_offset, value.data, value.size);
+    } else {
+      slots[column.var_index].value = &value;
+    }
+  }
+
+  if (var_slots > 0) {
+    std::vector<std::size_t> offsets(var_slots + 1);
+    for (std::size_t s = 0; s < var_slots; ++s) {
+      offsets[s] = row.size();
+      const FieldValue* value = slots[s].value;
+      if (value && !value->is_null && value->size) out.Raw(value->data, value->size);
+    }
+    const std::size_t eod = row.size();
+    offsets[var_slots] = eod;
+    if (jet3) {
+      const std::size_t mask_bytes = (max_columns + 7) / 8;
+      const std::size_t real_jumps = eod / 256;
+      std::size_t jumps = real_jumps;
+      while ((eod + (var_slots + 1) + jumps + 1 + mask_bytes - 1) / 256 > jumps) ++jumps;
+      if (jumps > 255) throw std::invalid_argument("row too long for Jet 3");
+      // Offsets are stored as their low byte; the jump table says where each
+      // further 256 bytes begin.
+      out.U8(static_cast<std::uint8_t>(eod));
+      for (std::size_t s = var_slots; s-- > 0;) out.U8(static_cast<std::uint8_t>(offsets[s]));
+      std::vector<std::uint8_t> jump(jumps, 0xFF);
+      for (std::size_t k = 0; k < real_jumps; ++k) {
+        std::size_t entry = 0;
+        while (entry <= var_slots && offsets[entry] < 256 * (k + 1)) ++entry;
+        jump[k] = static_cast<std::uint8_t>(entry);
+      }
+      for (std::size_t k = jumps; k-- > 0;) out.U8(jump[k]);
+      out.U8(static_cast<std::uint8_t>(var_slots));
+    } else {
+      out.U16(static_cast<std::uint16_t>(eod));
+      for (std::size_t s = var_slots; s-- > 0;) out.U16(static_cast<std::uint16_t>(offsets[s]));
+      out.U16(static_cast<std::uint16_t>(var_slots));
+    }
+  }
+  (void)count_size;
+  WriteNullMask(row, table, values, max_columns);
+  return row;
+}
+
+}  // namespace jet::encode

@@ -1,0 +1,51 @@
+#pragma once
+// Checking a table's indexes against its rows: every real index walked,
+// entries in key order, one per live row (ignore-nulls indexes leave out
+// rows whose key columns are all null), each pointing at a live row, and
+// each stored key equal byte for byte to the key computed from the row.
+// Keys our encoder cannot vouch for are reported as notes, not problems.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+
+namespace jet {
+
+struct IndexFinding {
+  bool problem = true;  // false: a note (something we cannot verify)
+  std::uint32_t page = 0;
+  std::string message;
+};
+
+// Key comparison figures over the indexes checked.
+struct IndexKeyCounts {
+  std::uint64_t entries = 0;      // leaf entries read
+  std::uint64_t compared = 0;     // entries matched to a live row
+  std::uint64_t equal = 0;        // computed key equal to the stored one
+  std::uint64_t not_covered = 0;  // computed key not vouched for
+  std::uint64_t mismatched = 0;   // computed key differs
+
+  IndexKeyCounts& operator+=(const IndexKeyCounts& other);
+};
+
+struct IndexCheckResult {
+  std::vector<IndexFinding> findings;
+  IndexKeyCounts counts;
+  std::size_t indexes = 0;
+};
+
+// Checks every real index of `table`. Messages name the index. Row damage
+// met while scanning is reported by the row checks, not here; such rows are
+// left out of the comparison. Throws only when the table's rows cannot be
+// scanned at all.
+IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table);
+
+struct CheckReport;
+
+// The same, adding the findings to a check report under `table_name`.
+void CheckTableIndexes(const Database& database, const TableDefinition& table, const std::string& table_name,
+                       CheckReport& report);
+
+}  // namespace jet

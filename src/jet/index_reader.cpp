@@ -1,0 +1,47 @@
+// Index reading over the page file of an open database.
+
+#include "jet/index_reader.h"
+
+namespace jet {
+
+IndexTreeWalk ReadIndexEntries(const Database& database, const TableDefinition& table,
+                               const RealIndexDefinition& index) {
+  const io::PageFile& file = database.file();
+  const IndexPageFetch fetch = [&file](std::uint32_t n) -> std::optional<std::span<const std::uint8_t>> {
+    if (n == 0 || !file.HasPage(n)) return std::nullopt;
+    const io::ByteView page = file.Page(n);
+    return std::span<const std::uint8_t>(page.data(), page.size());
+  };
+  return WalkIndexTree(index.root_page, table.tdef_page, IndexLayoutFor(database.version()), fetch,
+                       file.page_count());
+}
+
+KeyDatabaseSettings KeySettingsOf(const Database& database) {
+  KeyDatabaseSettings settings;
+  settings.version = database.version();
+  settings.sort_order = database.header().sort_order;
+  settings.code_page = database.header().code_page;
+  return settings;
+}
+
+void KeyFieldsOf(const Row& row, std::vector<KeyField>& out) {
+  out.resize(row.fields.size());
+  for (std::size_t i = 0; i < row.fields.size(); ++i) {
+    const StoredField& field = row.fields[i];
+    out[i].is_null = field.is_null;
+    out[i].bool_value = field.bool_value;
+    out[i].bytes = std::span<const std::uint8_t>(field.bytes.data(), field.bytes.size());
+  }
+}
+
+std::string RealIndexName(const TableDefinition& table, const RealIndexDefinition& index) {
+  std::string names;
+  for (const LogicalIndexDefinition& logical : table.logical_indexes) {
+    if (logical.real_index != static_cast<std::int32_t>(index.number)) continue;
+    if (!names.empty()) names += ", ";
+    names += logical.name;
+  }
+  return names.empty() ? "index " + std::to_string(index.number) : names;
+}
+
+}  // namespace jet

@@ -1,0 +1,219 @@
+// Bottom-up B-tree construction for index pages.
+
+#include "jet/write/index_builder.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "base/error.h"
+
+namespace jet::write {
+namespace {
+
+constexpr std::int32_t kIndexBuildError = 3049;
+
+[[noreturn]] void Fail(const std::string& what) {
+  throw vondrel::Error(kIndexBuildError, "cannot build index: " + what);
+}
+
+// Bytes of an entry as they start on a page (key, data page, row), which is
+// where the prefix shared with the page's first entry is measured.
+std::vector<std::uint8_t> LeadingBytes(const IndexEntry& entry) {
+  std::vector<std::uint8_t> bytes(entry.key);
+  bytes.push_back(static_cast<std::uint8_t>(entry.data_page >> 16));
+  bytes.push_back(static_cast<std::uint8_t>(entry.data_page >> 8));
+  bytes.push_back(static_cast<std::uint8_t>(entry.data_page));
+  bytes.push_back(entry.row);
+  return bytes;
+}
+
+// Greedy packing of consecutive entries onto one page, counting the prefix
+// they share with the page's first entry. (A node entry's child pointer
+// follows its row; entries never repeat a key and row, so the estimate
+// never counts on sharing the child pointer, which makes it safe.)
+class PagePacker {
+ public:
+  PagePacker(bool leaf, const IndexPageLayout& layout)
+      : leaf_(leaf), capacity_(layout.EntryCapacity()), prefix_limit_(layout.prefix_width == 1 ? 0xFF : 0xFFFF) {}
+
+  // Starts a page with its first entry.
+  void Start(const IndexEntry& first) {
+    const std::size_t size = EntrySize(first, leaf_);
+    if (size > capacity_) Fail("an entry of " + std::to_string(size) + " bytes exceeds a page");
+    first_ = LeadingBytes(first);
+    total_ = size;
+    prefix_ = prefix_limit_;
+    count_ = 1;
+  }
+  // Adds the entry when it still fits; false (and nothing added) otherwise.
+  bool TryAdd(const IndexEntry& e) {
+    const std::size_t key_size = e.key.size();
+    const std::size_t limit = std::min(first_.size(), key_size + 4);
+    std::size_t shared = 0;
+    while (shared < key_size && shared < limit && first_[shared] == e.key[shared]) ++shared;
+    if (shared == key_size) {
+      const std::uint8_t pointer[4] = {static_cast<std::uint8_t>(e.data_page >> 16),
+                                       static_cast<std::uint8_t>(e.data_page >> 8),
+                                       static_cast<std::uint8_t>(e.data_page), e.row};
+      while (shared < limit && first_[shared] == pointer[shared - key_size]) ++shared;
+    }
+    const std::size_t prefix = std::min(prefix_, shared);
+    const std::size_t total = total_ + EntrySize(e, leaf_);
+    // Every entry after the first saves the prefix.
+    if (total - count_ * prefix > capacity_) return false;
+    total_ = total;
+    prefix_ = prefix;
+    ++count_;
+    return true;
+  }
+  std::size_t count() const { return count_; }
+
+ private:
+  bool leaf_;
+  std::size_t capacity_;
+  std::size_t prefix_limit_;
+  std::vector<std::uint8_t> first_;
+  std::size_t total_ = 0;
+  std::size_t prefix_ = 0;
+  std::size_t count_ = 0;
+};
+
+// How many of `entries` from `from` fit on one page.
+std::size_t CountThatFit(std::span<const IndexEntry> entries, std::size_t from, bool leaf,
+                         const IndexPageLayout& layout) {
+  PagePacker packer(leaf, layout);
+  packer.Start(entries[from]);
+  for (std::size_t i = from + 1; i < entries.size() && packer.TryAdd(entries[i]); ++i) {
+  }
+  return packer.count();
+}
+
+struct Child {
+  std::uint32_t page;
+  IndexEntry last;  // last leaf entry below this child
+};
+
+}  // namespace
+
+BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_at, std::uint32_t owner,
+                              const IndexPageLayout& layout, const IndexPageAllocator& allocate,
+                              const IndexPageSink& sink) {
+  BuiltIndexTree tree;
+  if (count == 0) {
+    tree.root_page = allocate();
+    IndexPage empty;
+    empty.owner = owner;
+    sink(tree.root_page, EncodeIndexPage(empty, layout));
+    tree.leaf_pages = 1;
+    return tree;
+  }
+
+  // First pass: check the order and cut the entries into leaves, so that
+  // every leaf's page number is known before any leaf names its successor.
+  std::vector<std::size_t> leaf_sizes;
+  {
+    PagePacker packer(true, layout);
+    IndexEntry previous = entry_at(0);
+    packer.Start(previous);
+    for (std::size_t i = 1; i < count; ++i) {
+      IndexEntry entry = entry_at(i);
+      if (CompareEntries(previous, entry) >= 0) Fail("entries out of order at entry " + std::to_string(i));
+      if (!packer.TryAdd(entry)) {
+        leaf_sizes.push_back(packer.count());
+        packer.Start(entry);
+      }
+      previous = std::move(entry);
+    }
+    leaf_sizes.push_back(packer.count());
+  }
+  std::vector<std::uint32_t> numbers;
+  numbers.reserve(leaf_sizes.size());
+  for (std::size_t i = 0; i < leaf_sizes.size(); ++i) numbers.push_back(allocate());
+
+  // Second pass: write the leaves.
+  std::vector<Child> children;
+  std::size_t position = 0;
+  for (std::size_t i = 0; i < leaf_sizes.size(); ++i) {
+    IndexPage leaf;
+    leaf.owner = owner;
+    leaf.previous = i > 0 ? numbers[i - 1] : 0;
+    leaf.next = i + 1 < leaf_sizes.size() ? numbers[i + 1] : 0;
+    leaf.entries.reserve(leaf_sizes[i]);
+    for (std::size_t k = 0; k < leaf_sizes[i]; ++k) {
+      leaf.entries.push_back(entry_at(position++));
+      leaf.entries.back().child_page = 0;
+    }
+    children.push_back(Child{numbers[i], leaf.entries.back()});
+    sink(numbers[i], EncodeIndexPage(leaf, layout));
+  }
+  tree.leaf_pages = leaf_sizes.size();
+
+  // Node levels until one page remains.
+  while (children.size() > 1) {
+    std::vector<IndexEntry> level_entries;
+    level_entries.reserve(children.size());
+    for (const Child& c : children) {
+      IndexEntry e = c.last;
+      e.child_page = c.page;
+      level_entries.push_back(std::move(e));
+    }
+    // Each page: the entries that fit, then the next child as its tail.
+    struct NodeGroup { std::size_t start, count; std::optional<std::size_t> tail; };
+    std::vector<NodeGroup> node_groups;
+    for (std::size_t at = 0; at < level_entries.size();) {
+      const std::size_t count = CountThatFit(level_entries, at, false, layout);
+      NodeGroup g{at, count, std::nullopt};
+      at += count;
+      if (at < level_entries.size()) {
+        g.tail = at;
+        ++at;
+      } else if (count > 1) {
+        // The last child of the level becomes the tail of the last page.
+        g.tail = at - 1;
+        --g.count;
+      }
+      node_groups.push_back(g);
+    }
+    std::vector<std::uint32_t> node_numbers;
+    for (std::size_t i = 0; i < node_groups.size(); ++i) node_numbers.push_back(allocate());
+    std::vector<Child> parents;
+    for (std::size_t i = 0; i < node_groups.size(); ++i) {
+      const NodeGroup& g = node_groups[i];
+      IndexPage node;
+      node.leaf = false;
+      node.owner = owner;
+      node.previous = i > 0 ? node_numbers[i - 1] : 0;
+      node.next = i + 1 < node_groups.size() ? node_numbers[i + 1] : 0;
+      node.entries.assign(level_entries.begin() + g.start, level_entries.begin() + g.start + g.count);
+      const std::size_t last_child = g.tail ? *g.tail : g.start + g.count - 1;
+      if (g.tail) node.tail = children[*g.tail].page;
+      parents.push_back(Child{node_numbers[i], children[last_child].last});
+      sink(node_numbers[i], EncodeIndexPage(node, layout));
+    }
+    tree.node_pages += node_groups.size();
+    ++tree.levels;
+    children = std::move(parents);
+  }
+  tree.root_page = children.front().page;
+  return tree;
+}
+
+BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t owner,
+                              const IndexPageLayout& layout, const IndexPageAllocator& allocate,
+                              const IndexPageSink& sink) {
+  return BuildIndexTree(
+      entries.size(), [entries](std::size_t i) { return entries[i]; }, owner, layout, allocate, sink);
+}
+
+BuiltIndexPages BuildIndexPages(std::span<const IndexEntry> entries, std::uint32_t owner,
+                                const IndexPageLayout& layout, const IndexPageAllocator& allocate) {
+  BuiltIndexPages result;
+  result.tree = BuildIndexTree(entries, owner, layout, allocate,
+                               [&](std::uint32_t n, std::vector<std::uint8_t> bytes) {
+                                 result.pages.emplace_back(n, std::move(bytes));
+                               });
+  return result;
+}
+
+}  // namespace jet::write

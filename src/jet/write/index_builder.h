@@ -1,0 +1,55 @@
+#pragma once
+// Builds an index B-tree bottom up from entries in key order: leaves filled
+// in order and chained previous/next, then node levels whose entries repeat
+// the last entry below each child. As Access does, a node page's last child
+// has no entry of its own: the page's tail pointer names it. Pages use
+// prefix compression.
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "jet/format/index_page.h"
+
+namespace jet::write {
+
+// Hands out the page number for the next index page; the caller decides
+// where index pages go in the file.
+using IndexPageAllocator = std::function<std::uint32_t()>;
+
+// Receives each finished page with its number.
+using IndexPageSink = std::function<void(std::uint32_t page_number, std::vector<std::uint8_t> bytes)>;
+
+struct BuiltIndexTree {
+  std::uint32_t root_page = 0;
+  std::size_t leaf_pages = 0;
+  std::size_t node_pages = 0;
+  std::size_t levels = 1;  // 1: the root is a leaf
+};
+
+// entries: leaf entries (child_page ignored), strictly ordered by
+// CompareEntries. owner: the table's TDEF page. An empty index gets one
+// empty leaf. Throws vondrel::Error when the entries are out of order or an
+// entry is too long for a page.
+BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t owner,
+                              const IndexPageLayout& layout, const IndexPageAllocator& allocate,
+                              const IndexPageSink& sink);
+
+// The same over entries produced on demand: entry_at(i) for i < count, in
+// order (called about twice per entry), so a caller can keep its entries in
+// a compact form of its own instead of as IndexEntry objects.
+using IndexEntrySource = std::function<IndexEntry(std::size_t position)>;
+BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_at, std::uint32_t owner,
+                              const IndexPageLayout& layout, const IndexPageAllocator& allocate,
+                              const IndexPageSink& sink);
+
+// Convenience for tests and small indexes: the pages collected in memory.
+struct BuiltIndexPages {
+  BuiltIndexTree tree;
+  std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> pages;
+};
+BuiltIndexPages BuildIndexPages(std::span<const IndexEntry> entries, std::uint32_t owner,
+                                const IndexPageLayout& layout, const IndexPageAllocator& allocate);
+
+}  // namespace jet::write

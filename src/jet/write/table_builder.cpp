@@ -1,0 +1,170 @@
+#include "jet/write/table_builder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/error.h"
+#include "jet/format/long_value_encode.h"
+#include "jet/io/error_numbers.h"
+
+namespace jet::write {
+namespace {
+
+std::int64_t ReadSigned(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < size && i < 8; ++i) v |= static_cast<std::uint64_t>(data[i]) << (8 * i);
+  if (size > 0 && size < 8 && (data[size - 1] & 0x80)) v |= ~std::uint64_t{0} << (8 * size);
+  return static_cast<std::int64_t>(v);
+}
+
+[[noreturn]] void Refuse(const TableDefinition& table, const std::string& what) {
+  throw vondrel::Error(errors::kCorrupt, "table at page " + std::to_string(table.tdef_page) + ": " + what);
+}
+
+}  // namespace
+
+TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table, const KeyDatabaseSettings& key_settings)
+    : sink_(sink),
+      table_(table),
+      key_settings_(key_settings),
+      max_row_(ConstantsFor(table.version).max_row_size),
+      data_page_(table.version, table.tdef_page),
+      index_entries_(table.real_indexes.size()) {
+  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    if (IsLongValueType(table.columns[i].type)) {
+      long_values_.push_back({i, encode::DataPageBuilder(table.version, kLongValueOwner), 0, false, {}});
+    }
+  }
+}
+
+void TableBuilder::CloseLongValuePage(LongValueColumn& column) {
+  if (!column.open) return;
+  sink_.Write(column.page_number, column.page.page());
+  column.open = false;
+}
+
+RowPointer TableBuilder::AddLongValueRow(LongValueColumn& column, const encode::Bytes& row, bool fresh_page) {
+  if (column.open && (fresh_page || !column.page.Fits(row.size()))) CloseLongValuePage(column);
+  if (!column.open) {
+    column.page.Reset(kLongValueOwner);
+    column.page_number = sink_.Allocate();
+    column.pages.push_back(column.page_number);
+    column.open = true;
+  }
+  const std::uint8_t number = column.page.Add(row);
+  return {column.page_number, number};
+}
+
+encode::Bytes TableBuilder::StoreLongValue(LongValueColumn& column, const encode::FieldValue& value, bool allow_inline) {
+  const std::size_t length = value.size;
+  if (allow_inline && length <= encode::kLongValueInlineLimit) return encode::EncodeInlineLongValue(value.data, length);
+  const std::size_t single_limit = encode::DataPageBuilder::MaxRowOnEmptyPage(table_.version);
+  if (length <= single_limit) {
+    const encode::Bytes row(value.data, value.data + length);
+    const RowPointer at = AddLongValueRow(column, row, false);
+    return encode::EncodeLongValueReference(length, at, true);
+  }
+  // A chain: one full chunk per fresh page, so each row's successor is the
+  // next page's first row, known before the row is written.
+  const std::size_t chunk = single_limit - 4;
+  const std::size_t chunks = (length + chunk - 1) / chunk;
+  RowPointer first;
+  for (std::size_t k = 0; k < chunks; ++k) {
+    const std::size_t from = k * chunk;
+    const std::size_t size = std::min(chunk, length - from);
+    CloseLongValuePage(column);
+    const std::uint32_t page = sink_.page_count();
+    const RowPointer next = k + 1 < chunks ? RowPointer{page + 1, 0} : RowPointer{};
+    const RowPointer at = AddLongValueRow(column, encode::EncodeLongValueChainRow(next, value.data + from, size), true);
+    if (at.page != page) throw std::logic_error("long-value chain pages out of order");
+    if (k == 0) first = at;
+  }
+  return encode::EncodeLongValueReference(length, first, false);
+}
+
+void TableBuilder::CloseDataPage() {
+  if (!data_page_open_) return;
+  sink_.Write(data_page_number_, data_page_.page());
+  data_page_open_ = false;
+}
+
+RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, const KeyFallback& fallback) {
+  if (values.size() != table_.columns.size()) throw std::logic_error("row has the wrong number of values");
+  scratch_.assign(values.begin(), values.end());
+  scratch_fields_.assign(long_values_.size(), {});
+
+  // First try long values inline where they are small; move them out when the row gets too long.
+  encode::Bytes row;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    for (std::size_t k = 0; k < long_values_.size(); ++k) {
+      const std::size_t position = long_values_[k].position;
+      const encode::FieldValue& value = values[position];
+      if (value.is_null) continue;
+      const bool inline_ok = attempt == 0 && value.size <= encode::kLongValueInlineLimit;
+      if (attempt == 1 && scratch_fields_[k].size() == encode::kLongValueHeaderSize) continue;  // already out of line
+      scratch_fields_[k] = StoreLongValue(long_values_[k], value, inline_ok);
+      scratch_[position].data = scratch_fields_[k].data();
+      scratch_[position].size = scratch_fields_[k].size();
+    }
+    try {
+      row = encode::EncodeRow(table_, scratch_);
+    } catch (const std::invalid_argument& e) {
+      Refuse(table_, e.what());
+    }
+    if (row.size() <= max_row_) break;
+    if (attempt == 1) Refuse(table_, "a row is longer than a page holds");
+  }
+
+  if (data_page_open_ && !data_page_.Fits(row.size())) CloseDataPage();
+  if (!data_page_open_) {
+    data_page_.Reset(table_.tdef_page);
+    data_page_number_ = sink_.Allocate();
+    result_.data_pages.push_back(data_page_number_);
+    data_page_open_ = true;
+  }
+  const RowPointer at{data_page_number_, data_page_.Add(row)};
+  ++result_.row_count;
+
+  for (std::size_t i = 0; i < table_.columns.size(); ++i) {
+    const ColumnDefinition& column = table_.columns[i];
+    if (column.IsAutoNumber() && !values[i].is_null && values[i].size > 0 && values[i].size <= 8) {
+      result_.largest_autonumber = std::max(result_.largest_autonumber, ReadSigned(values[i].data, values[i].size));
+    }
+  }
+
+  for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
+    const RealIndexDefinition& index = table_.real_indexes[r];
+    RowKey key = ComputeRowKey(table_, index, values, key_settings_);
+    if (index.IgnoresNulls() && key.all_null) continue;
+    if (!key.coverage.covered) {
+      std::optional<KeyBytes> vouched = fallback ? fallback(r, key) : std::nullopt;
+      if (!vouched) Refuse(table_, "index key not covered: " + key.coverage.reason);
+      key.key = std::move(*vouched);
+    }
+    index_entries_[r].Add(key.key, at);
+  }
+  return at;
+}
+
+TableResult TableBuilder::Finish() {
+  CloseDataPage();
+  for (LongValueColumn& column : long_values_) {
+    CloseLongValuePage(column);
+    result_.long_value_pages.push_back({table_.columns[column.position].number, std::move(column.pages)});
+  }
+  for (std::size_t r = 0; r < index_entries_.size(); ++r) {
+    IndexEntryList& entries = index_entries_[r];
+    entries.Sort();
+    IndexResult out;
+    out.entries = static_cast<std::uint32_t>(entries.size());
+    out.distinct_keys = static_cast<std::uint32_t>(entries.DistinctKeys());
+    IndexTree tree = WriteIndexTree(sink_, entries, table_.tdef_page);
+    out.root_page = tree.root_page;
+    out.pages = std::move(tree.pages);
+    entries.Clear();
+    result_.indexes.push_back(std::move(out));
+  }
+  return std::move(result_);
+}
+
+}  // namespace jet::write

@@ -1,0 +1,88 @@
+#pragma once
+// Writes the rows of one table: packs them densely into data pages, moves
+// long values to LVAL pages, and collects every index's entries, then writes
+// the index trees. What it produced (pages, roots, counts) is handed back for
+// the usage maps and the table definition.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "jet/format/data_page_encode.h"
+#include "jet/format/row_encode.h"
+#include "jet/format/table_definition.h"
+#include "jet/write/index_tree_writer.h"
+#include "jet/write/page_sink.h"
+#include "jet/write/row_keys.h"
+
+namespace jet::write {
+
+// Supplies an index key the encoder cannot vouch for (e.g. the key the
+// source's own index holds for this row); nothing = no trustworthy key, the
+// write fails.
+using KeyFallback = std::function<std::optional<KeyBytes>(std::size_t real_index, const RowKey& computed)>;
+
+struct LongValuePages {
+  std::uint16_t column_number = 0;
+  std::vector<std::uint32_t> pages;
+};
+
+struct IndexResult {
+  std::uint32_t root_page = 0;
+  std::vector<std::uint32_t> pages;
+  std::uint32_t entries = 0;
+  std::uint32_t distinct_keys = 0;
+};
+
+struct TableResult {
+  std::vector<std::uint32_t> data_pages;
+  std::vector<LongValuePages> long_value_pages;  // one per memo/OLE column, in column order
+  std::vector<IndexResult> indexes;              // one per real index
+  std::uint32_t row_count = 0;
+  std::int64_t largest_autonumber = 0;           // 0 when there is none
+};
+
+class TableBuilder {
+ public:
+  // table.tdef_page must be the table's final TDEF page (the data pages' owner).
+  TableBuilder(PageSink& sink, const TableDefinition& table, const KeyDatabaseSettings& key_settings);
+
+  // values[i] belongs to table.columns[i]; memo/OLE values carry their full
+  // data. Returns where the row was stored. Throws vondrel::Error when the
+  // row cannot be stored or one of its keys cannot be vouched for.
+  RowPointer AddRow(std::span<const encode::FieldValue> values, const KeyFallback& fallback = {});
+
+  // Writes the last pages and the index trees.
+  TableResult Finish();
+
+ private:
+  struct LongValueColumn {
+    std::size_t position;  // in table.columns
+    encode::DataPageBuilder page;
+    std::uint32_t page_number = 0;
+    bool open = false;
+    std::vector<std::uint32_t> pages;
+  };
+
+  encode::Bytes StoreLongValue(LongValueColumn& column, const encode::FieldValue& value, bool allow_inline);
+  RowPointer AddLongValueRow(LongValueColumn& column, const encode::Bytes& row, bool fresh_page);
+  void CloseLongValuePage(LongValueColumn& column);
+  void CloseDataPage();
+
+  PageSink& sink_;
+  const TableDefinition& table_;
+  KeyDatabaseSettings key_settings_;
+  std::size_t max_row_;
+  encode::DataPageBuilder data_page_;
+  std::uint32_t data_page_number_ = 0;
+  bool data_page_open_ = false;
+  std::vector<LongValueColumn> long_values_;
+  std::vector<IndexEntryList> index_entries_;
+  TableResult result_;
+  std::vector<encode::FieldValue> scratch_;
+  std::vector<encode::Bytes> scratch_fields_;
+};
+
+}  // namespace jet::write

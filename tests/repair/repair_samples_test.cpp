@@ -1,0 +1,123 @@
+// The whole repair over real Access-written databases, with the project's own
+// engine and the real file-system layer behind a drive C: in a scratch folder.
+
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "jet/dao/dao.h"
+#include "repair/jet_database_engine.h"
+#include "repair/repair_operation.h"
+#include "support/fake_file_system.h"
+#include "support/samples.h"
+
+namespace vondrel::repair {
+namespace {
+namespace fs = std::filesystem;
+using testing::FakeFileSystem;
+
+// A writable copy of a sample (the samples themselves are read-only, and a
+// read-only database is refused at the swap, as Windows refuses it).
+void PlaceCopy(const fs::path& sample, const fs::path& placed) {
+  fs::copy_file(sample, placed);
+  fs::permissions(placed, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// Table name -> live rows, for every table the engine lists.
+std::map<std::string, std::uint64_t> RowCounts(const fs::path& path) {
+  jet::dao::DBEngine engine;
+  auto database = engine.OpenDatabase(path);
+  auto tables = database->TableDefs();
+  std::map<std::string, std::uint64_t> counts;
+  for (int i = 0; i < tables.Count(); ++i) {
+    auto table = tables.Item(i);
+    std::uint64_t rows = 0;
+    table.ScanRows([&](const jet::Row&) {
+      ++rows;
+      return true;
+    });
+    counts[table.Name()] = rows;
+  }
+  return counts;
+}
+
+// Whether our engine reads the sample fully; only those are expected to repair.
+bool ReadableSample(const fs::path& path) {
+  try {
+    RowCounts(path);
+    return true;
+  } catch (const vondrel::Error&) {
+    return false;
+  }
+}
+
+struct RepairSample : ::testing::TestWithParam<const char*> {};
+
+TEST_P(RepairSample, RepairsInPlaceTwiceAndKeepsEveryRow) {
+  VONDREL_REQUIRE_SAMPLES();
+  auto sample = testing::Sample(GetParam());
+  if (!sample) GTEST_SKIP() << GetParam() << " is not among the samples here";
+  FakeFileSystem files;
+  files.MakeFolder(u"C:\\Program Files\\Tamberlo");
+  fs::path placed = files.DriveC() / "Program Files/Tamberlo/DATA.MDB";  // a capital-letter extension
+  PlaceCopy(*sample, placed);
+  auto before = RowCounts(placed);
+
+  RepairOperation repair(files, JetEngineFactory(files));
+  auto first = repair.Run(u"C:\\Program Files\\Tamberlo\\DATA.MDB");
+  ASSERT_EQ(first.kind, RepairOutcome::Kind::Succeeded) << first.number << " " << first.description;
+  EXPECT_EQ(files.ListFolder(u"C:\\Program Files\\Tamberlo"), std::vector<std::string>{"DATA.mdb"});
+  fs::path repaired = files.DriveC() / "Program Files/Tamberlo/DATA.mdb";
+  EXPECT_EQ(RowCounts(repaired), before);
+
+  // The second run repairs a file our own writer built.
+  auto second = repair.Run(u"C:\\Program Files\\Tamberlo\\DATA.mdb");
+  ASSERT_EQ(second.kind, RepairOutcome::Kind::Succeeded) << second.number << " " << second.description;
+  EXPECT_EQ(RowCounts(repaired), before);
+  EXPECT_EQ(files.ListFolder(u"C:\\Program Files\\Tamberlo"), std::vector<std::string>{"DATA.mdb"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, RepairSample,
+                         ::testing::Values("jet3_northwind_de_nwind.mdb", "jet3_jackcess_test2.mdb",
+                                           "jet3_fcorpus_acc95.mdb", "jet4_northwind_2000_b.mdb",
+                                           "jet4_jackcess_empty2003.mdb", "jet4_jackcess_test2.mdb",
+                                           "jet4_jackcessencrypt_db-enc.mdb", "jet4_app_BancoDeHoras.mdb"));
+
+// Every sample: a repair either succeeds and keeps every row, or fails with a
+// number and leaves the database exactly as it was.
+TEST(RepairAllSamples, SucceedsWithEveryRowOrLeavesTheFileAlone) {
+  VONDREL_REQUIRE_SAMPLES();
+  int succeeded = 0, failed = 0;
+  for (const auto& sample : testing::AllSamples()) {
+    SCOPED_TRACE(sample.filename().string());
+    FakeFileSystem files;
+    fs::path placed = files.DriveC() / "Data.mdb";
+    PlaceCopy(sample, placed);
+    bool readable = ReadableSample(placed);
+    std::map<std::string, std::uint64_t> before;
+    if (readable) before = RowCounts(placed);
+    auto original = files.ReadFile(u"C:\\Data.mdb");
+
+    RepairOperation repair(files, JetEngineFactory(files));
+    auto outcome = repair.Run(platform::JoinPath(u"C:\\", u"Data.mdb"));
+    if (outcome.kind == RepairOutcome::Kind::Succeeded) {
+      ++succeeded;
+      if (readable) {
+        EXPECT_EQ(RowCounts(placed), before);
+      }
+      EXPECT_EQ(files.ListFolder(u"C:\\"), std::vector<std::string>{"Data.mdb"});
+    } else {
+      ++failed;
+      std::cout << "[ INFO ] " << sample.filename().string() << ": " << outcome.number << " " << outcome.description << "\n";
+      EXPECT_EQ(outcome.kind, RepairOutcome::Kind::Failed);
+      EXPECT_NE(outcome.number, 0);
+      EXPECT_EQ(files.ReadFile(u"C:\\Data.mdb"), original);
+      EXPECT_FALSE(readable && outcome.number == 3045);
+    }
+  }
+  std::cout << "[ INFO ] repaired " << succeeded << " samples, " << failed << " refused\n";
+  EXPECT_GT(succeeded, 0);
+}
+
+}  // namespace
+}  // namespace vondrel::repair
