@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-svg-dev libgl-dev
   mdbtools
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick x11-utils
   clang libclang-rt-14-dev
 
 )

@@ -147,7 +147,11 @@ void Vondrel::ApplyAppearance() {
   setPalette(windowPalette);
   setAutoFillBackground(true);
   Frame1_->setAutoFillBackground(true);
-  for (QRadioButton* option : optSelect_) option->setAutoFillBackground(true);
+  for (QRadioButton* option : optSelect_) {
+    // Buttons fill with the button colour unless told otherwise.
+    option->setBackgroundRole(QPalette::Window);
+    option->setAutoFillBackground(true);
+  }
 
   QPalette pathPalette = txtPath_->palette();
   pathPalette.setColor(QPalette::Base, panelColour);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "jet/dao/dao.h"
@@ -44,6 +43,19 @@ std::string ExportAll(const fs::path& database) {
     all += "== " + table + "\n" + rows.output;
   }
   return all;
+}
+
+// "There was an error repairing the database", an empty line, then "Error: ",
+// a decimal number without leading zeros, two spaces and a description.
+bool IsErrorMessage(const std::string& text) {
+  const std::string head = "There was an error repairing the database\n\nError: ";
+  if (text.compare(0, head.size(), head) != 0) return false;
+  std::size_t at = head.size();
+  if (at < text.size() && text[at] == '-') ++at;
+  const std::size_t digits = at;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+  if (at == digits || text[digits] == '0') return false;
+  return text.compare(at, 2, "  ") == 0 && text.size() > at + 2;
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -108,8 +120,7 @@ TEST_F(EndToEndTest, AFileThatIsNotADatabaseShowsTheErrorAndStaysAsItWas) {
   OpenAndFind();
   const std::vector<ShownMessage> shown = PressRepair();
   ASSERT_EQ(shown.size(), 1u);
-  const std::regex errorText("There was an error repairing the database\n\nError: -?[1-9][0-9]*  .+");
-  EXPECT_TRUE(std::regex_match(shown[0].text, errorText)) << shown[0].text;
+  EXPECT_TRUE(IsErrorMessage(shown[0].text)) << shown[0].text;
   EXPECT_EQ(shown[0].title, "Error");
   EXPECT_EQ(shown[0].icon, QMessageBox::Critical);
   EXPECT_EQ(shown[0].buttons, std::vector<std::string>{"OK"});

@@ -108,6 +108,12 @@ TEST_F(WindowLayoutTest, ThePanelsUseTheInactiveTitleBarColour) {
   window->show();
   const QImage picture = window->grab().toImage();
   EXPECT_EQ(picture.pixelColor(150, 340), classicGrey) << "bare window background left of the repair button";
+  for (int index = 0; index < 3; ++index) {
+    const QRect option = window->optSelect(index)->geometry().translated(window->Frame1()->pos());
+    EXPECT_EQ(picture.pixelColor(option.right() - 1, option.center().y()), classicGrey) << "option " << index;
+  }
+  const QRect path = window->txtPath()->geometry();
+  EXPECT_EQ(picture.pixelColor(path.right() - 8, path.bottom() - 8), classicGrey) << "inside the path box";
 }
 
 TEST_F(WindowLayoutTest, TheHeadingIsBoldSansSerifAtNineAndThreeQuarterPoints) {

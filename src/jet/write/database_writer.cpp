@@ -158,7 +158,7 @@ void DatabaseWriter::BeginRows(TableHandle table) {
   throw std::logic_error("no such table");
 }
 
-void DatabaseWriter::InsertInto(TableBuilder& builder, const TableDefinition& table, const std::vector<Value>& values,
+RowPointer DatabaseWriter::InsertInto(TableBuilder& builder, const TableDefinition& table, const std::vector<Value>& values,
                                 std::int32_t* autonumber) {
   if (values.size() != table.columns.size()) throw std::invalid_argument("wrong number of values");
   std::vector<encode::Bytes> stored(values.size());
@@ -196,13 +196,12 @@ void DatabaseWriter::InsertInto(TableBuilder& builder, const TableDefinition& ta
     f.data = stored[i].data();
     f.size = stored[i].size();
   }
-  builder.AddRow(fields);
+  return builder.AddRow(fields);
 }
 
 RowPointer DatabaseWriter::Insert(const std::vector<Value>& values) {
   if (!rows_) throw std::logic_error("BeginRows first");
-  InsertInto(*rows_, builder_.Table(current_->handle), values, &current_->next_autonumber);
-  return {};
+  return InsertInto(*rows_, builder_.Table(current_->handle), values, &current_->next_autonumber);
 }
 
 void DatabaseWriter::EndRows() {

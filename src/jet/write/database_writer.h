@@ -62,7 +62,8 @@ class DatabaseWriter {
   const TableDefinition& Definition(TableHandle table) const;
 
   void BeginRows(TableHandle table);
-  // One value per column in the spec's order; a null AutoNumber gets the next number.
+  // One value per column in the spec's order; a null AutoNumber gets the next
+  // number. Returns where the row was stored.
   RowPointer Insert(const std::vector<Value>& values);
   void EndRows();
 
@@ -77,7 +78,7 @@ class DatabaseWriter {
     std::int32_t next_autonumber = 1;
   };
   void WriteSystemRows();
-  void InsertInto(TableBuilder& builder, const TableDefinition& table, const std::vector<Value>& values,
+  RowPointer InsertInto(TableBuilder& builder, const TableDefinition& table, const std::vector<Value>& values,
                   std::int32_t* autonumber);
 
   CreateOptions options_;

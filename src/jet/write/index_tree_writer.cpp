@@ -54,10 +54,11 @@ IndexEntry IndexEntryList::At(std::size_t i) const {
   return out;
 }
 
-IndexTree WriteIndexTree(PageSink& sink, const IndexEntryList& entries, std::uint32_t owner) {
+IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t owner) {
   std::vector<IndexEntry> all;
   all.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) all.push_back(entries.At(i));
+  entries.Clear();  // the compact copy is no longer needed while the tree is built
   IndexTree tree;
   const BuiltIndexTree built = BuildIndexTree(
       all, owner, IndexLayoutFor(sink.version()), [&sink]() { return sink.Allocate(); },

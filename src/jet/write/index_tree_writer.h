@@ -39,8 +39,8 @@ struct IndexTree {
   std::vector<std::uint32_t> pages;  // every page of the tree
 };
 
-// Sorts nothing: entries must be sorted. Writes the tree's pages, allocated
-// from the sink as the builder asks for them, and returns the root.
-IndexTree WriteIndexTree(PageSink& sink, const IndexEntryList& entries, std::uint32_t owner_tdef_page);
+// Sorts nothing: entries must be sorted, and are consumed. Writes the tree's
+// pages, allocated from the sink as the builder asks for them, and returns the root.
+IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t owner_tdef_page);
 
 }  // namespace jet::write

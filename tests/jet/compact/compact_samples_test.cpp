@@ -180,6 +180,32 @@ TEST_F(CompactSamples, OutputIsNoLargerAndCompactingItAgainGivesTheSameBytes) {
   }
 }
 
+TEST_F(CompactSamples, RelationshipIndexesNameTheSameTablesAfterRenumbering) {
+  int related = 0;
+  for (const Outcome& o : *outcomes_) {
+    if (o.output.empty()) continue;
+    SCOPED_TRACE(o.source.filename().string());
+    const auto src = jet::Database::Open(o.source);
+    const auto out = jet::Database::Open(o.output);
+    auto name_of = [](const jet::Database& db, std::uint32_t page) {
+      for (const auto& e : db.catalog()) if (e.IsTable() && e.TdefPage() == page) return e.name;
+      return std::string("?");
+    };
+    for (const jet::CatalogEntry& entry : src->Tables()) {
+      const jet::TableDefinition before = src->ReadTableDefinition(entry);
+      const jet::TableDefinition after = out->ReadTableDefinition(*out->FindTable(entry.name));
+      ASSERT_EQ(before.logical_indexes.size(), after.logical_indexes.size());
+      for (std::size_t i = 0; i < before.logical_indexes.size(); ++i) {
+        if (before.logical_indexes[i].related_table_page == 0) continue;
+        EXPECT_EQ(name_of(*src, before.logical_indexes[i].related_table_page),
+                  name_of(*out, after.logical_indexes[i].related_table_page)) << entry.name;
+        ++related;
+      }
+    }
+  }
+  EXPECT_GT(related, 0) << "no sample with relationships";
+}
+
 TEST_F(CompactSamples, StaleRowCountOfTheSourceBecomesTheTrueCount) {
   for (const Outcome& o : *outcomes_) {
     if (o.source.filename() != "jet4_jackcess_testIndexCodes.mdb") continue;

@@ -144,6 +144,10 @@ TEST(DatabaseWriter, AFailedWriteLeavesNoFile) {
     DatabaseWriter db(path, {});
     const auto t = db.AddTable({"T", {{"Name", ColumnType::Text, 5}}, {}});
     db.BeginRows(t);
+    const jet::RowPointer first = db.Insert({Value::Text("ok")});
+    EXPECT_GT(first.page, t);  // data pages follow the definitions
+    EXPECT_EQ(first.row, 0);
+    EXPECT_EQ(db.Insert({Value::Text("ok 2")}), (jet::RowPointer{first.page, 1}));
     EXPECT_THROW(db.Insert({Value::Text("far too long")}), std::invalid_argument);
   }
   EXPECT_FALSE(std::filesystem::exists(path));
