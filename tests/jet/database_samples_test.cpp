@@ -10,6 +10,7 @@
 
 #include "jet/dao/dao.h"
 #include "jet/database.h"
+#include "jet/format/property_blob.h"
 #include "support/samples.h"
 
 namespace jet {
@@ -204,6 +205,46 @@ TEST(DaoSamples, TableDefsCountItemsAndRefusesOutOfRange) {
   database->Close();
   EXPECT_THROW(database->TableDefs(), vondrel::Error);
   database->Close();  // twice is harmless
+}
+
+}  // namespace
+}  // namespace jet
+
+namespace jet {
+namespace {
+
+// The AccessVersion property of MSysDb, from its property blob.
+std::string AccessVersionOf(const Database& database) {
+  const TableDefinition objects = database.ReadTableDefinition(kCatalogTdefPage);
+  const ColumnDefinition* name = objects.FindColumn(std::string("Name"));
+  const ColumnDefinition* props = objects.FindColumn(std::string("LvProp"));
+  if (!name || !props) return "";
+  std::string version;
+  database.ScanRows(objects, [&](const Row& row) {
+    const StoredField* name_field = nullptr;
+    const StoredField* props_field = nullptr;
+    for (std::size_t k = 0; k < objects.columns.size(); ++k) {
+      if (objects.columns[k].number == name->number) name_field = &row.fields[k];
+      if (objects.columns[k].number == props->number) props_field = &row.fields[k];
+    }
+    if (name_field->is_null || props_field->is_null) return true;
+    if (database.DecodeText(std::span(name_field->bytes.data(), name_field->bytes.size())) != "MSysDb") return true;
+    for (const PropertyBlock& block : DecodePropertyBlob(props_field->bytes, database.version(), database.header().code_page))
+      for (const PropertyValue& value : block.values)
+        if (value.name == "AccessVersion") version = database.DecodeText(value.data);
+    return false;
+  });
+  return version;
+}
+
+TEST(DatabaseSamples, PropertyBlobsGiveTheAccessVersion) {
+  VONDREL_REQUIRE_SAMPLES();
+  auto jet3 = Sample("jet3_northwind_de_nwind.mdb");
+  auto jet4 = Sample("jet4_northwind_2000_b.mdb");
+  if (!jet3 || !jet4) GTEST_SKIP() << "samples absent";
+  EXPECT_EQ(AccessVersionOf(*Database::Open(*jet3)), "07.53");
+  const std::string version = AccessVersionOf(*Database::Open(*jet4));
+  EXPECT_TRUE(version == "08.50" || version == "09.50") << version;
 }
 
 }  // namespace
