@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::size_t kRecordHeader = 8;            // key size, row (both 32-bit little-endian)
 constexpr std::size_t kWriteChunk = 1 << 20;        // bytes gathered per write of a run
-constexpr std::size_t kReadBuffer = 64 * 1024;      // per run while merging
+constexpr std::size_t kReadBuffer = 16 * 1024;      // per run while merging
 constexpr std::size_t kLongestKey = kReadBuffer - kRecordHeader;
 
 [[noreturn]] void FailSpill(const char* what) {
@@ -177,7 +177,8 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
 IndexEntryList::~IndexEntryList() { Clear(); }
 
 void IndexEntryList::Add(const KeyBytes& key, RowPointer row) {
-  if (key.size() > kLongestKey) throw std::logic_error("index key too long");
+  if (key.size() > kLongestKey)
+    throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(key.size()) + " bytes is too long");
   entries_.push_back({0, keys_.size(), static_cast<std::uint32_t>(key.size()), row.ToRaw()});
   keys_.insert(keys_.end(), key.begin(), key.end());
 }
