@@ -59,8 +59,9 @@ struct Figures {
   int compacted = 0, refused = 0, crashes = 0, timeouts = 0;
   int refusals_leaving_file = 0, copies_losing_required = 0;
   int outputs_unreadable = 0, outputs_failing_checker = 0, outputs_failing_tool = 0;
-  int error_table_missing = 0, error_table_without_visible_loss = 0, clean_outputs = 0;
+  int headers_rebuilt = 0, error_table_missing = 0, error_table_without_visible_loss = 0, clean_outputs = 0;
   std::map<int, int> refusal_numbers;
+  jet::compact::CompactStatistics salvage;  // summed over the compacted copies
   double slowest_ms = 0;
   std::string slowest;
   long peak_kb = 0;
@@ -127,6 +128,11 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
       break;
     case CompactionRun::Compacted: {
       ++figures.compacted;
+      figures.salvage.rows_dropped += outcome.statistics.rows_dropped;
+      figures.salvage.values_emptied += outcome.statistics.values_emptied;
+      figures.salvage.tables_lost += outcome.statistics.tables_lost;
+      figures.salvage.errors_recorded += outcome.statistics.errors_recorded;
+      figures.headers_rebuilt += outcome.statistics.header_rebuilt ? 1 : 0;
       try {
         auto output = jet::Database::Open(destination);
         if (jet::CheckDatabase(*output).HasProblems()) {
@@ -230,6 +236,9 @@ void Print(const Figures& f, const Settings& settings) {
             << ", losses without MSysCompactError " << f.error_table_missing
             << ", MSysCompactError with no visible loss " << f.error_table_without_visible_loss
             << ", whole and clean " << f.clean_outputs << "\n";
+  std::cout << "the compactor's own figures: rows dropped " << f.salvage.rows_dropped << ", values emptied "
+            << f.salvage.values_emptied << ", tables lost " << f.salvage.tables_lost << ", errors recorded "
+            << f.salvage.errors_recorded << ", headers rebuilt " << f.headers_rebuilt << "\n";
   std::cout << "slowest " << static_cast<long>(f.slowest_ms) << " ms (" << f.slowest << "), peak child memory "
             << f.peak_kb / 1024 << " MB\n";
   for (const auto& incident : f.incidents) std::cout << "  " << incident << "\n";

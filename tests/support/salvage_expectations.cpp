@@ -76,6 +76,7 @@ OriginalTable ReadTable(const jet::Database& db, const jet::CatalogEntry& entry,
     table.columns.push_back(column.name);
     table.types.push_back(column.type);
   }
+  table.definition_pages = definition.pages;
   table.pages = definition.pages;
   table.pages.push_back(entry.row.page);
   if (auto slot = catalog_slots.find(entry.row); slot != catalog_slots.end()) table.pages.push_back(slot->second.page);
@@ -215,6 +216,15 @@ bool TakeWithEmptiedValues(OutputRows& rows, const ExpectedRow& expected, const 
 OriginalContent OriginalContent::Read(const std::vector<std::uint8_t>& bytes, const std::string& name) {
   OriginalContent content;
   auto db = jet::Database::FromBytes(bytes, name);
+  const std::size_t page_size = db->constants().page_size;
+  for (std::size_t start = 0; start + page_size <= bytes.size(); start += page_size) {
+    const std::uint8_t type = bytes[start];
+    const std::uint32_t owner = std::uint32_t{bytes[start + 4]} | std::uint32_t{bytes[start + 5]} << 8 |
+                                std::uint32_t{bytes[start + 6]} << 16 | std::uint32_t{bytes[start + 7]} << 24;
+    // Page 1 and data pages owned by no table hold usage maps.
+    const bool map_page = start == page_size || owner == 0;
+    content.content_pages_.push_back(start == 0 || type == 0x02 || (type == 0x01 && !map_page));
+  }
   std::map<jet::RowPointer, jet::RowPointer> catalog_slots;
   try {
     catalog_slots = CatalogSlots(*db);
@@ -241,6 +251,9 @@ SalvageExpectation OriginalContent::Expect(const std::vector<std::uint32_t>& dam
   const std::set<std::uint32_t> damaged(damaged_pages.begin(), damaged_pages.end());
   SalvageExpectation expectation;
   expectation.catalog_definition_damaged = damaged.count(jet::kCatalogTdefPage) != 0;
+  for (std::uint32_t page : damaged) {
+    if (page < content_pages_.size() && content_pages_[page]) expectation.content_damaged = true;
+  }
   for (const auto& table : tables_) {
     ExpectedTable expected;
     expected.table = &table;

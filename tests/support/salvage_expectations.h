@@ -44,7 +44,8 @@ struct OriginalTable {
   std::string name;
   std::vector<std::string> columns;
   std::vector<jet::ColumnType> types;  // of each column
-  std::vector<std::uint32_t> pages;  // definition pages and catalog row pages
+  std::vector<std::uint32_t> definition_pages;  // in stream order
+  std::vector<std::uint32_t> pages;  // definition pages, catalog row pages and page 2
   std::vector<OriginalRow> rows;
   std::uint64_t unreadable_rows = 0;  // rows the reader could not decode in the original
 };
@@ -68,8 +69,9 @@ struct SalvageExpectation {
   std::uint64_t rows_original = 0;
   std::uint64_t values_emptiable = 0;  // memo/OLE values of required rows that may be emptied
   bool catalog_definition_damaged = false;
-  // Some page the user data depends on (definitions, catalog rows, data rows,
-  // long values) is damaged: losses are possible.
+  // Some page that holds content is damaged: the header, a table definition,
+  // or a data page of any table (catalog, system tables and long values
+  // included). Damage elsewhere (indexes, usage maps, free pages) loses nothing.
   bool content_damaged = false;
 };
 
@@ -87,6 +89,7 @@ class OriginalContent {
 
  private:
   std::vector<OriginalTable> tables_;
+  std::vector<bool> content_pages_;  // see SalvageExpectation::content_damaged
 };
 
 // The outcome of holding a salvaged database against an expectation.

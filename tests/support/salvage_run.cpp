@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "base/error.h"
-#include "jet/compact/compactor.h"
 
 namespace vondrel::testing {
 namespace {
@@ -22,13 +21,14 @@ using Clock = std::chrono::steady_clock;
 struct ChildReport {
   int kind = CompactionRun::Crashed;
   int number = 0;
+  jet::compact::CompactStatistics statistics;
   char description[480] = {};
 };
 
 [[noreturn]] void RunChild(int out, const std::filesystem::path& source, const std::filesystem::path& destination) {
   ChildReport report;
   try {
-    jet::compact::CompactDatabase(source, destination);
+    report.statistics = jet::compact::CompactDatabase(source, destination);
     report.kind = CompactionRun::Compacted;
   } catch (const vondrel::Error& error) {
     report.kind = CompactionRun::Refused;
@@ -105,6 +105,7 @@ CompactionRun CompactInChild(const std::filesystem::path& source, const std::fil
   } else {
     run.kind = static_cast<CompactionRun::Kind>(report.kind);
     run.number = report.number;
+    run.statistics = report.statistics;
     run.description = report.description;
   }
   return run;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "jet/compact/compactor.h"
+
 namespace vondrel::testing {
 
 struct CompactionRun {
@@ -20,6 +22,7 @@ struct CompactionRun {
   std::string description;
   double milliseconds = 0;
   long peak_kb = 0;  // the child's peak resident memory
+  jet::compact::CompactStatistics statistics;  // when compacted
 
   bool Survived() const { return kind == Compacted || kind == Refused; }
   std::string Summary() const;
