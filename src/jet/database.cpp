@@ -44,19 +44,24 @@ Database::Database(DatabaseHeader header, std::unique_ptr<io::PageFile> file)
 std::unique_ptr<Database> Database::Open(const std::filesystem::path& path) {
   // 3045 when another program has the file open; the lock lasts as long as the database.
   io::DatabaseFileLock lock = io::DatabaseFileLock::Acquire(path, io::LockIntent::Read);
-  std::unique_ptr<Database> database = FromBytes(io::ReadWholeFile(path), path.string());
+  std::unique_ptr<Database> database = FromImage(io::LoadFile(path), path.string());
   database->lock_ = std::move(lock);
   return database;
 }
 
 std::unique_ptr<Database> Database::FromBytes(std::vector<std::uint8_t> bytes, std::string name) {
+  return FromImage(io::FileImage{std::move(bytes), nullptr}, std::move(name));
+}
+
+std::unique_ptr<Database> Database::FromImage(io::FileImage image, std::string name) {
+  const std::span<const std::uint8_t> bytes = image.view();
   DatabaseHeader header = DecodeHeader(bytes, name);
   if (header.has_password)
     throw vondrel::Error(errors::kInvalidPassword,
                          "The database '" + name + "' is protected by a password, which was not given.");
   const std::size_t page_size = header.constants().page_size;
   const std::uint32_t key = header.database_key;
-  auto file = std::make_unique<io::PageFile>(std::move(bytes), page_size, key, std::move(name));
+  auto file = std::make_unique<io::PageFile>(std::move(image), page_size, key, std::move(name));
   std::unique_ptr<Database> database(new Database(std::move(header), std::move(file)));
   database->LoadCatalog();
   return database;

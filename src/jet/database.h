@@ -95,6 +95,8 @@ class Database {
 
  private:
   Database(DatabaseHeader header, std::unique_ptr<io::PageFile> file);
+  // The body of Open and FromBytes: the file mapped or in memory.
+  static std::unique_ptr<Database> FromImage(io::FileImage image, std::string name);
   void LoadCatalog();
   // Follows overflow pointers from a listed slot to the row's bytes.
   io::ByteView ResolveRow(RowPointer listed, RowPointer& actual) const;

@@ -86,6 +86,7 @@ CompactStatistics CompactDatabase(const std::filesystem::path& source, const std
     builder.EndRows();
     ++stats.tables;
   }
+  db->file().CheckUnchanged();  // a source that shrank while read gave zeros somewhere
   builder.Commit();
   stats.destination_pages = builder.page_count();
   return stats;
