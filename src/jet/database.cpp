@@ -45,23 +45,28 @@ Database::Database(DatabaseHeader header, std::unique_ptr<io::PageFile> file)
 std::unique_ptr<Database> Database::Open(const std::filesystem::path& path, const OpenOptions& options) {
   // 3045 when another program has the file open; the lock lasts as long as the database.
   io::DatabaseFileLock lock = io::DatabaseFileLock::Acquire(path, io::LockIntent::Read);
-  std::unique_ptr<Database> database = FromBytes(io::ReadWholeFile(path), path.string(), options);
+  std::unique_ptr<Database> database = FromImage(io::LoadFile(path), path.string(), options);
   database->lock_ = std::move(lock);
   return database;
 }
 
 std::unique_ptr<Database> Database::FromBytes(std::vector<std::uint8_t> bytes, std::string name,
                                               const OpenOptions& options) {
+  return FromImage(io::FileImage{std::move(bytes), nullptr}, std::move(name), options);
+}
+
+std::unique_ptr<Database> Database::FromImage(io::FileImage image, std::string name, const OpenOptions& options) {
+  const std::span<const std::uint8_t> bytes = image.view();
   DatabaseHeader header;
   bool inferred = false;
   try {
     header = DecodeHeader(bytes, name);
     // A damaged database key turns every page into noise: when the catalog
     // reads only without it, the key is what was damaged.
-    if (options.salvage && header.database_key != 0 && !CatalogReadsWith(bytes, header, name)) {
+    if (options.salvage && header.database_key != 0 && !CatalogPageLooksRight(bytes, header)) {
       DatabaseHeader plain = header;
       plain.database_key = 0;
-      if (CatalogReadsWith(bytes, plain, name)) {
+      if (CatalogPageLooksRight(bytes, plain) && CatalogReadsWith(bytes, plain, name)) {
         header = std::move(plain);
         inferred = true;
       }
@@ -78,7 +83,7 @@ std::unique_ptr<Database> Database::FromBytes(std::vector<std::uint8_t> bytes, s
                          "The database '" + name + "' is protected by a password, which was not given.");
   const std::size_t page_size = header.constants().page_size;
   const std::uint32_t key = header.database_key;
-  auto file = std::make_unique<io::PageFile>(std::move(bytes), page_size, key, std::move(name));
+  auto file = std::make_unique<io::PageFile>(std::move(image), page_size, key, std::move(name));
   std::unique_ptr<Database> database(new Database(std::move(header), std::move(file)));
   database->header_inferred_ = inferred;
   database->LoadCatalog(options.salvage);

@@ -134,6 +134,8 @@ class Database {
 
  private:
   Database(DatabaseHeader header, std::unique_ptr<io::PageFile> file);
+  // The body of Open and FromBytes: the file mapped or in memory.
+  static std::unique_ptr<Database> FromImage(io::FileImage image, std::string name, const OpenOptions& options);
   void LoadCatalog(bool salvage);
   // Data pages by owner, found by one pass over the file (salvaging reads).
   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& OwnedPages() const;

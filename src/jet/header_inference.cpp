@@ -7,6 +7,7 @@
 #include "jet/catalog.h"
 #include "jet/format/tdef_decode.h"
 #include "jet/io/page_file.h"
+#include "jet/io/rc4.h"
 
 namespace jet {
 namespace {
@@ -38,6 +39,14 @@ bool LayoutFits(std::span<const std::uint8_t> file, FormatVersion version) {
 bool HeaderNamesOtherFormat(std::span<const std::uint8_t> file) {
   if (NameAt(file, "Standard ACE DB") || NameAt(file, "MSISAM Database")) return true;
   return NameAt(file, "Standard Jet DB") && file.size() > kHeaderVersionOffset && file[kHeaderVersionOffset] > 0x01;
+}
+
+bool CatalogPageLooksRight(std::span<const std::uint8_t> file, const DatabaseHeader& header) {
+  const std::size_t size = header.constants().page_size;
+  if (file.size() < 3 * size) return false;
+  std::vector<std::uint8_t> page(file.begin() + 2 * size, file.begin() + 3 * size);
+  if (header.database_key != 0) io::Rc4ApplyPageKey(header.database_key, kCatalogTdefPage, page);
+  return page[0] == 0x02 && page[1] == 0x01;
 }
 
 bool CatalogReadsWith(std::span<const std::uint8_t> file, const DatabaseHeader& header, const std::string& name) {

@@ -23,6 +23,10 @@ std::optional<DatabaseHeader> InferHeader(std::span<const std::uint8_t> file, co
 // MSISAM, a newer Jet version), which salvage must not second-guess.
 bool HeaderNamesOtherFormat(std::span<const std::uint8_t> file);
 
+// Whether page 2 starts like a table definition page once decoded with
+// this header's database key (a cheap test before CatalogReadsWith).
+bool CatalogPageLooksRight(std::span<const std::uint8_t> file, const DatabaseHeader& header);
+
 // Whether the catalog's definition on page 2 reads with this header.
 bool CatalogReadsWith(std::span<const std::uint8_t> file, const DatabaseHeader& header, const std::string& name);
 

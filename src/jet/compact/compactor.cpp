@@ -233,6 +233,7 @@ std::optional<CompactStatistics> Compaction::Run() {
     builder.EndRows();
     ++stats.tables;
   }
+  db_.file().CheckUnchanged();  // a source that shrank while read gave zeros somewhere
   if (!record_ && !losses_.empty()) return std::nullopt;  // the builder removes the file
   if (record_) {
     write::TableBuilder& rows = builder.BeginRows(error_table_page_);
