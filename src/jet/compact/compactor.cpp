@@ -112,9 +112,11 @@ void Compaction::ReadDefinitions() {
   }
   for (const SourceTable& t : tables_) {
     for (std::uint32_t page : t.pages.foreign_pages) {
+      const bool missing = !db_.file().HasPage(page);
       losses_.Add({LossKind::Page, errors::kCorrupt,
                    "Page " + std::to_string(page) + ", listed as a data page of " + t.name +
-                       ", is not one; whatever rows it held are lost.",
+                       (missing ? ", lies past the end of the file" : ", is not one") +
+                       "; whatever rows it held are lost.",
                    t.name, {page, 0}, true});
     }
   }
