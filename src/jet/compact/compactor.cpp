@@ -235,7 +235,17 @@ std::optional<CompactStatistics> Compaction::Run() {
                       role,        remap,          source_keys,
                       KeySettingsOf(db_), &losses_, t.name,
                       &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_};
-    stats.rows += CopyTableRows(job, rows);
+    const std::uint64_t copied = CopyTableRows(job, rows);
+    stats.rows += copied;
+    // With its map unreadable, a table's pages are found by their owner
+    // field; fewer rows than the definition counts means pages went missing.
+    if (t.pages.map_unreadable && copied < t.definition.row_count) {
+      losses_.Add({LossKind::Object, errors::kCorrupt,
+                   "The page map of " + t.name + " could not be read; the pages found by their owner hold " +
+                       std::to_string(copied) + " of the " + std::to_string(t.definition.row_count) +
+                       " rows its definition counts, the rest are lost.",
+                   t.name, {t.definition.tdef_page, 0}, true});
+    }
     if (record_ && role == IdColumnRole::CatalogId) AddErrorTableCatalogRow(rows, target);
     if (record_ && role == IdColumnRole::AceObjectId) AddErrorTableAces(rows, target);
     builder.EndRows();
