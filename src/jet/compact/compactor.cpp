@@ -82,7 +82,8 @@ void Compaction::NoteOpenLosses() {
     losses_.Add({LossKind::Header, errors::kCorrupt, what + ".", "", {}, false});
   }
   for (const OpenLoss& loss : db_.open_losses())
-    losses_.Add({LossKind::Row, loss.code, loss.description, "MSysObjects", loss.where, !loss.where.IsNull()});
+    losses_.Add({loss.row ? LossKind::Row : LossKind::Page, loss.code, loss.description, "MSysObjects", loss.where,
+                 !loss.where.IsNull()});
 }
 
 void Compaction::ReadDefinitions() {
@@ -100,7 +101,7 @@ void Compaction::ReadDefinitions() {
       continue;
     }
     try {
-      SourceTable table{name, db_.ReadTableDefinition(page), 0, {}};
+      SourceTable table{name, page == kCatalogTdefPage ? db_.catalog_definition() : db_.ReadTableDefinition(page), 0, {}};
       for (const std::string& repair : RepairDefinition(table.definition)) {
         losses_.Add({LossKind::Object, errors::kCorrupt, "The definition of " + name + " was damaged: " + repair + ".",
                      name, {page, 0}, true},

@@ -118,8 +118,24 @@ TEST_P(SalvageStructure, ALostDefinitionTakesItsCatalogRowAndPermissionsWithIt) 
   EXPECT_TRUE(out->FindTable("MSysCompactError")->IsSystemObject());
 }
 
-TEST_P(SalvageStructure, ACatalogThatCannotBeFoundFailsWithANumber) {
+TEST_P(SalvageStructure, ACatalogWhoseDefinitionIsLostIsReadWithTheStandardLayout) {
   ZeroPage(bytes_, page_size_, jet::kCatalogTdefPage);
+  const auto output = dir_ / "output.mdb";
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
+  EXPECT_TRUE(stats.Salvaged());
+  const auto out = jet::Database::Open(output);
+  EXPECT_EQ(ReadRows(*out, "People"), ReadRows(*original_, "People"));
+  EXPECT_EQ(ReadRows(*out, "Wide"), ReadRows(*original_, "Wide"));
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_NE(errors[0].find("standard layout"), std::string::npos) << errors[0];
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+}
+
+TEST_P(SalvageStructure, ACatalogThatCannotBeFoundAnywhereFailsWithANumber) {
+  const std::vector<std::uint32_t> catalog_pages = DataPagesOf(*original_, "MSysObjects");
+  ZeroPage(bytes_, page_size_, jet::kCatalogTdefPage);
+  for (std::uint32_t page : catalog_pages) ZeroPage(bytes_, page_size_, page);
   EXPECT_EQ(FailingCompaction(), 3049);
 }
 
