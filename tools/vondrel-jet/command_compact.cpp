@@ -1,7 +1,7 @@
-// compact SRC DST: writes a compacted copy of SRC to DST through the DAO
-// facade, the same call the repair makes.
+// compact SRC DST: writes a compacted copy of SRC to DST with the compactor
+// the DAO facade and the repair call, and prints what a damaged source cost.
 #include "commands.h"
-#include "jet/dao/dao.h"
+#include "jet/compact/compactor.h"
 
 namespace vondrel::jet_tool {
 
@@ -10,9 +10,14 @@ int RunCompact(const Arguments& args, std::ostream& out, std::ostream& err) {
     err << "usage: vondrel-jet compact SRC DST\n";
     return kExitUsage;
   }
-  jet::dao::DBEngine engine;
-  engine.CompactDatabase(args[0], args[1]);
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(args[0], args[1]);
   out << "compacted " << args[0] << " to " << args[1] << "\n";
+  if (stats.Salvaged()) {
+    out << "salvaged: " << stats.rows_dropped << " rows dropped, " << stats.values_emptied << " values emptied, "
+        << stats.tables_lost << " tables lost, " << stats.errors_recorded << " errors recorded in MSysCompactError";
+    if (stats.header_rebuilt) out << ", header rebuilt";
+    out << "\n";
+  }
   return kExitSuccess;
 }
 

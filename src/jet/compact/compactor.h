@@ -19,6 +19,16 @@ struct CompactStatistics {
   std::uint64_t rows = 0;
   std::uint32_t source_pages = 0;
   std::uint32_t destination_pages = 0;
+  // Salvage of a damaged source; all zero for a sound one.
+  std::uint64_t rows_dropped = 0;     // rows that could not be decoded or indexed soundly
+  std::uint64_t values_emptied = 0;   // memo/OLE values that could not be assembled
+  std::uint32_t tables_lost = 0;      // tables whose definition could not be read
+  std::uint32_t errors_recorded = 0;  // rows written to MSysCompactError
+  bool header_rebuilt = false;        // page 0 was unusable and was inferred
+
+  bool Salvaged() const {
+    return rows_dropped || values_emptied || tables_lost || errors_recorded || header_rebuilt;
+  }
 };
 
 // Throws vondrel::Error: 3204 when the destination exists, the reader's

@@ -1,0 +1,296 @@
+// Salvage figures over a corpus: every file gets N damaged copies from fixed
+// seeds (bit flips, zeroed, random and swapped pages, truncation, aimed at
+// each page role in turn); each copy is compacted in a child process with a
+// time limit, so that a crash or a hang is counted rather than fatal; the
+// output is checked and held against what must survive (rows whose pages
+// were not damaged).
+//
+//   salvage_bench [--copies N] [--seconds S] [--tool VONDREL_JET] [--no-built] [--verbose] [FOLDER|FILE ...]
+//
+// Without folders it reads the samples (VONDREL_SAMPLES, else
+// /work/shared/jet-samples); it also builds a Jet 3 and a Jet 4 database
+// of its own unless --no-built.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "jet/checker.h"
+#include "jet/database.h"
+#include "support/damage.h"
+#include "support/salvage_corpus.h"
+#include "support/salvage_expectations.h"
+#include "support/salvage_run.h"
+
+namespace fs = std::filesystem;
+using vondrel::testing::DamagedCopy;
+using vondrel::testing::DamageGenerator;
+using vondrel::testing::CompactionRun;
+using vondrel::testing::PageRole;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Settings {
+  int copies = 20;
+  int seconds = 60;
+  bool built = true;
+  bool verbose = false;
+  std::string tool;
+  std::vector<fs::path> inputs;
+};
+
+struct Figures {
+  int files = 0, originals_unreadable = 0, copies = 0;
+  std::uint64_t damaged_pages = 0;
+  std::uint64_t rows_expected = 0, rows_salvaged = 0, values_emptied = 0, rows_beyond = 0, rows_unmatched = 0;
+  int compacted = 0, refused = 0, crashes = 0, timeouts = 0;
+  int refusals_leaving_file = 0, copies_losing_required = 0;
+  int outputs_unreadable = 0, outputs_failing_checker = 0, outputs_failing_tool = 0;
+  int headers_rebuilt = 0, error_table_missing = 0, error_table_without_visible_loss = 0, clean_outputs = 0;
+  std::map<int, int> refusal_numbers;
+  jet::compact::CompactStatistics salvage;  // summed over the compacted copies
+  double slowest_ms = 0;
+  std::string slowest;
+  long peak_kb = 0;
+  std::vector<std::string> incidents;  // crashes, timeouts, broken outputs (first ones)
+};
+
+std::uint64_t NameSeed(const std::string& name) {
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+  return hash;
+}
+
+void Incident(Figures& figures, const std::string& text) {
+  if (figures.incidents.size() < 40) figures.incidents.push_back(text);
+}
+
+bool ToolCheckPasses(const std::string& tool, const fs::path& file) {
+  std::string command = "'" + tool + "' check '" + file.string() + "' >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::testing::OriginalContent& original,
+             const fs::path& scratch, const Settings& settings, Figures& figures) {
+  const fs::path source = scratch / "damaged.mdb";
+  const fs::path destination = scratch / "salvaged.mdb";
+  std::error_code ec;
+  fs::remove(source, ec);
+  fs::remove(destination, ec);
+  vondrel::testing::WriteFileBytes(source.string(), copy.bytes);
+
+  const vondrel::testing::SalvageExpectation expected = original.Expect(copy.damaged_pages);
+  ++figures.copies;
+  figures.damaged_pages += copy.damaged_pages.size();
+  figures.rows_expected += expected.rows_required;
+
+  CompactionRun outcome = vondrel::testing::CompactInChild(source, destination, settings.seconds);
+  figures.peak_kb = std::max(figures.peak_kb, outcome.peak_kb);
+  if (outcome.milliseconds > figures.slowest_ms) {
+    figures.slowest_ms = outcome.milliseconds;
+    figures.slowest = label;
+  }
+  std::string verdict;
+  switch (outcome.kind) {
+    case CompactionRun::Crashed:
+    case CompactionRun::Unnumbered:
+      ++figures.crashes;
+      Incident(figures, outcome.Summary() + ": " + label);
+      verdict = "crash";
+      break;
+    case CompactionRun::TimedOut:
+      ++figures.timeouts;
+      Incident(figures, "timeout: " + label);
+      verdict = "timeout";
+      break;
+    case CompactionRun::Refused:
+      ++figures.refused;
+      ++figures.refusal_numbers[outcome.number];
+      if (fs::exists(destination, ec)) {
+        ++figures.refusals_leaving_file;
+        Incident(figures, "refusal left a file behind: " + label);
+      }
+      if (expected.rows_required > 0) ++figures.copies_losing_required;
+      verdict = "refused " + std::to_string(outcome.number) + ": " + outcome.description;
+      break;
+    case CompactionRun::Compacted: {
+      ++figures.compacted;
+      figures.salvage.rows_dropped += outcome.statistics.rows_dropped;
+      figures.salvage.values_emptied += outcome.statistics.values_emptied;
+      figures.salvage.tables_lost += outcome.statistics.tables_lost;
+      figures.salvage.errors_recorded += outcome.statistics.errors_recorded;
+      figures.headers_rebuilt += outcome.statistics.header_rebuilt ? 1 : 0;
+      try {
+        auto output = jet::Database::Open(destination);
+        if (jet::CheckDatabase(*output).HasProblems()) {
+          ++figures.outputs_failing_checker;
+          Incident(figures, "output fails the checker: " + label);
+        }
+        auto comparison = vondrel::testing::CompareSalvage(expected, *output);
+        figures.rows_salvaged += comparison.rows_required_found;
+        figures.values_emptied += comparison.values_emptied;
+        figures.rows_beyond += comparison.rows_optional_found;
+        figures.rows_unmatched += comparison.rows_unmatched;
+        if (!comparison.RequirementsMet()) ++figures.copies_losing_required;
+        if (comparison.everything_kept && !comparison.error_table) ++figures.clean_outputs;
+        if (!comparison.everything_kept && !comparison.error_table) {
+          ++figures.error_table_missing;
+          Incident(figures, "losses without MSysCompactError: " + label);
+        }
+        if (comparison.everything_kept && comparison.error_table) ++figures.error_table_without_visible_loss;
+        verdict = vondrel::testing::Describe(comparison);
+      } catch (const vondrel::Error& error) {
+        ++figures.outputs_unreadable;
+        Incident(figures, "output unreadable (" + error.description() + "): " + label);
+        verdict = "output unreadable";
+      }
+      if (!settings.tool.empty() && !ToolCheckPasses(settings.tool, destination)) {
+        ++figures.outputs_failing_tool;
+        Incident(figures, "output fails vondrel-jet check: " + label);
+      }
+      break;
+    }
+  }
+  if (settings.verbose) {
+    std::cout << label << ": " << static_cast<long>(outcome.milliseconds) << " ms, " << verdict << "\n";
+  }
+}
+
+void RunFile(const fs::path& path, const fs::path& scratch, const Settings& settings, Figures& figures) {
+  const std::string name = path.filename().string();
+  std::vector<std::uint8_t> bytes = vondrel::testing::ReadFileBytes(path.string());
+  ++figures.files;
+  std::optional<vondrel::testing::OriginalContent> original;
+  try {
+    original = vondrel::testing::OriginalContent::Read(bytes, name);
+  } catch (const vondrel::Error& error) {
+    ++figures.originals_unreadable;
+    if (settings.verbose) std::cout << name << ": original not readable: " << error.description() << "\n";
+    return;
+  }
+  DamageGenerator generator(std::move(bytes));
+  const std::optional<PageRole> targets[] = {std::nullopt,          PageRole::Header, PageRole::Catalog,
+                                             PageRole::TableDefinition, PageRole::UsageMap, PageRole::Data,
+                                             PageRole::LongValue,   PageRole::Index};
+  const std::uint64_t seed = NameSeed(name);
+  for (int i = 0; i < settings.copies; ++i) {
+    DamagedCopy copy = generator.Random(seed + static_cast<std::uint64_t>(i), targets[i % std::size(targets)]);
+    Examine(copy, name + ": " + copy.description, *original, scratch, settings, figures);
+  }
+}
+
+std::vector<fs::path> CorpusFiles(const std::vector<fs::path>& inputs) {
+  std::vector<fs::path> files;
+  for (const auto& input : inputs) {
+    std::error_code ec;
+    if (fs::is_directory(input, ec)) {
+      for (const auto& entry : fs::directory_iterator(input, ec)) {
+        std::string extension = entry.path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+        if (entry.is_regular_file() && (extension == ".mdb" || extension == ".eap" || extension == ".eapx"))
+          files.push_back(entry.path());
+      }
+    } else if (fs::is_regular_file(input, ec)) {
+      files.push_back(input);
+    } else {
+      std::cerr << "salvage_bench: not found: " << input << "\n";
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string DefaultTool(const char* argv0) {
+  std::error_code ec;
+  fs::path beside = fs::weakly_canonical(fs::path(argv0), ec).parent_path().parent_path() / "tools" / "vondrel-jet";
+  return fs::exists(beside, ec) ? beside.string() : std::string();
+}
+
+void Print(const Figures& f, const Settings& settings) {
+  std::cout << "files " << f.files << " (originals not readable " << f.originals_unreadable << "), damaged copies "
+            << f.copies << " (" << settings.copies << " per file), damaged pages " << f.damaged_pages << "\n";
+  std::cout << "rows expected " << f.rows_expected << ", rows salvaged " << f.rows_salvaged
+            << " of the expected (with a long value emptied " << f.values_emptied << ")"
+            << ", copies losing expected rows " << f.copies_losing_required << "\n";
+  std::cout << "rows salvaged beyond the expected (from damaged pages) " << f.rows_beyond
+            << ", output rows matching no original row " << f.rows_unmatched << "\n";
+  std::cout << "compacted " << f.compacted << ", files refused " << f.refused << " (numbered error";
+  for (const auto& [number, count] : f.refusal_numbers) std::cout << "; " << number << ": " << count;
+  std::cout << "), refusals leaving a file " << f.refusals_leaving_file << ", crashes " << f.crashes << ", timeouts "
+            << f.timeouts << " (limit " << settings.seconds << " s)\n";
+  std::cout << "outputs not readable " << f.outputs_unreadable << ", failing our checker " << f.outputs_failing_checker
+            << ", failing vondrel-jet check " << (settings.tool.empty() ? std::string("(not run)") : std::to_string(f.outputs_failing_tool))
+            << ", losses without MSysCompactError " << f.error_table_missing
+            << ", MSysCompactError with no visible loss " << f.error_table_without_visible_loss
+            << ", whole and clean " << f.clean_outputs << "\n";
+  std::cout << "the compactor's own figures: rows dropped " << f.salvage.rows_dropped << ", values emptied "
+            << f.salvage.values_emptied << ", tables lost " << f.salvage.tables_lost << ", errors recorded "
+            << f.salvage.errors_recorded << ", headers rebuilt " << f.headers_rebuilt << "\n";
+  std::cout << "slowest " << static_cast<long>(f.slowest_ms) << " ms (" << f.slowest << "), peak child memory "
+            << f.peak_kb / 1024 << " MB\n";
+  for (const auto& incident : f.incidents) std::cout << "  " << incident << "\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings settings;
+  settings.tool = DefaultTool(argv[0]);
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--copies" && i + 1 < argc) {
+      settings.copies = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--seconds" && i + 1 < argc) {
+      settings.seconds = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--tool" && i + 1 < argc) {
+      settings.tool = argv[++i];
+    } else if (arg == "--no-built") {
+      settings.built = false;
+    } else if (arg == "--verbose") {
+      settings.verbose = true;
+    } else if (!arg.empty() && arg[0] == '-') {
+      std::cerr << "usage: salvage_bench [--copies N] [--seconds S] [--tool VONDREL_JET] [--no-built] [--verbose] "
+                   "[FOLDER|FILE ...]\n";
+      return 2;
+    } else {
+      settings.inputs.emplace_back(arg);
+    }
+  }
+  if (settings.inputs.empty()) {
+    const char* samples = std::getenv("VONDREL_SAMPLES");
+    settings.inputs.emplace_back(samples && *samples ? samples : "/work/shared/jet-samples");
+  }
+
+  char scratch_template[] = "/tmp/salvage_bench.XXXXXX";
+  if (!mkdtemp(scratch_template)) {
+    std::cerr << "salvage_bench: cannot create a scratch folder\n";
+    return 1;
+  }
+  const fs::path scratch = scratch_template;
+  std::vector<fs::path> files = CorpusFiles(settings.inputs);
+  if (settings.built) {
+    fs::create_directories(scratch / "built");
+    for (const auto& path : vondrel::testing::BuildSalvageCorpus(scratch / "built", 1500)) files.push_back(path);
+  }
+  Figures figures;
+  auto started = Clock::now();
+  for (const auto& file : files) RunFile(file, scratch, settings, figures);
+  Print(figures, settings);
+  std::cout << "total " << static_cast<long>(std::chrono::duration<double>(Clock::now() - started).count()) << " s\n";
+  std::error_code ec;
+  fs::remove_all(scratch, ec);
+  return figures.crashes == 0 && figures.timeouts == 0 ? 0 : 1;
+}

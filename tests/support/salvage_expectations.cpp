@@ -1,0 +1,367 @@
+#include "support/salvage_expectations.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+#include "base/error.h"
+#include "jet/format/long_value.h"
+
+namespace vondrel::testing {
+namespace {
+
+constexpr const char kErrorTableName[] = "MSysCompactError";
+constexpr std::size_t kMaxFailures = 12;
+// Beyond this many emptiable values in one row only "all kept" and "all
+// emptied" are tried, which keeps the matching bounded.
+constexpr std::size_t kMaxEmptiableCombinations = 4;
+
+bool IsUserTable(const jet::CatalogEntry& entry) {
+  if (entry.IsSystemObject()) return false;
+  return entry.name.size() < 4 || entry.name.compare(0, 4, "MSys") != 0;
+}
+
+FieldKey NullKey() { return "N"; }
+FieldKey EmptyKey(jet::ColumnType type) { return jet::IsTextType(type) ? "S" : "B"; }
+
+FieldKey KeyOf(const jet::Database& db, const jet::ColumnDefinition& column, const jet::StoredField& field,
+               const std::vector<std::uint8_t>* assembled) {
+  if (column.type == jet::ColumnType::Boolean) return field.bool_value ? "T" : "F";
+  if (field.is_null) return NullKey();
+  std::span<const std::uint8_t> bytes(field.bytes.data(), field.bytes.size());
+  if (assembled) bytes = std::span<const std::uint8_t>(assembled->data(), assembled->size());
+  if (jet::IsTextType(column.type)) return "S" + db.DecodeText(bytes);
+  return "B" + std::string(bytes.begin(), bytes.end());
+}
+
+// Field count and lengths first, so that joined keys cannot collide.
+std::string RowKey(const std::vector<FieldKey>& fields) {
+  std::string key;
+  for (const auto& field : fields) {
+    key += std::to_string(field.size());
+    key += ':';
+    key += field;
+  }
+  return key;
+}
+
+bool AnyDamaged(const std::vector<std::uint32_t>& pages, const std::set<std::uint32_t>& damaged) {
+  return std::any_of(pages.begin(), pages.end(), [&](std::uint32_t p) { return damaged.count(p) != 0; });
+}
+
+// Where each catalog row was listed, for catalog rows moved to another page.
+std::map<jet::RowPointer, jet::RowPointer> CatalogSlots(const jet::Database& db) {
+  std::map<jet::RowPointer, jet::RowPointer> slots;
+  jet::ScanOptions options;
+  options.assemble_long_values = false;
+  options.on_damaged_row = [](jet::RowPointer, const vondrel::Error&) {};
+  jet::TableDefinition catalog = db.ReadTableDefinition(jet::kCatalogTdefPage);
+  db.ScanRows(
+      catalog,
+      [&](const jet::Row& row) {
+        slots[row.pointer] = row.listed_at;
+        return true;
+      },
+      options);
+  return slots;
+}
+
+OriginalTable ReadTable(const jet::Database& db, const jet::CatalogEntry& entry,
+                        const std::map<jet::RowPointer, jet::RowPointer>& catalog_slots) {
+  OriginalTable table;
+  table.name = entry.name;
+  const jet::TableDefinition definition = db.ReadTableDefinition(entry);
+  for (const auto& column : definition.columns) {
+    table.columns.push_back(column.name);
+    table.types.push_back(column.type);
+  }
+  table.definition_pages = definition.pages;
+  table.pages = definition.pages;
+  table.pages.push_back(entry.row.page);
+  if (auto slot = catalog_slots.find(entry.row); slot != catalog_slots.end()) table.pages.push_back(slot->second.page);
+  table.pages.push_back(jet::kCatalogTdefPage);
+
+  jet::ScanOptions options;
+  options.assemble_long_values = false;
+  options.on_damaged_row = [&](jet::RowPointer, const vondrel::Error&) { ++table.unreadable_rows; };
+  std::vector<std::uint8_t> assembled;
+  const std::size_t max_length = db.file().file_size();
+  db.ScanRows(
+      definition,
+      [&](const jet::Row& row) {
+        OriginalRow original;
+        original.pages = {row.listed_at.page};
+        if (row.pointer.page != row.listed_at.page) original.pages.push_back(row.pointer.page);
+        for (std::size_t i = 0; i < definition.columns.size(); ++i) {
+          const auto& column = definition.columns[i];
+          const auto& field = row.fields[i];
+          if (!jet::IsLongValueType(column.type) || field.is_null) {
+            original.fields.push_back(KeyOf(db, column, field, nullptr));
+            continue;
+          }
+          OriginalRow::LongValue value;
+          value.field = i;
+          try {
+            jet::AssembleLongValue(
+                field.bytes,
+                [&](jet::RowPointer pointer) {
+                  value.pages.push_back(pointer.page);
+                  return db.RowBytes(pointer);
+                },
+                max_length, assembled);
+            original.fields.push_back(KeyOf(db, column, field, &assembled));
+          } catch (const vondrel::Error&) {
+            value.unreadable = true;
+            original.fields.push_back(EmptyKey(column.type));
+          }
+          std::sort(value.pages.begin(), value.pages.end());
+          value.pages.erase(std::unique(value.pages.begin(), value.pages.end()), value.pages.end());
+          original.long_values.push_back(std::move(value));
+        }
+        table.rows.push_back(std::move(original));
+        return true;
+      },
+      options);
+  return table;
+}
+
+// The output's rows of one table, as a multiset of row keys, its columns
+// reordered to the original's.
+struct OutputRows {
+  std::unordered_map<std::string, std::uint64_t> counts;
+  std::uint64_t total = 0;
+  bool taken(const std::string& key) {
+    auto found = counts.find(key);
+    if (found == counts.end() || found->second == 0) return false;
+    --found->second;
+    return true;
+  }
+};
+
+OutputRows ReadOutputRows(const jet::Database& output, const jet::CatalogEntry& entry, const OriginalTable& original,
+                          std::vector<std::string>& failures) {
+  OutputRows rows;
+  const jet::TableDefinition definition = output.ReadTableDefinition(entry);
+  std::vector<std::optional<std::size_t>> position(original.columns.size());
+  for (std::size_t i = 0; i < original.columns.size(); ++i) {
+    for (std::size_t j = 0; j < definition.columns.size(); ++j) {
+      if (definition.columns[j].name == original.columns[i]) position[i] = j;
+    }
+    if (!position[i]) failures.push_back(original.name + ": column " + original.columns[i] + " is missing");
+  }
+  jet::ScanOptions options;
+  options.on_damaged_row = [&](jet::RowPointer at, const vondrel::Error& error) {
+    failures.push_back(original.name + ": output row on page " + std::to_string(at.page) +
+                       " cannot be read: " + error.description());
+  };
+  options.on_damaged_value = [&](jet::RowPointer at, const jet::ColumnDefinition& column, const vondrel::Error&) {
+    failures.push_back(original.name + ": output value " + column.name + " on page " + std::to_string(at.page) +
+                       " cannot be read");
+  };
+  std::vector<FieldKey> fields(original.columns.size());
+  output.ScanRows(
+      definition,
+      [&](const jet::Row& row) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+          fields[i] = position[i] ? KeyOf(output, definition.columns[*position[i]], row.fields[*position[i]], nullptr)
+                                  : NullKey();
+        }
+        ++rows.counts[RowKey(fields)];
+        ++rows.total;
+        return true;
+      },
+      options);
+  return rows;
+}
+
+// Takes one output row matching `expected` with some of its emptiable values
+// emptied (NULL or zero length); true when found, `emptied` then says so.
+bool TakeWithEmptiedValues(OutputRows& rows, const ExpectedRow& expected, const std::vector<jet::ColumnType>& types,
+                           bool& emptied) {
+  emptied = false;
+  if (rows.taken(RowKey(expected.row->fields))) return true;
+  const auto& emptiable = expected.emptiable;
+  if (emptiable.empty()) return false;
+  // Each emptiable value: kept (0), NULL (1) or zero length (2).
+  std::vector<std::vector<int>> choices;
+  if (emptiable.size() <= kMaxEmptiableCombinations) {
+    std::size_t combinations = 1;
+    for (std::size_t i = 0; i < emptiable.size(); ++i) combinations *= 3;
+    for (std::size_t c = 1; c < combinations; ++c) {
+      std::vector<int> choice;
+      for (std::size_t i = 0, rest = c; i < emptiable.size(); ++i, rest /= 3) choice.push_back(static_cast<int>(rest % 3));
+      choices.push_back(std::move(choice));
+    }
+  } else {
+    choices.push_back(std::vector<int>(emptiable.size(), 1));
+    choices.push_back(std::vector<int>(emptiable.size(), 2));
+  }
+  for (const auto& choice : choices) {
+    std::vector<FieldKey> fields = expected.row->fields;
+    for (std::size_t i = 0; i < emptiable.size(); ++i) {
+      if (choice[i] == 1) fields[emptiable[i]] = NullKey();
+      if (choice[i] == 2) fields[emptiable[i]] = EmptyKey(types[emptiable[i]]);
+    }
+    if (rows.taken(RowKey(fields))) {
+      emptied = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+OriginalContent OriginalContent::Read(const std::vector<std::uint8_t>& bytes, const std::string& name) {
+  OriginalContent content;
+  auto db = jet::Database::FromBytes(bytes, name);
+  const std::size_t page_size = db->constants().page_size;
+  for (std::size_t start = 0; start + page_size <= bytes.size(); start += page_size) {
+    const std::uint8_t type = bytes[start];
+    const std::uint32_t owner = std::uint32_t{bytes[start + 4]} | std::uint32_t{bytes[start + 5]} << 8 |
+                                std::uint32_t{bytes[start + 6]} << 16 | std::uint32_t{bytes[start + 7]} << 24;
+    // Page 1 and data pages owned by no table hold usage maps.
+    const bool map_page = start == page_size || owner == 0;
+    content.content_pages_.push_back(start == 0 || type == 0x02 || (type == 0x01 && !map_page));
+  }
+  std::map<jet::RowPointer, jet::RowPointer> catalog_slots;
+  try {
+    catalog_slots = CatalogSlots(*db);
+  } catch (const vondrel::Error&) {
+  }
+  for (const auto& entry : db->Tables()) {
+    if (!IsUserTable(entry)) continue;
+    try {
+      content.tables_.push_back(ReadTable(*db, entry, catalog_slots));
+    } catch (const vondrel::Error&) {
+      // A table the reader cannot read in the original is expected nowhere.
+    }
+  }
+  return content;
+}
+
+std::uint64_t OriginalContent::row_count() const {
+  std::uint64_t rows = 0;
+  for (const auto& table : tables_) rows += table.rows.size();
+  return rows;
+}
+
+SalvageExpectation OriginalContent::Expect(const std::vector<std::uint32_t>& damaged_pages) const {
+  const std::set<std::uint32_t> damaged(damaged_pages.begin(), damaged_pages.end());
+  SalvageExpectation expectation;
+  expectation.catalog_definition_damaged = damaged.count(jet::kCatalogTdefPage) != 0;
+  for (std::uint32_t page : damaged) {
+    if (page < content_pages_.size() && content_pages_[page]) expectation.content_damaged = true;
+  }
+  for (const auto& table : tables_) {
+    ExpectedTable expected;
+    expected.table = &table;
+    expected.required = !AnyDamaged(table.pages, damaged);
+    if (!expected.required) expectation.content_damaged = true;
+    for (const auto& row : table.rows) {
+      ExpectedRow expected_row;
+      expected_row.row = &row;
+      expected_row.required = expected.required && !AnyDamaged(row.pages, damaged);
+      if (AnyDamaged(row.pages, damaged)) expectation.content_damaged = true;
+      for (const auto& value : row.long_values) {
+        if (value.unreadable || AnyDamaged(value.pages, damaged)) {
+          expected_row.emptiable.push_back(value.field);
+          if (AnyDamaged(value.pages, damaged)) expectation.content_damaged = true;
+        }
+      }
+      if (expected_row.required) {
+        ++expectation.rows_required;
+        expectation.values_emptiable += expected_row.emptiable.size();
+      }
+      expected.rows.push_back(std::move(expected_row));
+    }
+    expectation.rows_original += table.rows.size();
+    expectation.tables.push_back(std::move(expected));
+  }
+  return expectation;
+}
+
+SalvageComparison CompareSalvage(const SalvageExpectation& expected, const jet::Database& output) {
+  SalvageComparison result;
+  result.rows_required = expected.rows_required;
+  result.everything_kept = true;
+  auto fail = [&](std::string message) {
+    if (result.failures.size() < kMaxFailures) result.failures.push_back(std::move(message));
+  };
+  if (const jet::CatalogEntry* errors = output.FindTable(kErrorTableName)) {
+    result.error_table = true;
+    try {
+      result.error_table_rows = output.CountRows(output.ReadTableDefinition(*errors));
+    } catch (const vondrel::Error& error) {
+      fail(std::string(kErrorTableName) + " cannot be read: " + error.description());
+    }
+  }
+  for (const auto& table : expected.tables) {
+    const OriginalTable& original = *table.table;
+    if (table.required) ++result.tables_required;
+    const jet::CatalogEntry* entry = output.FindTable(original.name);
+    if (!entry) {
+      result.everything_kept = false;
+      if (table.required) fail("table " + original.name + " is missing");
+      continue;
+    }
+    std::vector<std::string> read_failures;
+    OutputRows rows;
+    try {
+      rows = ReadOutputRows(output, *entry, original, read_failures);
+    } catch (const vondrel::Error& error) {
+      result.everything_kept = false;
+      fail("table " + original.name + " cannot be read: " + error.description());
+      continue;
+    }
+    for (auto& failure : read_failures) fail(std::move(failure));
+    if (table.required) ++result.tables_required_found;
+    std::uint64_t matched = 0, missing = 0;
+    // Required rows first, so that rows of damaged pages cannot take their place.
+    for (const auto& row : table.rows) {
+      if (!row.required) continue;
+      bool emptied = false;
+      if (TakeWithEmptiedValues(rows, row, original.types, emptied)) {
+        ++result.rows_required_found;
+        ++matched;
+        if (emptied) {
+          ++result.values_emptied;
+          result.everything_kept = false;
+        }
+      } else {
+        ++missing;
+      }
+    }
+    if (missing > 0) {
+      result.everything_kept = false;
+      fail("table " + original.name + ": " + std::to_string(missing) + " of " +
+           std::to_string(missing + matched) + " required rows are missing");
+    }
+    for (const auto& row : table.rows) {
+      if (row.required) continue;
+      if (rows.taken(RowKey(row.row->fields))) {
+        ++result.rows_optional_found;
+        ++matched;
+      } else {
+        result.everything_kept = false;
+      }
+    }
+    result.rows_unmatched += rows.total - matched;
+  }
+  return result;
+}
+
+std::string Describe(const SalvageComparison& c) {
+  std::string text = "required rows " + std::to_string(c.rows_required_found) + " of " +
+                     std::to_string(c.rows_required) + " (values emptied " + std::to_string(c.values_emptied) +
+                     "), required tables " + std::to_string(c.tables_required_found) + " of " +
+                     std::to_string(c.tables_required) + ", rows from damaged pages " +
+                     std::to_string(c.rows_optional_found) + ", unmatched " + std::to_string(c.rows_unmatched) +
+                     (c.everything_kept ? ", everything kept" : ", something lost") +
+                     (c.error_table ? ", MSysCompactError rows " + std::to_string(c.error_table_rows) : "");
+  for (const auto& failure : c.failures) text += "\n  " + failure;
+  return text;
+}
+
+}  // namespace vondrel::testing
