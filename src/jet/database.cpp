@@ -226,11 +226,19 @@ SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
   SalvagePages out;
   std::vector<std::uint32_t> named;
   try {
-    named = UsageMapPages(table.owned_map);
+    // Pages past the end count too: a truncated file lost them.
+    constexpr std::uint32_t kPagesPastTheEnd = 65536;
+    const UsageMap map = DecodeUsageMap(RowBytes(table.owned_map));
+    named = jet::UsageMapPages(map, constants(), file_->page_count() + kPagesPastTheEnd,
+                               [this](std::uint32_t page) { return file_->Page(page); });
   } catch (const vondrel::Error&) {
     out.map_unreadable = true;
   }
   for (std::uint32_t page : named) {
+    if (!file_->HasPage(page)) {
+      out.foreign_pages.push_back(page);
+      continue;
+    }
     const io::ByteView bytes = file_->Page(page);
     if (bytes.U8(0) == static_cast<std::uint8_t>(PageType::Data) && bytes.U32(4) == table.tdef_page)
       out.pages.push_back(page);

@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "jet/compact/compact_error_table.h"
+#include "jet/compact/definition_repair.h"
 #include "jet/compact/id_remap.h"
 #include "jet/compact/loss_log.h"
 #include "jet/compact/lost_objects.h"
@@ -100,6 +101,11 @@ void Compaction::ReadDefinitions() {
     }
     try {
       SourceTable table{name, db_.ReadTableDefinition(page), 0, {}};
+      for (const std::string& repair : RepairDefinition(table.definition)) {
+        losses_.Add({LossKind::Object, errors::kCorrupt, "The definition of " + name + " was damaged: " + repair + ".",
+                     name, {page, 0}, true},
+                    repair);
+      }
       table.pages = db_.SalvageDataPages(table.definition);
       tables_.push_back(std::move(table));
     } catch (const vondrel::Error& error) {
@@ -112,9 +118,11 @@ void Compaction::ReadDefinitions() {
   }
   for (const SourceTable& t : tables_) {
     for (std::uint32_t page : t.pages.foreign_pages) {
+      const bool missing = !db_.file().HasPage(page);
       losses_.Add({LossKind::Page, errors::kCorrupt,
                    "Page " + std::to_string(page) + ", listed as a data page of " + t.name +
-                       ", is not one; whatever rows it held are lost.",
+                       (missing ? ", lies past the end of the file" : ", is not one") +
+                       "; whatever rows it held are lost.",
                    t.name, {page, 0}, true});
     }
   }
