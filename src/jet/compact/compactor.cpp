@@ -167,6 +167,16 @@ std::uint64_t Compaction::WriteErrorRows(write::TableBuilder& rows, const TableD
     rows.AddRow(row.values());
     ++written;
   }
+  for (const auto& [table_name, count] : losses_.unlisted()) {
+    NamedRow row(table);
+    FillErrorRow(row,
+                 {LossKind::Object, errors::kCorrupt,
+                  std::to_string(count) + " further losses in this table are not listed one by one.", table_name, {},
+                  false},
+                 settings_.version, settings_.code_page);
+    rows.AddRow(row.values());
+    ++written;
+  }
   return written;
 }
 
