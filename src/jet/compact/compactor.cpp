@@ -82,7 +82,7 @@ CompactStatistics CompactDatabase(const std::filesystem::path& source, const std
     else if (SameName(t.name, "MSysACEs")) role = IdColumnRole::AceObjectId;
     write::TableBuilder& rows = builder.BeginRows(t.new_page);
     const CopyJob job{*db, t.definition, builder.Table(t.new_page), role, remap, source_keys, KeySettingsOf(*db)};
-    stats.rows += CopyTableRows(job, rows);
+    stats.rows += CopyTableRows(job, rows, [&builder]() -> write::TableBuilder& { return builder.RestartRows(); });
     builder.EndRows();
     ++stats.tables;
   }

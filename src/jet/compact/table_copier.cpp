@@ -70,16 +70,17 @@ bool UsesLongValues(const TableDefinition& table, const RealIndexDefinition& ind
 
 }  // namespace
 
-std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
+std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_builder, const RestartRows& restart) {
   RowConverter converter(job);
   RowPointer current_source;
   const write::KeyFallback fallback = [&](std::size_t real_index, const write::RowKey&) {
     return job.source_keys.Find(job.source_table, real_index, current_source);
   };
+  write::TableBuilder* builder = &first_builder;
   std::uint64_t copied = 0;
   auto add = [&](std::span<const StoredField> fields, RowPointer listed_at) {
     current_source = listed_at;
-    builder.AddRow(converter.Convert(fields), fallback);
+    builder->AddRow(converter.Convert(fields), fallback);
     ++copied;
   };
 
@@ -95,28 +96,54 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
     };
     std::vector<Keyed> keyed;
     bool covered = true;
-    // Most tables are stored in key order already: check that first without
-    // keeping keys, and collect them only when the order differs.
+    // Most tables are stored in key order already. With a way to start the
+    // table over, rows are copied while that holds, and the table starts
+    // over only when a row is out of order; otherwise the order is checked
+    // first without keeping keys. Keys are collected only when it differs.
     bool in_source_order = true;
     KeyBytes previous;
     ScanOptions scan;
     scan.assemble_long_values = UsesLongValues(job.target_table, *primary);
-    job.source.ScanRows(
-        job.source_table,
-        [&](const Row& row) {
-          write::RowKey key = write::ComputeRowKey(job.target_table, *primary, converter.Convert(row.fields), job.key_settings);
-          if (!key.coverage.covered) {
-            covered = false;
-            return false;
-          }
-          if (!previous.empty() && CompareKeys(previous, key.key) > 0) {
-            in_source_order = false;
-            return false;
-          }
-          previous = std::move(key.key);
-          return true;
-        },
-        scan);
+    if (restart) {
+      write::RowKey key;
+      job.source.ScanRows(job.source_table, [&](const Row& row) {
+        const std::span<const encode::FieldValue> values = converter.Convert(row.fields);
+        write::ComputeRowKey(job.target_table, *primary, values, job.key_settings, key);
+        if (!key.coverage.covered) {
+          covered = false;
+          return false;
+        }
+        if (!previous.empty() && CompareKeys(previous, key.key) > 0) {
+          in_source_order = false;
+          return false;
+        }
+        previous.swap(key.key);
+        current_source = row.listed_at;
+        builder->AddRow(values, fallback);
+        ++copied;
+        return true;
+      });
+      if (covered && in_source_order) return copied;
+      builder = &restart();
+      copied = 0;
+    } else {
+      job.source.ScanRows(
+          job.source_table,
+          [&](const Row& row) {
+            write::RowKey key = write::ComputeRowKey(job.target_table, *primary, converter.Convert(row.fields), job.key_settings);
+            if (!key.coverage.covered) {
+              covered = false;
+              return false;
+            }
+            if (!previous.empty() && CompareKeys(previous, key.key) > 0) {
+              in_source_order = false;
+              return false;
+            }
+            previous = std::move(key.key);
+            return true;
+          },
+          scan);
+    }
     if (covered && !in_source_order) {
       job.source.ScanRows(
           job.source_table,

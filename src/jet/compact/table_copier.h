@@ -5,6 +5,7 @@
 // permissions table follow their tables.
 
 #include <cstdint>
+#include <functional>
 
 #include "jet/compact/id_remap.h"
 #include "jet/compact/source_keys.h"
@@ -25,7 +26,11 @@ struct CopyJob {
   KeyDatabaseSettings key_settings;
 };
 
-// Returns the number of rows copied.
-std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder);
+// Discards the rows written so far and gives a fresh builder for the table.
+using RestartRows = std::function<write::TableBuilder&()>;
+
+// Returns the number of rows copied. With `restart`, a table with a primary
+// key is copied in one pass when its rows are in key order already.
+std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder, const RestartRows& restart = {});
 
 }  // namespace jet::compact
