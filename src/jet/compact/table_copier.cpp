@@ -108,7 +108,15 @@ class RowGate {
     const auto& indexes = job.target_table.real_indexes;
     exact_.resize(indexes.size());
     hashes_.resize(indexes.size());
-    for (const RealIndexDefinition& index : indexes) active_ |= job.check_keys || index.IsUnique();
+    vouched_.assign(indexes.size(), false);
+    Update();
+  }
+
+  // Index r has been seen to hold no key twice (the primary key, by the
+  // ordering pass), so a pass without checking need not watch it.
+  void Vouched(std::size_t r) {
+    vouched_.at(r) = true;
+    Update();
   }
 
   // Empty when the row may be written, else why not.
@@ -118,7 +126,7 @@ class RowGate {
     pending_.clear();
     for (std::size_t r = 0; r < indexes.size(); ++r) {
       const RealIndexDefinition& index = indexes[r];
-      if (!job_.check_keys && !index.IsUnique()) continue;
+      if (!job_.check_keys && (!index.IsUnique() || vouched_[r])) continue;
       write::RowKey key = write::ComputeRowKey(job_.target_table, index, values, job_.key_settings);
       if (index.IgnoresNulls() && key.all_null) continue;
       if (!key.coverage.covered) {
@@ -150,8 +158,14 @@ class RowGate {
   }
 
  private:
+  void Update() {
+    active_ = false;
+    const auto& indexes = job_.target_table.real_indexes;
+    for (std::size_t r = 0; r < indexes.size(); ++r) active_ |= job_.check_keys || (indexes[r].IsUnique() && !vouched_[r]);
+  }
   const CopyJob& job_;
   const write::KeyFallback& fallback_;
+  std::vector<bool> vouched_;
   bool active_ = false;
   std::vector<std::unordered_set<std::string>> exact_;
   std::vector<std::vector<std::uint64_t>> hashes_;
@@ -257,7 +271,8 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
             covered = false;
             return false;
           }
-          if (!previous.empty() && CompareKeys(previous, key.key) > 0) {
+          // Equal keys count as out of order: the sort below finds them.
+          if (!previous.empty() && CompareKeys(previous, key.key) >= 0) {
             in_source_order = false;
             return false;
           }
@@ -286,9 +301,15 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
           },
           collect);
     }
+    const auto primary_position = static_cast<std::size_t>(primary - job.target_table.real_indexes.data());
+    if (covered && in_source_order) gate.Vouched(primary_position);
     if (covered && !in_source_order) {
       std::stable_sort(keyed.begin(), keyed.end(),
                        [](const Keyed& a, const Keyed& b) { return CompareKeys(a.key, b.key) < 0; });
+      const bool repeated = std::adjacent_find(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+                              return CompareKeys(a.key, b.key) == 0;
+                            }) != keyed.end();
+      if (!repeated) gate.Vouched(primary_position);
       bool in_order = true;
       for (std::size_t i = 0; i < keyed.size(); ++i) in_order = in_order && keyed[i].order == i;
       if (!in_order) {
