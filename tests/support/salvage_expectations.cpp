@@ -13,9 +13,6 @@ namespace {
 
 constexpr const char kErrorTableName[] = "MSysCompactError";
 constexpr std::size_t kMaxFailures = 12;
-// Beyond this many emptiable values in one row only "all kept" and "all
-// emptied" are tried, which keeps the matching bounded.
-constexpr std::size_t kMaxEmptiableCombinations = 4;
 
 bool IsUserTable(const jet::CatalogEntry& entry) {
   if (entry.IsSystemObject()) return false;
@@ -72,10 +69,7 @@ OriginalTable ReadTable(const jet::Database& db, const jet::CatalogEntry& entry,
   OriginalTable table;
   table.name = entry.name;
   const jet::TableDefinition definition = db.ReadTableDefinition(entry);
-  for (const auto& column : definition.columns) {
-    table.columns.push_back(column.name);
-    table.types.push_back(column.type);
-  }
+  for (const auto& column : definition.columns) table.columns.push_back(column.name);
   table.definition_pages = definition.pages;
   table.pages = definition.pages;
   table.pages.push_back(entry.row.page);
@@ -130,12 +124,33 @@ OriginalTable ReadTable(const jet::Database& db, const jet::CatalogEntry& entry,
 // reordered to the original's.
 struct OutputRows {
   std::unordered_map<std::string, std::uint64_t> counts;
-  std::uint64_t total = 0;
-  bool taken(const std::string& key) {
+  std::vector<std::vector<FieldKey>> rows;
+  // For each set of fields left out of the comparison: the key of the other
+  // fields -> the full keys of the output rows that have them.
+  std::map<std::vector<std::size_t>, std::unordered_multimap<std::string, std::string>> masked;
+
+  bool Take(const std::string& key) {
     auto found = counts.find(key);
     if (found == counts.end() || found->second == 0) return false;
     --found->second;
     return true;
+  }
+  // Takes a row equal to `fields` in every field but those in `ignored`.
+  bool TakeIgnoring(const std::vector<FieldKey>& fields, const std::vector<std::size_t>& ignored) {
+    auto index = masked.find(ignored);
+    if (index == masked.end()) {
+      index = masked.emplace(ignored, std::unordered_multimap<std::string, std::string>{}).first;
+      for (const auto& row : rows) index->second.emplace(RowKey(Masked(row, ignored)), RowKey(row));
+    }
+    auto [begin, end] = index->second.equal_range(RowKey(Masked(fields, ignored)));
+    for (auto it = begin; it != end; ++it) {
+      if (Take(it->second)) return true;
+    }
+    return false;
+  }
+  static std::vector<FieldKey> Masked(std::vector<FieldKey> fields, const std::vector<std::size_t>& ignored) {
+    for (std::size_t i : ignored) fields[i] = "*";
+    return fields;
   }
 };
 
@@ -168,47 +183,22 @@ OutputRows ReadOutputRows(const jet::Database& output, const jet::CatalogEntry& 
                                   : NullKey();
         }
         ++rows.counts[RowKey(fields)];
-        ++rows.total;
+        rows.rows.push_back(fields);
         return true;
       },
       options);
   return rows;
 }
 
-// Takes one output row matching `expected` with some of its emptiable values
-// emptied (NULL or zero length); true when found, `emptied` then says so.
-bool TakeWithEmptiedValues(OutputRows& rows, const ExpectedRow& expected, const std::vector<jet::ColumnType>& types,
-                           bool& emptied) {
-  emptied = false;
-  if (rows.taken(RowKey(expected.row->fields))) return true;
-  const auto& emptiable = expected.emptiable;
-  if (emptiable.empty()) return false;
-  // Each emptiable value: kept (0), NULL (1) or zero length (2).
-  std::vector<std::vector<int>> choices;
-  if (emptiable.size() <= kMaxEmptiableCombinations) {
-    std::size_t combinations = 1;
-    for (std::size_t i = 0; i < emptiable.size(); ++i) combinations *= 3;
-    for (std::size_t c = 1; c < combinations; ++c) {
-      std::vector<int> choice;
-      for (std::size_t i = 0, rest = c; i < emptiable.size(); ++i, rest /= 3) choice.push_back(static_cast<int>(rest % 3));
-      choices.push_back(std::move(choice));
-    }
-  } else {
-    choices.push_back(std::vector<int>(emptiable.size(), 1));
-    choices.push_back(std::vector<int>(emptiable.size(), 2));
-  }
-  for (const auto& choice : choices) {
-    std::vector<FieldKey> fields = expected.row->fields;
-    for (std::size_t i = 0; i < emptiable.size(); ++i) {
-      if (choice[i] == 1) fields[emptiable[i]] = NullKey();
-      if (choice[i] == 2) fields[emptiable[i]] = EmptyKey(types[emptiable[i]]);
-    }
-    if (rows.taken(RowKey(fields))) {
-      emptied = true;
-      return true;
-    }
-  }
-  return false;
+// Takes one output row matching `expected`, exactly or else with its
+// emptiable values left out of the comparison (a damaged long-value page may
+// leave such a value NULL, empty or altered); `damaged` then says so.
+bool TakeExpected(OutputRows& rows, const ExpectedRow& expected, bool& damaged) {
+  damaged = false;
+  if (rows.Take(RowKey(expected.row->fields))) return true;
+  if (expected.emptiable.empty() || !rows.TakeIgnoring(expected.row->fields, expected.emptiable)) return false;
+  damaged = true;
+  return true;
 }
 
 }  // namespace
@@ -322,7 +312,7 @@ SalvageComparison CompareSalvage(const SalvageExpectation& expected, const jet::
     for (const auto& row : table.rows) {
       if (!row.required) continue;
       bool emptied = false;
-      if (TakeWithEmptiedValues(rows, row, original.types, emptied)) {
+      if (TakeExpected(rows, row, emptied)) {
         ++result.rows_required_found;
         ++matched;
         if (emptied) {
@@ -340,14 +330,14 @@ SalvageComparison CompareSalvage(const SalvageExpectation& expected, const jet::
     }
     for (const auto& row : table.rows) {
       if (row.required) continue;
-      if (rows.taken(RowKey(row.row->fields))) {
+      if (rows.Take(RowKey(row.row->fields))) {
         ++result.rows_optional_found;
         ++matched;
       } else {
         result.everything_kept = false;
       }
     }
-    result.rows_unmatched += rows.total - matched;
+    result.rows_unmatched += rows.rows.size() - matched;
   }
   return result;
 }

@@ -70,8 +70,13 @@ void ExpectOraclesReadAll(const std::filesystem::path& database) {
     // mdb-reader knows no column type 0x11 (Access's MSysAccessObjects.Data).
     if (name == "\"MSysAccessObjects\"" && !other.meta.empty() && other.meta.front().rfind("error\t", 0) == 0) continue;
     EXPECT_EQ(table.meta, other.meta) << "mdb-reader sees another table " << name;
-    EXPECT_TRUE(table.rows == other.rows) << "mdb-reader reads other rows of " << name << " (ours "
-                                          << table.rows.size() << ", theirs " << other.rows.size() << ")";
+    if (table.rows != other.rows) {
+      std::string our_rows, their_rows;
+      for (const auto& row : table.rows) our_rows += row + "\n";
+      for (const auto& row : other.rows) their_rows += row + "\n";
+      ADD_FAILURE() << "mdb-reader reads other rows of " << name << " (ours " << table.rows.size() << ", theirs "
+                    << other.rows.size() << ") at " << FirstDifference(our_rows, their_rows);
+    }
   }
 }
 
