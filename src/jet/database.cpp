@@ -8,6 +8,7 @@
 #include "jet/format/tdef_decode.h"
 #include "jet/format/text.h"
 #include "jet/format/usage_map.h"
+#include "jet/header_inference.h"
 
 namespace jet {
 namespace {
@@ -41,29 +42,64 @@ std::int64_t FixedInteger(const StoredField& field) {
 Database::Database(DatabaseHeader header, std::unique_ptr<io::PageFile> file)
     : header_(std::move(header)), file_(std::move(file)) {}
 
-std::unique_ptr<Database> Database::Open(const std::filesystem::path& path) {
+std::unique_ptr<Database> Database::Open(const std::filesystem::path& path, const OpenOptions& options) {
   // 3045 when another program has the file open; the lock lasts as long as the database.
   io::DatabaseFileLock lock = io::DatabaseFileLock::Acquire(path, io::LockIntent::Read);
-  std::unique_ptr<Database> database = FromBytes(io::ReadWholeFile(path), path.string());
+  std::unique_ptr<Database> database = FromImage(io::LoadFile(path), path.string(), options);
   database->lock_ = std::move(lock);
   return database;
 }
 
-std::unique_ptr<Database> Database::FromBytes(std::vector<std::uint8_t> bytes, std::string name) {
-  DatabaseHeader header = DecodeHeader(bytes, name);
+std::unique_ptr<Database> Database::FromBytes(std::vector<std::uint8_t> bytes, std::string name,
+                                              const OpenOptions& options) {
+  return FromImage(io::FileImage{std::move(bytes), nullptr}, std::move(name), options);
+}
+
+std::unique_ptr<Database> Database::FromImage(io::FileImage image, std::string name, const OpenOptions& options) {
+  const std::span<const std::uint8_t> bytes = image.view();
+  DatabaseHeader header;
+  bool inferred = false;
+  try {
+    header = DecodeHeader(bytes, name);
+    // A damaged database key turns every page into noise: when the catalog
+    // reads only without it, the key is what was damaged.
+    if (options.salvage && header.database_key != 0 && !CatalogPageLooksRight(bytes, header)) {
+      DatabaseHeader plain = header;
+      plain.database_key = 0;
+      if (CatalogPageLooksRight(bytes, plain) && CatalogReadsWith(bytes, plain, name)) {
+        header = std::move(plain);
+        inferred = true;
+      }
+    }
+  } catch (const vondrel::Error& error) {
+    if (!options.salvage || HeaderNamesOtherFormat(bytes)) throw;
+    std::optional<DatabaseHeader> rebuilt = InferHeader(bytes, name);
+    if (!rebuilt) throw;
+    header = std::move(*rebuilt);
+    inferred = true;
+  }
   if (header.has_password)
     throw vondrel::Error(errors::kInvalidPassword,
                          "The database '" + name + "' is protected by a password, which was not given.");
   const std::size_t page_size = header.constants().page_size;
   const std::uint32_t key = header.database_key;
-  auto file = std::make_unique<io::PageFile>(std::move(bytes), page_size, key, std::move(name));
+  auto file = std::make_unique<io::PageFile>(std::move(image), page_size, key, std::move(name));
   std::unique_ptr<Database> database(new Database(std::move(header), std::move(file)));
-  database->LoadCatalog();
+  database->header_inferred_ = inferred;
+  database->LoadCatalog(options.salvage);
   return database;
 }
 
-void Database::LoadCatalog() {
-  const TableDefinition objects = ReadTableDefinition(kCatalogTdefPage);
+void Database::LoadCatalog(bool salvage) {
+  TableDefinition objects;
+  try {
+    objects = ReadTableDefinition(kCatalogTdefPage);
+  } catch (const vondrel::Error& error) {
+    if (!salvage) throw;
+    throw vondrel::Error(errors::kCorrupt, "The system catalog of '" + file_->name() +
+                                               "' cannot be found: its definition on page 2 is unreadable (" +
+                                               error.description() + ").");
+  }
   auto position = [&](const char* column_name) -> int {
     for (std::size_t k = 0; k < objects.columns.size(); ++k)
       if (CompareNames(objects.columns[k].name, column_name) == 0) return static_cast<int>(k);
@@ -76,6 +112,17 @@ void Database::LoadCatalog() {
                      "the system catalog lacks its Id, ParentId, Name or Type column");
   ScanOptions options;
   options.assemble_long_values = false;
+  SalvagePages salvage_pages;
+  if (salvage) {
+    salvage_pages = SalvageDataPages(objects);
+    options.pages = &salvage_pages.pages;
+    options.on_damaged_row = [this](RowPointer at, const vondrel::Error& error) {
+      open_losses_.push_back({error.number(), "a catalog row cannot be read: " + error.description(), at});
+    };
+    options.on_damaged_page = [this](std::uint32_t page, const vondrel::Error& error) {
+      open_losses_.push_back({error.number(), "a catalog page cannot be read: " + error.description(), {page, 0}});
+    };
+  }
   ScanRows(
       objects,
       [&](const Row& row) {
@@ -97,6 +144,9 @@ void Database::LoadCatalog() {
         return true;
       },
       options);
+  if (salvage && catalog_.empty())
+    throw vondrel::Error(errors::kCorrupt, "The system catalog of '" + file_->name() +
+                                               "' cannot be found: none of its rows can be read.");
 }
 
 std::vector<CatalogEntry> Database::Tables() const {
@@ -152,6 +202,61 @@ std::vector<std::uint32_t> Database::TableDataPages(const TableDefinition& table
   return pages;
 }
 
+const std::vector<std::pair<std::uint32_t, std::uint32_t>>& Database::OwnedPages() const {
+  if (owned_pages_) return *owned_pages_;
+  std::vector<bool> free(file_->page_count(), false);
+  try {
+    for (std::uint32_t page : UsageMapPages(RowPointer{1, 0})) free[page] = true;
+  } catch (const vondrel::Error&) {
+    std::fill(free.begin(), free.end(), false);  // no global map: every page counts
+  }
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> owned;
+  for (std::uint32_t page = 3; page < file_->page_count(); ++page) {
+    if (free[page]) continue;
+    const io::ByteView bytes = file_->Page(page);
+    if (bytes.U8(0) != static_cast<std::uint8_t>(PageType::Data) || bytes.U8(1) != 0x01) continue;
+    owned.emplace_back(bytes.U32(4), page);
+  }
+  std::sort(owned.begin(), owned.end());
+  owned_pages_ = std::move(owned);
+  return *owned_pages_;
+}
+
+SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
+  SalvagePages out;
+  std::vector<std::uint32_t> named;
+  try {
+    // Pages past the end count too: a truncated file lost them.
+    constexpr std::uint32_t kPagesPastTheEnd = 65536;
+    const UsageMap map = DecodeUsageMap(RowBytes(table.owned_map));
+    named = jet::UsageMapPages(map, constants(), file_->page_count() + kPagesPastTheEnd,
+                               [this](std::uint32_t page) { return file_->Page(page); });
+  } catch (const vondrel::Error&) {
+    out.map_unreadable = true;
+  }
+  for (std::uint32_t page : named) {
+    if (!file_->HasPage(page)) {
+      out.foreign_pages.push_back(page);
+      continue;
+    }
+    const io::ByteView bytes = file_->Page(page);
+    if (bytes.U8(0) == static_cast<std::uint8_t>(PageType::Data) && bytes.U32(4) == table.tdef_page)
+      out.pages.push_back(page);
+    else
+      out.foreign_pages.push_back(page);
+  }
+  if (!out.map_unreadable && out.foreign_pages.empty()) return out;
+  // The map cannot be trusted: add every page the table owns.
+  const auto& owned = OwnedPages();
+  auto it = std::lower_bound(owned.begin(), owned.end(), std::make_pair(table.tdef_page, std::uint32_t{0}));
+  for (; it != owned.end() && it->first == table.tdef_page; ++it) {
+    if (!std::binary_search(out.pages.begin(), out.pages.end(), it->second)) out.recovered_pages.push_back(it->second);
+  }
+  out.pages.insert(out.pages.end(), out.recovered_pages.begin(), out.recovered_pages.end());
+  std::sort(out.pages.begin(), out.pages.end());
+  return out;
+}
+
 io::ByteView Database::ResolveRow(RowPointer listed, RowPointer& actual) const {
   actual = listed;
   for (int hop = 0;; ++hop) {
@@ -177,13 +282,23 @@ std::vector<std::uint8_t> Database::ReadLongValue(const io::ByteView& field) con
 
 void Database::ScanRows(const TableDefinition& table, const std::function<bool(const Row&)>& visit,
                         const ScanOptions& options) const {
-  const std::vector<std::uint32_t> pages = TableDataPages(table, options.all_owned_pages);
+  std::vector<std::uint32_t> own_pages;
+  if (!options.pages) own_pages = TableDataPages(table, options.all_owned_pages);
+  const std::vector<std::uint32_t>& pages = options.pages ? *options.pages : own_pages;
   RowStructure structure;
   std::vector<StoredField> fields;
   std::vector<std::vector<std::uint8_t>> long_values(table.columns.size());
   const FormatConstants& c = constants();
   for (std::uint32_t page_number : pages) {
-    const DataPage page(file_->Page(page_number), c);
+    std::optional<DataPage> readable;
+    try {
+      readable.emplace(file_->Page(page_number), c);
+    } catch (const vondrel::Error& error) {
+      if (!options.on_damaged_page) throw;
+      options.on_damaged_page(page_number, error);
+      continue;
+    }
+    const DataPage& page = *readable;
     for (std::uint32_t slot_number = 0; slot_number < page.row_count(); ++slot_number) {
       const RowPointer listed{page_number, static_cast<std::uint8_t>(slot_number)};
       Row row;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,15 +43,48 @@ struct ScanOptions {
   // NULL with `damaged` set and the row is still delivered. Without it the
   // error is thrown.
   std::function<void(RowPointer, const ColumnDefinition&, const vondrel::Error&)> on_damaged_value;
+  // Called for a data page whose row table cannot be read (its rows are
+  // lost); the scan then goes on. Without it the error is thrown.
+  std::function<void(std::uint32_t page, const vondrel::Error&)> on_damaged_page;
+  // Visit exactly these data pages (e.g. SalvageDataPages) instead of the map's.
+  const std::vector<std::uint32_t>* pages = nullptr;
+};
+
+struct OpenOptions {
+  // Read a damaged file as far as it goes: a header that is not Jet's is
+  // inferred from the page structure, catalog rows that cannot be decoded are
+  // skipped, and a catalog whose page map is damaged is read by scanning the
+  // pages it owns. What was lost is listed in Database::open_losses().
+  bool salvage = false;
+};
+
+// Something a salvaging open could not read.
+struct OpenLoss {
+  std::int32_t code = 0;
+  std::string description;
+  RowPointer where;  // the damaged row or page (row 0); null when none
+};
+
+// The data pages of a table as a salvaging reader finds them.
+struct SalvagePages {
+  std::vector<std::uint32_t> pages;           // ascending
+  bool map_unreadable = false;                // the owned-pages map itself could not be read
+  std::vector<std::uint32_t> foreign_pages;   // named by the map but not data pages of the table
+  std::vector<std::uint32_t> recovered_pages; // owned by the table but missing from its map
 };
 
 class Database {
  public:
   // Opens a file read-only. Errors: 3024 missing, 3051 unreadable, 3343 not a
   // Jet 3 / Jet 4 file, 3031 password-protected, 3049 damaged beyond use.
-  static std::unique_ptr<Database> Open(const std::filesystem::path& path);
+  static std::unique_ptr<Database> Open(const std::filesystem::path& path, const OpenOptions& options = {});
   // The same over bytes in memory; `name` labels errors.
-  static std::unique_ptr<Database> FromBytes(std::vector<std::uint8_t> bytes, std::string name);
+  static std::unique_ptr<Database> FromBytes(std::vector<std::uint8_t> bytes, std::string name,
+                                             const OpenOptions& options = {});
+
+  // A salvaging open: what could not be read, and whether page 0 was inferred.
+  const std::vector<OpenLoss>& open_losses() const { return open_losses_; }
+  bool header_inferred() const { return header_inferred_; }
 
   const DatabaseHeader& header() const { return header_; }
   FormatVersion version() const { return header_.version; }
@@ -76,6 +110,11 @@ class Database {
   // The data pages a scan visits: the owned-pages map of the table (only
   // pages whose owner is the table), or with `all_owned_pages` every such page.
   std::vector<std::uint32_t> TableDataPages(const TableDefinition& table, bool all_owned_pages = false) const;
+  // The data pages of a table for a salvaging read. The map's pages when they
+  // are all data pages of the table; otherwise (a damaged map, or one naming
+  // other pages) the map's good pages together with every data page whose
+  // owner is the table and that the global map does not list as free.
+  SalvagePages SalvageDataPages(const TableDefinition& table) const;
   // The bytes of one stored row, deleted or not; throws 3049 when absent.
   io::ByteView RowBytes(RowPointer pointer) const;
 
@@ -95,13 +134,21 @@ class Database {
 
  private:
   Database(DatabaseHeader header, std::unique_ptr<io::PageFile> file);
-  void LoadCatalog();
+  // The body of Open and FromBytes: the file mapped or in memory.
+  static std::unique_ptr<Database> FromImage(io::FileImage image, std::string name, const OpenOptions& options);
+  void LoadCatalog(bool salvage);
+  // Data pages by owner, found by one pass over the file (salvaging reads).
+  const std::vector<std::pair<std::uint32_t, std::uint32_t>>& OwnedPages() const;
   // Follows overflow pointers from a listed slot to the row's bytes.
   io::ByteView ResolveRow(RowPointer listed, RowPointer& actual) const;
 
   DatabaseHeader header_;
   std::unique_ptr<io::PageFile> file_;
   std::vector<CatalogEntry> catalog_;
+  std::vector<OpenLoss> open_losses_;
+  bool header_inferred_ = false;
+  // (owner, page) pairs of every data page not listed as free, sorted; built on first use.
+  mutable std::optional<std::vector<std::pair<std::uint32_t, std::uint32_t>>> owned_pages_;
   // Held while the database is open, so that Jet and our other engines see it in use.
   io::DatabaseFileLock lock_;
 };

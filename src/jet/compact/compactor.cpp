@@ -2,15 +2,22 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <set>
 
 #include "base/error.h"
+#include "jet/compact/compact_error_table.h"
 #include "jet/compact/id_remap.h"
+#include "jet/compact/loss_log.h"
+#include "jet/compact/lost_objects.h"
 #include "jet/compact/source_keys.h"
 #include "jet/compact/table_copier.h"
 #include "jet/database.h"
+#include "jet/format/page_cipher_encode.h"
 #include "jet/index_reader.h"
 #include "jet/io/error_numbers.h"
 #include "jet/write/database_builder.h"
+#include "jet/write/system_tables.h"
 
 namespace jet::compact {
 namespace {
@@ -19,14 +26,230 @@ struct SourceTable {
   std::string name;
   TableDefinition definition;
   std::uint32_t new_page = 0;
+  SalvagePages pages;
 };
 
-bool SameName(const std::string& a, const char* b) {
-  if (a.size() != std::char_traits<char>::length(b)) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+std::string VersionName(FormatVersion version) { return version == FormatVersion::Jet3 ? "Jet 3" : "Jet 4"; }
+
+// Permissions of a table the engine creates, as the writer gives new tables:
+// users, the creator and admins (SID, rights).
+struct AceRow {
+  std::uint8_t sid_a, sid_b;
+  std::int32_t acm;
+};
+constexpr AceRow kNewTableAces[] = {{0x02, 0x04, 983294}, {0x03, 0x01, 1048575}, {0x02, 0x01, 1048319}};
+
+class Compaction {
+ public:
+  Compaction(const Database& db, const std::filesystem::path& destination, bool record)
+      : db_(db), destination_(destination), record_(record) {}
+
+  // The statistics, or nothing when this pass met losses without recording
+  // them (the output is then discarded and the caller runs a recording pass).
+  std::optional<CompactStatistics> Run();
+
+ private:
+  void NoteOpenLosses();
+  void ReadDefinitions();
+  void AddErrorTableCatalogRow(write::TableBuilder& rows, const TableDefinition& catalog);
+  void AddErrorTableAces(write::TableBuilder& rows, const TableDefinition& aces);
+  std::uint64_t WriteErrorRows(write::TableBuilder& rows, const TableDefinition& table);
+  encode::Bytes MaskedSid(std::uint8_t a, std::uint8_t b) const;
+
+  const Database& db_;
+  const std::filesystem::path& destination_;
+  const bool record_;
+  LossLog losses_;
+  encode::HeaderSettings settings_;
+  std::optional<encode::Bytes> source_header_;
+  std::uint32_t sid_key_ = 0;
+  std::vector<SourceTable> tables_;
+  LostObjects lost_;
+  std::uint32_t error_table_page_ = 0;
+};
+
+void Compaction::NoteOpenLosses() {
+  const DatabaseHeader& header = db_.header();
+  if (db_.header_inferred()) {
+    std::string what = "The database header (page 0) was damaged and was rebuilt: " + VersionName(header.version) +
+                       " with " + std::to_string(header.constants().page_size) + "-byte pages, as the page layout shows";
+    if (header.unmasked_page.empty())
+      what += "; code page " + std::to_string(header.code_page) + " and sort order " +
+              std::to_string(header.sort_order) + " are the defaults of the version, and permissions may need resetting";
+    else
+      what += "; its database key was not usable and the pages are read unencoded";
+    losses_.Add({LossKind::Header, errors::kCorrupt, what + ".", "", {}, false});
   }
-  return true;
+  for (const OpenLoss& loss : db_.open_losses())
+    losses_.Add({LossKind::Row, loss.code, loss.description, "MSysObjects", loss.where, !loss.where.IsNull()});
+}
+
+void Compaction::ReadDefinitions() {
+  // Every local table, the catalog first so that it lands on page 2 again,
+  // then by definition page, which keeps a second compaction identical.
+  std::map<std::uint32_t, std::string> pages;
+  pages[kCatalogTdefPage] = "MSysObjects";
+  for (const CatalogEntry& entry : db_.catalog()) {
+    if (entry.IsTable() && entry.TdefPage() != kCatalogTdefPage) pages.emplace(entry.TdefPage(), entry.name);
+  }
+  for (const auto& [page, name] : pages) {
+    // A table left by an earlier repair makes way for this repair's own.
+    if (record_ && SameName(name, kCompactErrorTableName)) {
+      lost_.Add(page, name);
+      continue;
+    }
+    try {
+      SourceTable table{name, db_.ReadTableDefinition(page), 0, {}};
+      table.pages = db_.SalvageDataPages(table.definition);
+      tables_.push_back(std::move(table));
+    } catch (const vondrel::Error& error) {
+      if (page == kCatalogTdefPage) throw;
+      lost_.Add(page, name);
+      losses_.Add({LossKind::Table, error.number(),
+                   "The table " + name + " was lost: its definition cannot be read (" + error.description() + ").",
+                   name, {page, 0}, true});
+    }
+  }
+  for (const SourceTable& t : tables_) {
+    for (std::uint32_t page : t.pages.foreign_pages) {
+      const bool missing = !db_.file().HasPage(page);
+      losses_.Add({LossKind::Page, errors::kCorrupt,
+                   "Page " + std::to_string(page) + ", listed as a data page of " + t.name +
+                       (missing ? ", lies past the end of the file" : ", is not one") +
+                       "; whatever rows it held are lost.",
+                   t.name, {page, 0}, true});
+    }
+  }
+}
+
+encode::Bytes Compaction::MaskedSid(std::uint8_t a, std::uint8_t b) const {
+  encode::Bytes sid{a, b};
+  if (settings_.version == FormatVersion::Jet4) encode::ApplySidMask(sid_key_, sid.data(), sid.size());
+  return sid;
+}
+
+void Compaction::AddErrorTableCatalogRow(write::TableBuilder& rows, const TableDefinition& catalog) {
+  NamedRow row(catalog);
+  row.Set("Id", StoredLong(static_cast<std::int32_t>(error_table_page_)));
+  row.Set("ParentId", StoredLong(write::kTablesContainerId));
+  row.Set("Name", StoredText(kCompactErrorTableName, settings_.version, settings_.code_page, true, 0));
+  row.Set("Type", StoredInteger(object_types::kTable));
+  row.Set("DateCreate", StoredDouble(settings_.creation_date));
+  row.Set("DateUpdate", StoredDouble(settings_.creation_date));
+  row.Set("Owner", MaskedSid(0x02, 0x03));
+  row.Set("Flags", StoredLong(static_cast<std::int32_t>(kCompactErrorObjectFlags)));
+  rows.AddRow(row.values());
+}
+
+void Compaction::AddErrorTableAces(write::TableBuilder& rows, const TableDefinition& aces) {
+  for (const AceRow& ace : kNewTableAces) {
+    NamedRow row(aces);
+    row.Set("ObjectId", StoredLong(static_cast<std::int32_t>(error_table_page_)));
+    row.Set("SID", MaskedSid(ace.sid_a, ace.sid_b));
+    row.Set("ACM", StoredLong(ace.acm));
+    row.SetBoolean("FInheritable", false);
+    rows.AddRow(row.values());
+  }
+}
+
+std::uint64_t Compaction::WriteErrorRows(write::TableBuilder& rows, const TableDefinition& table) {
+  std::uint64_t written = 0;
+  for (const Loss& loss : losses_.losses()) {
+    NamedRow row(table);
+    FillErrorRow(row, loss, settings_.version, settings_.code_page);
+    rows.AddRow(row.values());
+    ++written;
+  }
+  return written;
+}
+
+std::optional<CompactStatistics> Compaction::Run() {
+  const DatabaseHeader& header = db_.header();
+  settings_.version = header.version;
+  settings_.code_page = header.code_page;
+  settings_.sort_order = header.sort_order;
+  settings_.sort_order_version = header.sort_order_version;
+  settings_.database_key = header.database_key;
+  settings_.creation_date = header.creation_date;
+  if (header.unmasked_page.size() == header.constants().page_size) source_header_ = header.unmasked_page;
+  if (settings_.version == FormatVersion::Jet4) {
+    const encode::Bytes written = encode::BuildHeaderPage(settings_, source_header_ ? &*source_header_ : nullptr);
+    sid_key_ = encode::SidMaskKey(written.data(), written.size());
+  }
+
+  NoteOpenLosses();
+  ReadDefinitions();
+
+  write::DatabaseBuilder builder(destination_, settings_, source_header_);
+  IdRemap remap;
+  for (auto it = tables_.begin(); it != tables_.end();) {
+    try {
+      it->new_page = builder.DeclareTable(it->definition);
+      remap.Add(it->definition.tdef_page, it->new_page);
+      ++it;
+    } catch (const vondrel::Error& error) {
+      if (it->definition.tdef_page == kCatalogTdefPage) throw;
+      lost_.Add(it->definition.tdef_page, it->name);
+      losses_.Add({LossKind::Table, error.number(),
+                   "The table " + it->name + " was lost: its definition cannot be written (" + error.description() + ").",
+                   it->name, {it->definition.tdef_page, 0}, true});
+      it = tables_.erase(it);
+    }
+  }
+  for (const SourceTable& t : tables_) {
+    if (SameName(t.name, "MSysRelationships")) lost_.FindRelationships(db_, &t.definition);
+  }
+  if (record_) {
+    error_table_page_ =
+        builder.DeclareTable(CompactErrorDefinition(settings_.version, settings_.code_page, settings_.sort_order));
+  }
+  // Relationship indexes name the other table by its definition page; those
+  // naming a lost table become plain indexes.
+  for (SourceTable& t : tables_) {
+    for (LogicalIndexDefinition& logical : builder.MutableTable(t.new_page).logical_indexes) {
+      if (logical.related_table_page == 0) continue;
+      if (lost_.IsLostPage(logical.related_table_page)) {
+        DetachRelationship(logical);
+        continue;
+      }
+      logical.related_table_page = remap.Page(logical.related_table_page);
+    }
+  }
+
+  CompactStatistics stats;
+  stats.source_pages = db_.file().page_count();
+  SourceKeyCache source_keys(db_);
+  for (SourceTable& t : tables_) {
+    IdColumnRole role = IdColumnRole::None;
+    if (t.definition.tdef_page == kCatalogTdefPage) role = IdColumnRole::CatalogId;
+    else if (SameName(t.name, "MSysACEs")) role = IdColumnRole::AceObjectId;
+    write::TableBuilder& rows = builder.BeginRows(t.new_page);
+    const TableDefinition& target = builder.Table(t.new_page);
+    const CopyJob job{db_,         t.definition,   target,
+                      role,        remap,          source_keys,
+                      KeySettingsOf(db_), &losses_, t.name,
+                      &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_};
+    stats.rows += CopyTableRows(job, rows);
+    if (record_ && role == IdColumnRole::CatalogId) AddErrorTableCatalogRow(rows, target);
+    if (record_ && role == IdColumnRole::AceObjectId) AddErrorTableAces(rows, target);
+    builder.EndRows();
+    ++stats.tables;
+  }
+  db_.file().CheckUnchanged();  // a source that shrank while read gave zeros somewhere
+  if (!record_ && !losses_.empty()) return std::nullopt;  // the builder removes the file
+  if (record_) {
+    write::TableBuilder& rows = builder.BeginRows(error_table_page_);
+    stats.errors_recorded = static_cast<std::uint32_t>(WriteErrorRows(rows, builder.Table(error_table_page_)));
+    builder.EndRows();
+    ++stats.tables;
+  }
+  builder.Commit();
+  stats.destination_pages = builder.page_count();
+  stats.rows_dropped = losses_.rows_dropped();
+  stats.values_emptied = losses_.values_emptied();
+  stats.tables_lost = losses_.tables_lost();
+  stats.header_rebuilt = db_.header_inferred();
+  return stats;
 }
 
 }  // namespace
@@ -37,58 +260,22 @@ CompactStatistics CompactDatabase(const std::filesystem::path& source, const std
   if (std::filesystem::exists(destination, ec) || std::filesystem::is_symlink(destination, ec)) {
     throw vondrel::Error(errors::kAlreadyExists, "Database " + destination.string() + " already exists.");
   }
-  const std::unique_ptr<Database> db = Database::Open(source);
-  const DatabaseHeader& header = db->header();
+  OpenOptions open;
+  open.salvage = true;
+  const std::unique_ptr<Database> db = Database::Open(source, open);
 
-  encode::HeaderSettings settings;
-  settings.version = header.version;
-  settings.code_page = header.code_page;
-  settings.sort_order = header.sort_order;
-  settings.sort_order_version = header.sort_order_version;
-  settings.database_key = header.database_key;
-  settings.creation_date = header.creation_date;
-  std::optional<encode::Bytes> source_header;
-  if (header.unmasked_page.size() == header.constants().page_size) source_header = header.unmasked_page;
-
-  // Every local table, the catalog first so that it lands on page 2 again,
-  // then by definition page, which keeps a second compaction identical.
-  std::map<std::uint32_t, std::string> pages;
-  pages[kCatalogTdefPage] = "MSysObjects";
-  for (const CatalogEntry& entry : db->catalog()) {
-    if (entry.IsTable() && entry.TdefPage() != kCatalogTdefPage) pages.emplace(entry.TdefPage(), entry.name);
+  // A sound source is copied in one pass. When that pass meets damage, its
+  // output is discarded and a second pass writes the salvage with the losses
+  // recorded in MSysCompactError, whose catalog row must precede the tables.
+  try {
+    Compaction first(*db, destination, false);
+    if (std::optional<CompactStatistics> stats = first.Run()) return *stats;
+  } catch (const vondrel::Error& error) {
+    if (error.number() == errors::kAlreadyExists) throw;
+    std::filesystem::remove(destination, ec);
   }
-  std::vector<SourceTable> tables;
-  for (const auto& [page, name] : pages) tables.push_back({name, db->ReadTableDefinition(page), 0});
-
-  write::DatabaseBuilder builder(destination, settings, source_header);
-  IdRemap remap;
-  for (SourceTable& t : tables) {
-    t.new_page = builder.DeclareTable(t.definition);
-    remap.Add(t.definition.tdef_page, t.new_page);
-  }
-  // Relationship indexes name the other table by its definition page.
-  for (SourceTable& t : tables) {
-    for (LogicalIndexDefinition& logical : builder.MutableTable(t.new_page).logical_indexes) {
-      if (logical.related_table_page != 0) logical.related_table_page = remap.Page(logical.related_table_page);
-    }
-  }
-
-  CompactStatistics stats;
-  stats.source_pages = db->file().page_count();
-  SourceKeyCache source_keys(*db);
-  for (SourceTable& t : tables) {
-    IdColumnRole role = IdColumnRole::None;
-    if (t.definition.tdef_page == kCatalogTdefPage) role = IdColumnRole::CatalogId;
-    else if (SameName(t.name, "MSysACEs")) role = IdColumnRole::AceObjectId;
-    write::TableBuilder& rows = builder.BeginRows(t.new_page);
-    const CopyJob job{*db, t.definition, builder.Table(t.new_page), role, remap, source_keys, KeySettingsOf(*db)};
-    stats.rows += CopyTableRows(job, rows);
-    builder.EndRows();
-    ++stats.tables;
-  }
-  builder.Commit();
-  stats.destination_pages = builder.page_count();
-  return stats;
+  Compaction salvage(*db, destination, true);
+  return *salvage.Run();
 }
 
 }  // namespace jet::compact

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <string_view>
+#include <unordered_set>
 
+#include "base/error.h"
 #include "jet/format/row_layout.h"
+#include "jet/io/error_numbers.h"
 #include "jet/write/row_keys.h"
 
 namespace jet::compact {
@@ -22,6 +26,15 @@ class RowConverter {
         if (c.number == id_column && c.type == ColumnType::Long) id_position_ = i;
       }
     }
+    // A column of a required index must not become NULL when its value is lost.
+    required_.assign(job.target_table.columns.size(), false);
+    for (const RealIndexDefinition& index : job.target_table.real_indexes) {
+      if (!index.IsRequired()) continue;
+      for (const IndexKeyColumn& k : index.columns) {
+        for (std::size_t i = 0; i < job.target_table.columns.size(); ++i)
+          if (job.target_table.columns[i].number == k.column_number) required_[i] = true;
+      }
+    }
   }
 
   std::span<const encode::FieldValue> Convert(std::span<const StoredField> fields) {
@@ -32,6 +45,12 @@ class RowConverter {
       v.boolean = fields[i].bool_value;
       v.data = fields[i].bytes.data();
       v.size = fields[i].bytes.size();
+      if (fields[i].damaged && required_[i]) {
+        v.is_null = false;
+        static const std::uint8_t kNothing = 0;
+        v.data = &kNothing;
+        v.size = 0;
+      }
     }
     if (id_position_ < values_.size() && !values_[id_position_].is_null && values_[id_position_].size == 4) {
       std::int32_t id;
@@ -46,6 +65,7 @@ class RowConverter {
  private:
   const CopyJob& job_;
   std::size_t id_position_ = ~std::size_t{0};
+  std::vector<bool> required_;
   std::vector<encode::FieldValue> values_;
   std::uint8_t id_bytes_[4] = {};
 };
@@ -68,6 +88,76 @@ bool UsesLongValues(const TableDefinition& table, const RealIndexDefinition& ind
   return false;
 }
 
+
+std::uint64_t HashKey(const KeyBytes& key) {
+  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (std::uint8_t b : key) h = (h ^ b) * 1099511628211ull;
+  return h ^ key.size();
+}
+
+std::string Place(RowPointer at) {
+  return "page " + std::to_string(at.page) + ", row " + std::to_string(at.row);
+}
+
+// Decides whether a converted row may be written: with checking on, every
+// key must be vouched for and unique keys must not repeat; without it,
+// unique keys are only remembered by hash so that a repeat can be detected.
+class RowGate {
+ public:
+  RowGate(const CopyJob& job, const write::KeyFallback& fallback) : job_(job), fallback_(fallback) {
+    const auto& indexes = job.target_table.real_indexes;
+    exact_.resize(indexes.size());
+    hashes_.resize(indexes.size());
+    for (const RealIndexDefinition& index : indexes) active_ |= job.check_keys || index.IsUnique();
+  }
+
+  // Empty when the row may be written, else why not.
+  std::string Admit(std::span<const encode::FieldValue> values) {
+    if (!active_ || !job_.losses) return {};
+    const auto& indexes = job_.target_table.real_indexes;
+    pending_.clear();
+    for (std::size_t r = 0; r < indexes.size(); ++r) {
+      const RealIndexDefinition& index = indexes[r];
+      if (!job_.check_keys && !index.IsUnique()) continue;
+      write::RowKey key = write::ComputeRowKey(job_.target_table, index, values, job_.key_settings);
+      if (index.IgnoresNulls() && key.all_null) continue;
+      if (!key.coverage.covered) {
+        if (!job_.check_keys) continue;  // the writer asks the fallback itself
+        std::optional<KeyBytes> vouched = fallback_ ? fallback_(r, key) : std::nullopt;
+        if (!vouched) return "its key in index " + std::to_string(r) + " cannot be vouched for (" + key.coverage.reason + ")";
+        key.key = std::move(*vouched);
+      }
+      if (!index.IsUnique() || key.all_null) continue;
+      if (!job_.check_keys) {
+        hashes_[r].push_back(HashKey(key.key));
+        continue;
+      }
+      std::string bytes(key.key.begin(), key.key.end());
+      if (exact_[r].count(bytes)) return "it repeats a key of unique index " + std::to_string(r);
+      pending_.emplace_back(r, std::move(bytes));
+    }
+    for (auto& [r, bytes] : pending_) exact_[r].insert(std::move(bytes));
+    return {};
+  }
+
+  // Without checking: whether some unique index received a key twice.
+  bool RepeatedUniqueKey() {
+    for (std::vector<std::uint64_t>& hashes : hashes_) {
+      std::sort(hashes.begin(), hashes.end());
+      if (std::adjacent_find(hashes.begin(), hashes.end()) != hashes.end()) return true;
+    }
+    return false;
+  }
+
+ private:
+  const CopyJob& job_;
+  const write::KeyFallback& fallback_;
+  bool active_ = false;
+  std::vector<std::unordered_set<std::string>> exact_;
+  std::vector<std::vector<std::uint64_t>> hashes_;
+  std::vector<std::pair<std::size_t, std::string>> pending_;
+};
+
 }  // namespace
 
 std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
@@ -76,12 +166,61 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
   const write::KeyFallback fallback = [&](std::size_t real_index, const write::RowKey&) {
     return job.source_keys.Find(job.source_table, real_index, current_source);
   };
+  RowGate gate(job, fallback);
+  auto lose_row = [&](RowPointer at, std::int32_t code, const std::string& why) {
+    job.losses->Add({LossKind::Row, code, "row at " + Place(at) + " was dropped: " + why, job.table_name, at, true});
+  };
   std::uint64_t copied = 0;
   auto add = [&](std::span<const StoredField> fields, RowPointer listed_at) {
+    if (job.keep && !job.keep(fields)) return;
     current_source = listed_at;
-    builder.AddRow(converter.Convert(fields), fallback);
+    const std::span<const encode::FieldValue> values = converter.Convert(fields);
+    if (!job.losses) {
+      builder.AddRow(values, fallback);
+      ++copied;
+      return;
+    }
+    const std::string refused = gate.Admit(values);
+    if (!refused.empty()) {
+      lose_row(listed_at, refused.find("repeats") != std::string::npos ? 3022 : errors::kCorrupt, refused);
+      return;
+    }
+    if (!job.check_keys) {
+      builder.AddRow(values, fallback);  // a refusal here fails this pass; the caller retries with checking
+    } else {
+      try {
+        builder.AddRow(values, fallback);
+      } catch (const vondrel::Error& error) {
+        lose_row(listed_at, error.number(), error.description());
+        return;
+      }
+    }
     ++copied;
   };
+  auto finish = [&]() {
+    if (job.losses && !job.check_keys && gate.RepeatedUniqueKey())
+      job.losses->Add({LossKind::Object, 3022, "a unique index receives a key twice", job.table_name, {}, false});
+    return copied;
+  };
+
+  ScanOptions plain;
+  plain.pages = job.pages;
+  if (job.losses) {
+    plain.on_damaged_row = [&](RowPointer at, const vondrel::Error& error) {
+      lose_row(at, error.number(), error.description());
+    };
+    plain.on_damaged_page = [&](std::uint32_t page, const vondrel::Error& error) {
+      job.losses->Add({LossKind::Page, error.number(),
+                       "data page " + std::to_string(page) + " cannot be read, its rows are lost: " + error.description(),
+                       job.table_name, {page, 0}, true});
+    };
+    plain.on_damaged_value = [&](RowPointer at, const ColumnDefinition& column, const vondrel::Error& error) {
+      job.losses->Add({LossKind::Value, error.number(),
+                       "the value of " + column.name + " in the row at " + Place(at) + " was emptied: " + error.description(),
+                       job.table_name, at, true},
+                      column.name);
+    };
+  }
 
   // Primary-key order: collect each row's key and place, sort, and read the
   // rows again in that order when it differs from the source's.
@@ -99,7 +238,7 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
     // keeping keys, and collect them only when the order differs.
     bool in_source_order = true;
     KeyBytes previous;
-    ScanOptions scan;
+    ScanOptions scan = plain;
     scan.assemble_long_values = UsesLongValues(job.target_table, *primary);
     job.source.ScanRows(
         job.source_table,
@@ -143,26 +282,43 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
         for (Keyed& k : keyed) {
           k.key.clear();
           k.key.shrink_to_fit();
-          const io::ByteView bytes = job.source.RowBytes(k.pointer);
-          DecodeRow(bytes, job.source_table, structure, fields);
+          try {
+            const io::ByteView bytes = job.source.RowBytes(k.pointer);
+            DecodeRow(bytes, job.source_table, structure, fields);
+          } catch (const vondrel::Error& error) {
+            if (!plain.on_damaged_row) throw;
+            plain.on_damaged_row(k.listed_at, error);
+            continue;
+          }
           for (std::size_t c = 0; c < fields.size(); ++c) {
             StoredField& field = fields[c];
             if (field.is_null || !IsLongValueType(job.source_table.columns[c].type)) continue;
-            job.source.ReadLongValue(field.bytes, long_values[c]);
-            field.bytes = io::ByteView(long_values[c].data(), long_values[c].size(), field.bytes.source());
+            try {
+              job.source.ReadLongValue(field.bytes, long_values[c]);
+              field.bytes = io::ByteView(long_values[c].data(), long_values[c].size(), field.bytes.source());
+            } catch (const vondrel::Error& error) {
+              if (!plain.on_damaged_value) throw;
+              field.is_null = true;
+              field.damaged = true;
+              field.bytes = io::ByteView();
+              plain.on_damaged_value(k.pointer, job.source_table.columns[c], error);
+            }
           }
           add(fields, k.listed_at);
         }
-        return copied;
+        return finish();
       }
     }
   }
 
-  job.source.ScanRows(job.source_table, [&](const Row& row) {
-    add(row.fields, row.listed_at);
-    return true;
-  });
-  return copied;
+  job.source.ScanRows(
+      job.source_table,
+      [&](const Row& row) {
+        add(row.fields, row.listed_at);
+        return true;
+      },
+      plain);
+  return finish();
 }
 
 }  // namespace jet::compact

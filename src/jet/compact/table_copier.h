@@ -5,8 +5,13 @@
 // permissions table follow their tables.
 
 #include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "jet/compact/id_remap.h"
+#include "jet/compact/loss_log.h"
 #include "jet/compact/source_keys.h"
 #include "jet/database.h"
 #include "jet/write/table_builder.h"
@@ -23,6 +28,21 @@ struct CopyJob {
   const IdRemap& remap;
   SourceKeyCache& source_keys;
   KeyDatabaseSettings key_settings;
+
+  // Salvage. With a loss log, rows, values and pages that cannot be read are
+  // recorded there and left out (a broken memo/OLE value becomes NULL, or
+  // empty where a required index needs a value) instead of failing the copy.
+  LossLog* losses = nullptr;
+  std::string table_name;
+  const std::vector<std::uint32_t>* pages = nullptr;  // the data pages to read, else the map's
+  // Rows for which this returns false are left out on purpose (not a loss).
+  std::function<bool(std::span<const StoredField>)> keep;
+  // Vouch for every key of a row before it is written: a row whose key can
+  // be neither computed nor taken from the source index, or that repeats the
+  // key of a unique index, is left out and recorded. Without it, repeated
+  // unique keys are only detected (as a loss) so that the caller can redo the
+  // copy with checking on.
+  bool check_keys = false;
 };
 
 // Returns the number of rows copied.

@@ -153,7 +153,12 @@ std::size_t EncodedEntriesSize(std::span<const IndexEntry> entries, bool leaf,
 
 std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, const IndexPageLayout& layout,
                                           std::optional<std::size_t> requested_prefix) {
-  std::size_t prefix = PagePrefix(page.entries, page.leaf, layout);
+  return EncodeIndexPage(page, page.entries, layout, requested_prefix);
+}
+
+std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, std::span<const IndexEntry> entries,
+                                          const IndexPageLayout& layout, std::optional<std::size_t> requested_prefix) {
+  std::size_t prefix = PagePrefix(entries, page.leaf, layout);
   if (requested_prefix) {
     if (*requested_prefix > prefix) {
       throw vondrel::Error(kDamagedIndexPageError, "index entries do not share the requested prefix");
@@ -171,8 +176,8 @@ std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, const IndexPage
   out[layout.node_flag_offset] = page.leaf ? 0x00 : 0x01;
   std::size_t position = 0;
   const std::size_t capacity = layout.EntryCapacity();
-  for (std::size_t i = 0; i < page.entries.size(); ++i) {
-    const IndexEntry& entry = page.entries[i];
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const IndexEntry& entry = entries[i];
     const std::size_t whole = EntrySize(entry, page.leaf);
     const std::size_t skip = i == 0 ? 0 : prefix;
     const std::size_t size = whole - skip;

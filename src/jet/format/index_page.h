@@ -79,5 +79,10 @@ std::size_t EncodedEntriesSize(std::span<const IndexEntry> entries, bool leaf,
 // or the requested prefix is not shared by all entries.
 std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, const IndexPageLayout& layout,
                                           std::optional<std::size_t> prefix = std::nullopt);
+// The same with the entries given apart (page.entries is ignored), so that a
+// writer can keep reusable entry buffers of its own.
+std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, std::span<const IndexEntry> entries,
+                                          const IndexPageLayout& layout,
+                                          std::optional<std::size_t> prefix = std::nullopt);
 
 }  // namespace jet

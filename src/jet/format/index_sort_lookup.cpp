@@ -1,6 +1,7 @@
 // Expands one character's codes from the run tables.
 
 #include <algorithm>
+#include <memory>
 
 #include "jet/format/index_sort_tables.h"
 
@@ -30,6 +31,15 @@ SortCode LookUp(const SortCodeRun* runs, std::size_t count, std::uint32_t charac
     code.extra[i] = static_cast<std::uint8_t>(run->extra >> (8 * (code.extra_length - 1 - i)));
   }
   return code;
+}
+
+const SortCode* GeneralLegacyCodeTable() {
+  static const std::unique_ptr<SortCode[]> table = [] {
+    auto codes = std::make_unique<SortCode[]>(0x10000);
+    for (std::uint32_t c = 0; c < 0x10000; ++c) codes[c] = LookUp(kGeneralLegacyRuns, kGeneralLegacyRunCount, c);
+    return codes;
+  }();
+  return table.get();
 }
 
 }  // namespace jet::sortcodes

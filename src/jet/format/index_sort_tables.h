@@ -55,8 +55,14 @@ struct SortCode {
 // belong to that run. Returns kIgnored for an empty table.
 SortCode LookUp(const SortCodeRun* runs, std::size_t count, std::uint32_t character);
 
+// Every UTF-16 unit's General legacy code, expanded once on first use: key
+// computation looks characters up constantly, and a table index is much
+// cheaper than a search of the runs.
+const SortCode* GeneralLegacyCodeTable();
+
 inline SortCode GeneralLegacyCode(char16_t c) {
-  return LookUp(kGeneralLegacyRuns, kGeneralLegacyRunCount, c);
+  static const SortCode* const table = GeneralLegacyCodeTable();
+  return table[c];
 }
 // c is a code-page 1252 byte.
 inline SortCode General97Code(std::uint8_t c) {

@@ -70,7 +70,8 @@ TableBuilder& DatabaseBuilder::BeginRows(std::uint32_t tdef_page) {
   Slot& slot = Find(tdef_page);
   if (slot.result) throw std::logic_error("table written twice");
   current_slot_ = &slot;
-  current_ = std::make_unique<TableBuilder>(sink_, slot.table, KeyDatabaseSettings{settings_.version, settings_.sort_order, settings_.code_page});
+  current_ = std::make_unique<TableBuilder>(sink_, slot.table, KeyDatabaseSettings{settings_.version, settings_.sort_order, settings_.code_page},
+                                            index_memory_budget_);
   return *current_;
 }
 

@@ -33,6 +33,10 @@ class DatabaseBuilder {
   TableDefinition& MutableTable(std::uint32_t tdef_page);
   const std::vector<std::uint32_t>& tables() const { return order_; }
 
+  // Memory each table's index entries may take before they spill to a
+  // temporary file (the output is the same either way).
+  void SetIndexMemoryBudget(std::size_t bytes) { index_memory_budget_ = bytes; }
+
   // Starts writing the rows of a declared table; the previous table must be finished.
   TableBuilder& BeginRows(std::uint32_t tdef_page);
   void EndRows();
@@ -64,6 +68,7 @@ class DatabaseBuilder {
   std::vector<std::uint32_t> order_;
   std::unique_ptr<TableBuilder> current_;
   Slot* current_slot_ = nullptr;
+  std::size_t index_memory_budget_ = kDefaultIndexMemoryBudget;
 };
 
 }  // namespace jet::write

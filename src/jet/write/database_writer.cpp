@@ -127,6 +127,7 @@ DatabaseWriter::DatabaseWriter(const std::filesystem::path& path, const CreateOp
     : options_(options),
       header_(encode::BuildHeaderPage(Settings(options), nullptr)),
       builder_(path, Settings(options), header_) {
+  builder_.SetIndexMemoryBudget(options.index_memory_budget);
   objects_ = builder_.DeclareTable(MSysObjectsDefinition(options.version, options.code_page));
   aces_ = builder_.DeclareTable(MSysACEsDefinition(options.version, options.code_page));
   queries_ = builder_.DeclareTable(MSysQueriesDefinition(options.version, options.code_page));

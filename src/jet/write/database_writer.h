@@ -48,6 +48,9 @@ struct CreateOptions {
   std::uint16_t code_page = 1252;
   std::uint16_t sort_order = 1033;
   double creation_date = 45000.5;  // days since 1899-12-30
+  // Memory one table's index entries may take before they spill to a
+  // temporary file; the file written is the same whatever the budget.
+  std::size_t index_memory_budget = kDefaultIndexMemoryBudget;
 };
 
 class DatabaseWriter {

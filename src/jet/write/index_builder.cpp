@@ -96,11 +96,17 @@ struct Child {
 
 }  // namespace
 
-BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_at, std::uint32_t owner,
-                              const IndexPageLayout& layout, const IndexPageAllocator& allocate,
-                              const IndexPageSink& sink) {
+BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
+                              const IndexPageAllocator& allocate, const IndexPageSink& sink) {
   BuiltIndexTree tree;
-  if (count == 0) {
+  // One pass: a leaf is written once the entry that does not fit it arrives,
+  // when the next leaf's number is allocated. Leaves are thereby numbered in
+  // order before any node page, as the node levels expect. The leaf's
+  // entries live in `pending`, whose key buffers are reused page after page.
+  std::vector<IndexEntry> pending;
+  std::size_t used = 0;
+  IndexEntry current;
+  if (!next_entry(current)) {
     tree.root_page = allocate();
     IndexPage empty;
     empty.owner = owner;
@@ -108,46 +114,51 @@ BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_a
     tree.leaf_pages = 1;
     return tree;
   }
-
-  // First pass: check the order and cut the entries into leaves, so that
-  // every leaf's page number is known before any leaf names its successor.
-  std::vector<std::size_t> leaf_sizes;
-  {
-    PagePacker packer(true, layout);
-    IndexEntry previous = entry_at(0);
-    packer.Start(previous);
-    for (std::size_t i = 1; i < count; ++i) {
-      IndexEntry entry = entry_at(i);
-      if (CompareEntries(previous, entry) >= 0) Fail("entries out of order at entry " + std::to_string(i));
-      if (!packer.TryAdd(entry)) {
-        leaf_sizes.push_back(packer.count());
-        packer.Start(entry);
-      }
-      previous = std::move(entry);
+  auto keep = [&](const IndexEntry& entry) {
+    if (used < pending.size()) {
+      IndexEntry& slot = pending[used];
+      slot.key.assign(entry.key.begin(), entry.key.end());
+      slot.data_page = entry.data_page;
+      slot.row = entry.row;
+    } else {
+      pending.push_back(entry);
     }
-    leaf_sizes.push_back(packer.count());
-  }
-  std::vector<std::uint32_t> numbers;
-  numbers.reserve(leaf_sizes.size());
-  for (std::size_t i = 0; i < leaf_sizes.size(); ++i) numbers.push_back(allocate());
-
-  // Second pass: write the leaves.
+    pending[used].child_page = 0;
+    ++used;
+  };
   std::vector<Child> children;
-  std::size_t position = 0;
-  for (std::size_t i = 0; i < leaf_sizes.size(); ++i) {
-    IndexPage leaf;
-    leaf.owner = owner;
-    leaf.previous = i > 0 ? numbers[i - 1] : 0;
-    leaf.next = i + 1 < leaf_sizes.size() ? numbers[i + 1] : 0;
-    leaf.entries.reserve(leaf_sizes[i]);
-    for (std::size_t k = 0; k < leaf_sizes[i]; ++k) {
-      leaf.entries.push_back(entry_at(position++));
-      leaf.entries.back().child_page = 0;
+  IndexPage leaf;
+  leaf.owner = owner;
+  std::uint32_t previous_number = 0;
+  std::uint32_t number = allocate();
+  auto write_leaf = [&](std::uint32_t next_number) {
+    leaf.previous = previous_number;
+    leaf.next = next_number;
+    const std::span<const IndexEntry> entries(pending.data(), used);
+    children.push_back(Child{number, entries.back()});
+    sink(number, EncodeIndexPage(leaf, entries, layout));
+    previous_number = number;
+    number = next_number;
+  };
+
+  PagePacker packer(true, layout);
+  packer.Start(current);
+  keep(current);
+  IndexEntry incoming;  // `current` keeps the entry before it, for the order check
+  std::size_t position = 1;
+  while (next_entry(incoming)) {
+    if (CompareEntries(current, incoming) >= 0) Fail("entries out of order at entry " + std::to_string(position));
+    if (!packer.TryAdd(incoming)) {
+      write_leaf(allocate());
+      used = 0;
+      packer.Start(incoming);
     }
-    children.push_back(Child{numbers[i], leaf.entries.back()});
-    sink(numbers[i], EncodeIndexPage(leaf, layout));
+    keep(incoming);
+    std::swap(current, incoming);
+    ++position;
   }
-  tree.leaf_pages = leaf_sizes.size();
+  write_leaf(0);
+  tree.leaf_pages = children.size();
 
   // Node levels until one page remains.
   while (children.size() > 1) {
@@ -199,11 +210,34 @@ BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_a
   return tree;
 }
 
+BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_at, std::uint32_t owner,
+                              const IndexPageLayout& layout, const IndexPageAllocator& allocate,
+                              const IndexPageSink& sink) {
+  std::size_t position = 0;
+  return BuildIndexTree(
+      [&](IndexEntry& out) {
+        if (position >= count) return false;
+        out = entry_at(position++);
+        return true;
+      },
+      owner, layout, allocate, sink);
+}
+
 BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t owner,
                               const IndexPageLayout& layout, const IndexPageAllocator& allocate,
                               const IndexPageSink& sink) {
+  std::size_t position = 0;
   return BuildIndexTree(
-      entries.size(), [entries](std::size_t i) { return entries[i]; }, owner, layout, allocate, sink);
+      [&](IndexEntry& out) {
+        if (position >= entries.size()) return false;
+        const IndexEntry& from = entries[position++];
+        out.key.assign(from.key.begin(), from.key.end());
+        out.data_page = from.data_page;
+        out.row = from.row;
+        out.child_page = from.child_page;
+        return true;
+      },
+      owner, layout, allocate, sink);
 }
 
 BuiltIndexPages BuildIndexPages(std::span<const IndexEntry> entries, std::uint32_t owner,

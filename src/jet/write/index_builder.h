@@ -36,9 +36,16 @@ BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t
                               const IndexPageLayout& layout, const IndexPageAllocator& allocate,
                               const IndexPageSink& sink);
 
-// The same over entries produced on demand: entry_at(i) for i < count, in
-// order (called about twice per entry), so a caller can keep its entries in
-// a compact form of its own instead of as IndexEntry objects.
+// The same over entries streamed in order: each call fills `next` (whose
+// buffers it may reuse) and returns true, or returns false at the end. Each
+// entry is asked for once, so entries can come from a merge of sorted runs.
+// Pages are written as they fill; on an error some may have been written.
+using IndexEntryStream = std::function<bool(IndexEntry& next)>;
+BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
+                              const IndexPageAllocator& allocate, const IndexPageSink& sink);
+
+// The same over entries produced on demand: entry_at(i) for i < count, each
+// asked for once, in order.
 using IndexEntrySource = std::function<IndexEntry(std::size_t position)>;
 BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_at, std::uint32_t owner,
                               const IndexPageLayout& layout, const IndexPageAllocator& allocate,

@@ -23,13 +23,15 @@ std::int64_t ReadSigned(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table, const KeyDatabaseSettings& key_settings)
+TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table, const KeyDatabaseSettings& key_settings,
+                           std::size_t index_memory_budget)
     : sink_(sink),
       table_(table),
       key_settings_(key_settings),
       max_row_(ConstantsFor(table.version).max_row_size),
       data_page_(table.version, table.tdef_page),
-      index_entries_(table.real_indexes.size()) {
+      index_entries_(table.real_indexes.size()),
+      index_memory_budget_(index_memory_budget) {
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     if (IsLongValueType(table.columns[i].type)) {
       long_values_.push_back({i, encode::DataPageBuilder(table.version, kLongValueOwner), 0, false, {}});
@@ -143,7 +145,18 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, cons
     }
     index_entries_[r].Add(key.key, at);
   }
+  KeepIndexMemoryInBudget();
   return at;
+}
+
+void TableBuilder::KeepIndexMemoryInBudget() {
+  std::size_t total = 0;
+  IndexEntryList* largest = nullptr;
+  for (IndexEntryList& list : index_entries_) {
+    total += list.memory_bytes();
+    if (!largest || list.memory_bytes() > largest->memory_bytes()) largest = &list;
+  }
+  if (total > index_memory_budget_ && largest) largest->Spill();
 }
 
 TableResult TableBuilder::Finish() {
@@ -154,11 +167,10 @@ TableResult TableBuilder::Finish() {
   }
   for (std::size_t r = 0; r < index_entries_.size(); ++r) {
     IndexEntryList& entries = index_entries_[r];
-    entries.Sort();
     IndexResult out;
     out.entries = static_cast<std::uint32_t>(entries.size());
-    out.distinct_keys = static_cast<std::uint32_t>(entries.DistinctKeys());
     IndexTree tree = WriteIndexTree(sink_, entries, table_.tdef_page);
+    out.distinct_keys = tree.distinct_keys;
     out.root_page = tree.root_page;
     out.pages = std::move(tree.pages);
     entries.Clear();

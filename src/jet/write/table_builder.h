@@ -44,10 +44,15 @@ struct TableResult {
   std::int64_t largest_autonumber = 0;           // 0 when there is none
 };
 
+// Memory the index entries of one table may take before the largest index's
+// entries are spilled to a temporary file as a sorted run.
+inline constexpr std::size_t kDefaultIndexMemoryBudget = std::size_t{32} << 20;
+
 class TableBuilder {
  public:
   // table.tdef_page must be the table's final TDEF page (the data pages' owner).
-  TableBuilder(PageSink& sink, const TableDefinition& table, const KeyDatabaseSettings& key_settings);
+  TableBuilder(PageSink& sink, const TableDefinition& table, const KeyDatabaseSettings& key_settings,
+               std::size_t index_memory_budget = kDefaultIndexMemoryBudget);
 
   // values[i] belongs to table.columns[i]; memo/OLE values carry their full
   // data. Returns where the row was stored. Throws vondrel::Error when the
@@ -70,6 +75,7 @@ class TableBuilder {
   RowPointer AddLongValueRow(LongValueColumn& column, const encode::Bytes& row, bool fresh_page);
   void CloseLongValuePage(LongValueColumn& column);
   void CloseDataPage();
+  void KeepIndexMemoryInBudget();
 
   PageSink& sink_;
   const TableDefinition& table_;
@@ -80,6 +86,7 @@ class TableBuilder {
   bool data_page_open_ = false;
   std::vector<LongValueColumn> long_values_;
   std::vector<IndexEntryList> index_entries_;
+  std::size_t index_memory_budget_;
   TableResult result_;
   std::vector<encode::FieldValue> scratch_;
   std::vector<encode::Bytes> scratch_fields_;

@@ -49,7 +49,7 @@ TEST(PageFile, EncodedPagesAreDecryptedExceptPageZero) {
     Rc4ApplyPageKey(0xCAFEBABE, p, std::span(encoded).subspan(p * 2048, 2048));
   PageFile file(std::move(encoded), 2048, 0xCAFEBABE, "enc.mdb");
   EXPECT_TRUE(file.encrypted());
-  EXPECT_EQ(file.bytes(), plain);
+  EXPECT_EQ(std::vector<std::uint8_t>(file.bytes().begin(), file.bytes().end()), plain);
 }
 
 TEST(ReadWholeFile, MissingFileIs3024AndContentsRoundTrip) {

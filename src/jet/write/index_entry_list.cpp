@@ -1,0 +1,297 @@
+#include "jet/write/index_entry_list.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "base/error.h"
+#include "jet/io/error_numbers.h"
+
+namespace jet::write {
+namespace {
+
+constexpr std::size_t kRecordHeader = 8;            // key size, row (both 32-bit little-endian)
+constexpr std::size_t kWriteChunk = 1 << 20;        // bytes gathered per write of a run
+constexpr std::size_t kReadBuffer = 16 * 1024;      // per run while merging
+constexpr std::size_t kLongestKey = kReadBuffer - kRecordHeader;
+
+[[noreturn]] void FailSpill(const char* what) {
+  throw vondrel::Error(errors::kCorrupt,
+                       std::string("cannot ") + what + " the temporary index file (" + std::strerror(errno) + ")");
+}
+
+std::uint64_t HeadOf(const std::uint8_t* key, std::size_t size) {
+  std::uint64_t head = 0;
+  for (std::size_t i = 0; i < 8; ++i) head = (head << 8) | (i < size ? key[i] : 0);
+  return head;
+}
+
+void Put32(std::uint8_t* at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+std::uint32_t Get32(const std::uint8_t* at) {
+  return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
+         (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
+}
+
+// Orders by key bytes (a shorter key that is a prefix of a longer one first), then by row.
+int CompareKeyThenRow(const std::uint8_t* a, std::size_t a_size, std::uint32_t a_row, const std::uint8_t* b,
+                      std::size_t b_size, std::uint32_t b_row) {
+  const int c = std::memcmp(a, b, std::min(a_size, b_size));
+  if (c != 0) return c;
+  if (a_size != b_size) return a_size < b_size ? -1 : 1;
+  if (a_row != b_row) return a_row < b_row ? -1 : 1;
+  return 0;
+}
+
+void FillEntry(IndexEntry& out, const std::uint8_t* key, std::size_t size, std::uint32_t raw_row) {
+  out.key.assign(key, key + size);
+  const RowPointer row = RowPointer::FromRaw(raw_row);
+  out.data_page = row.page;
+  out.row = row.row;
+  out.child_page = 0;
+}
+
+}  // namespace
+
+// Reads the records of one run in order through a small buffer.
+class IndexEntryList::RunReader {
+ public:
+  RunReader(int fd, std::uint64_t begin, std::uint64_t end) : fd_(fd), offset_(begin), end_(end) {
+    buffer_.resize(kReadBuffer);
+  }
+
+  // Moves to the next record; false at the end of the run.
+  bool Advance() {
+    position_ += record_size_;
+    record_size_ = 0;
+    if (!Ensure(kRecordHeader)) return false;
+    key_size_ = Get32(buffer_.data() + position_);
+    row_ = Get32(buffer_.data() + position_ + 4);
+    if (key_size_ > kLongestKey || !Ensure(kRecordHeader + key_size_)) FailSpill("read back");
+    record_size_ = kRecordHeader + key_size_;
+    return true;
+  }
+  const std::uint8_t* key() const { return buffer_.data() + position_ + kRecordHeader; }
+  std::size_t key_size() const { return key_size_; }
+  std::uint32_t row() const { return row_; }
+
+ private:
+  // True when `bytes` bytes from position_ are in the buffer (reading more
+  // from the file as needed), false at a clean end of the run.
+  bool Ensure(std::size_t bytes) {
+    if (filled_ - position_ >= bytes) return true;
+    std::memmove(buffer_.data(), buffer_.data() + position_, filled_ - position_);
+    filled_ -= position_;
+    position_ = 0;
+    while (filled_ < bytes && offset_ < end_) {
+      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - filled_, end_ - offset_));
+      const ssize_t n = ::pread(fd_, buffer_.data() + filled_, want, static_cast<off_t>(offset_));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) FailSpill("read back");
+      filled_ += static_cast<std::size_t>(n);
+      offset_ += static_cast<std::uint64_t>(n);
+    }
+    if (filled_ >= bytes) return true;
+    if (filled_ == 0) return false;
+    FailSpill("read back");  // a record cut short
+  }
+
+  int fd_;
+  std::uint64_t offset_, end_;
+  std::vector<std::uint8_t> buffer_;
+  std::size_t filled_ = 0, position_ = 0, record_size_ = 0;
+  std::size_t key_size_ = 0;
+  std::uint32_t row_ = 0;
+};
+
+// A k-way merge of the runs: a binary heap of the readers by current record.
+struct IndexEntryList::Merge {
+  std::vector<RunReader> readers;
+  std::vector<std::size_t> heap;
+
+  bool Before(std::size_t a, std::size_t b) const {  // true when reader a's record comes first
+    const RunReader& x = readers[a];
+    const RunReader& y = readers[b];
+    return CompareKeyThenRow(x.key(), x.key_size(), x.row(), y.key(), y.key_size(), y.row()) < 0;
+  }
+  void SiftDown(std::size_t i) {
+    for (;;) {
+      std::size_t best = i;
+      const std::size_t l = 2 * i + 1, r = l + 1;
+      if (l < heap.size() && Before(heap[l], heap[best])) best = l;
+      if (r < heap.size() && Before(heap[r], heap[best])) best = r;
+      if (best == i) return;
+      std::swap(heap[i], heap[best]);
+      i = best;
+    }
+  }
+  void Build() {
+    for (std::size_t i = 0; i < readers.size(); ++i)
+      if (readers[i].Advance()) heap.push_back(i);
+    for (std::size_t i = heap.size() / 2; i-- > 0;) SiftDown(i);
+  }
+  bool Next(IndexEntry& out) {
+    if (heap.empty()) return false;
+    RunReader& top = readers[heap.front()];
+    FillEntry(out, top.key(), top.key_size(), top.row());
+    if (!top.Advance()) {
+      heap.front() = heap.back();
+      heap.pop_back();
+    }
+    if (!heap.empty()) SiftDown(0);
+    return true;
+  }
+};
+
+IndexEntryList::IndexEntryList() = default;
+IndexEntryList::IndexEntryList(IndexEntryList&& other) noexcept
+    : keys_(std::move(other.keys_)),
+      entries_(std::move(other.entries_)),
+      read_position_(other.read_position_),
+      common_prefix_(other.common_prefix_),
+      spill_(std::exchange(other.spill_, nullptr)),
+      spill_size_(other.spill_size_),
+      runs_(std::move(other.runs_)),
+      spilled_entries_(other.spilled_entries_),
+      merge_(std::move(other.merge_)) {}
+IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
+  if (this != &other) {
+    Clear();
+    keys_ = std::move(other.keys_);
+    entries_ = std::move(other.entries_);
+    read_position_ = other.read_position_;
+    common_prefix_ = other.common_prefix_;
+    spill_ = std::exchange(other.spill_, nullptr);
+    spill_size_ = other.spill_size_;
+    runs_ = std::move(other.runs_);
+    spilled_entries_ = other.spilled_entries_;
+    merge_ = std::move(other.merge_);
+  }
+  return *this;
+}
+IndexEntryList::~IndexEntryList() { Clear(); }
+
+void IndexEntryList::Add(const KeyBytes& key, RowPointer row) {
+  if (key.size() > kLongestKey)
+    throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(key.size()) + " bytes is too long");
+  entries_.push_back({0, keys_.size(), static_cast<std::uint32_t>(key.size()), row.ToRaw()});
+  keys_.insert(keys_.end(), key.begin(), key.end());
+}
+
+bool IndexEntryList::Less(const Entry& a, const Entry& b) const {
+  if (a.head != b.head) return a.head < b.head;
+  const std::size_t skip = common_prefix_;  // every key has these bytes in common
+  return CompareKeyThenRow(keys_.data() + a.key_offset + skip, a.key_size - skip, a.row,
+                           keys_.data() + b.key_offset + skip, b.key_size - skip, b.row) < 0;
+}
+
+void IndexEntryList::SortInMemory() {
+  // Entries mostly arrive in key order (keys that follow the primary key or
+  // the insertion order): check before sorting. Entries are distinct (no row
+  // is added twice), so an unstable sort gives the one possible order.
+  // Keys of one index often begin alike (a common word, a high zero byte):
+  // the heads are taken after what all keys share, so that they decide.
+  common_prefix_ = 0;
+  if (!entries_.empty()) {
+    const std::uint8_t* first = keys_.data() + entries_.front().key_offset;
+    std::size_t common = entries_.front().key_size;
+    for (const Entry& e : entries_) {
+      const std::uint8_t* key = keys_.data() + e.key_offset;
+      std::size_t n = 0;
+      const std::size_t limit = std::min<std::size_t>(common, e.key_size);
+      while (n < limit && key[n] == first[n]) ++n;
+      common = n;
+      if (common == 0) break;
+    }
+    common_prefix_ = common;
+  }
+  for (Entry& e : entries_)
+    e.head = HeadOf(keys_.data() + e.key_offset + common_prefix_, e.key_size - common_prefix_);
+  const auto less = [this](const Entry& a, const Entry& b) { return Less(a, b); };
+  if (!std::is_sorted(entries_.begin(), entries_.end(), less)) std::sort(entries_.begin(), entries_.end(), less);
+}
+
+void IndexEntryList::Spill() {
+  if (entries_.empty()) return;
+  SortInMemory();
+  if (!spill_) {
+    spill_ = std::tmpfile();
+    if (!spill_) FailSpill("create");
+  }
+  const int fd = fileno(spill_);
+  const std::uint64_t begin = spill_size_;
+  std::vector<std::uint8_t> chunk;
+  chunk.reserve(kWriteChunk + kReadBuffer);
+  auto flush = [&] {
+    std::size_t done = 0;
+    while (done < chunk.size()) {
+      const ssize_t n = ::pwrite(fd, chunk.data() + done, chunk.size() - done, static_cast<off_t>(spill_size_));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) FailSpill("write");
+      done += static_cast<std::size_t>(n);
+      spill_size_ += static_cast<std::uint64_t>(n);
+    }
+    chunk.clear();
+  };
+  for (const Entry& e : entries_) {
+    std::uint8_t header[kRecordHeader];
+    Put32(header, e.key_size);
+    Put32(header + 4, e.row);
+    chunk.insert(chunk.end(), header, header + kRecordHeader);
+    chunk.insert(chunk.end(), keys_.begin() + static_cast<std::ptrdiff_t>(e.key_offset),
+                 keys_.begin() + static_cast<std::ptrdiff_t>(e.key_offset + e.key_size));
+    if (chunk.size() >= kWriteChunk) flush();
+  }
+  flush();
+  runs_.emplace_back(begin, spill_size_);
+  spilled_entries_ += entries_.size();
+  keys_.clear();
+  keys_.shrink_to_fit();
+  entries_.clear();
+  entries_.shrink_to_fit();
+}
+
+void IndexEntryList::StartReading() {
+  read_position_ = 0;
+  if (runs_.empty()) {
+    SortInMemory();
+    return;
+  }
+  Spill();  // the rest joins the merge as the last run
+  merge_ = std::make_unique<Merge>();
+  merge_->readers.reserve(runs_.size());
+  for (const auto& [begin, end] : runs_) merge_->readers.emplace_back(fileno(spill_), begin, end);
+  merge_->Build();
+}
+
+bool IndexEntryList::NextInMemory(IndexEntry& out) {
+  if (read_position_ >= entries_.size()) return false;
+  const Entry& e = entries_[read_position_++];
+  FillEntry(out, keys_.data() + e.key_offset, e.key_size, e.row);
+  return true;
+}
+
+bool IndexEntryList::Next(IndexEntry& out) { return merge_ ? merge_->Next(out) : NextInMemory(out); }
+
+void IndexEntryList::Clear() {
+  merge_.reset();
+  keys_.clear();
+  keys_.shrink_to_fit();
+  entries_.clear();
+  entries_.shrink_to_fit();
+  runs_.clear();
+  spilled_entries_ = 0;
+  spill_size_ = 0;
+  read_position_ = 0;
+  if (spill_) {
+    std::fclose(spill_);
+    spill_ = nullptr;
+  }
+}
+
+}  // namespace jet::write

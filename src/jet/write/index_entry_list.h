@@ -1,0 +1,71 @@
+#pragma once
+// The entries of one index while its table is written. Keys are kept
+// compactly (all in one buffer); when the table's entries outgrow their
+// memory budget, the owner asks the list to Spill(): the entries in memory
+// are sorted and written as one run to a temporary file, and at the end the
+// runs and what is still in memory are merged. The merged order is the same
+// as a sort in memory (by key bytes, then row), so output does not depend on
+// the budget.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "jet/format/index_page.h"
+#include "jet/format/table_definition.h"
+
+namespace jet::write {
+
+class IndexEntryList {
+ public:
+  IndexEntryList();
+  ~IndexEntryList();
+  IndexEntryList(IndexEntryList&&) noexcept;
+  IndexEntryList& operator=(IndexEntryList&&) noexcept;
+
+  void Add(const KeyBytes& key, RowPointer row);
+  // Every entry added, spilled or not.
+  std::size_t size() const { return spilled_entries_ + entries_.size(); }
+  // Bytes the entries in memory take (keys and bookkeeping).
+  std::size_t memory_bytes() const { return keys_.capacity() + entries_.capacity() * sizeof(Entry); }
+  std::size_t spilled_runs() const { return runs_.size(); }
+
+  // Sorts the entries in memory and writes them as a run to a temporary file,
+  // freeing their memory. Throws vondrel::Error when the file cannot be written.
+  void Spill();
+
+  // Ends adding; afterwards Next() hands out every entry once, ordered by key
+  // bytes, then row.
+  void StartReading();
+  bool Next(IndexEntry& out);
+  // Frees everything.
+  void Clear();
+
+ private:
+  struct Entry {
+    std::uint64_t head;  // 8 key bytes after the common prefix, big-endian, zero padded: most comparisons end here
+    std::uint64_t key_offset;
+    std::uint32_t key_size;
+    std::uint32_t row;  // RowPointer raw; raw order is pointer order
+  };
+  class RunReader;
+  struct Merge;
+
+  void SortInMemory();
+  bool NextInMemory(IndexEntry& out);
+  bool Less(const Entry& a, const Entry& b) const;
+
+  std::vector<std::uint8_t> keys_;
+  std::vector<Entry> entries_;
+  std::size_t read_position_ = 0;
+  std::size_t common_prefix_ = 0;  // bytes every key in memory shares, as of the last sort
+  // Spilled runs, back to back in one temporary file.
+  std::FILE* spill_ = nullptr;
+  std::uint64_t spill_size_ = 0;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> runs_;  // [begin, end) in the file
+  std::size_t spilled_entries_ = 0;
+  std::unique_ptr<Merge> merge_;
+};
+
+}  // namespace jet::write

@@ -1,0 +1,118 @@
+// Salvage of damaged copies of the Access-written samples: whatever the
+// damage (deterministic seeds, aimed at each page role), compaction either
+// refuses with a numbered error and leaves nothing, or writes an output that
+// passes the checker; and the truncated sample gets one of the two.
+
+#include <gtest/gtest.h>
+
+#include "base/error.h"
+#include "jet/compact/compactor.h"
+#include "jet/database.h"
+#include "salvage_fixture.h"
+#include "support/damage.h"
+#include "support/samples.h"
+
+namespace {
+
+using namespace salvage_test;
+using vondrel::testing::DamagedCopy;
+using vondrel::testing::DamageGenerator;
+using vondrel::testing::PageRole;
+using vondrel::testing::ScratchDir;
+
+struct Verdict {
+  bool compacted = false;
+  int error = 0;
+  std::string message;
+  std::vector<std::string> problems;
+  jet::compact::CompactStatistics stats;
+};
+
+Verdict CompactCopy(const ScratchDir& dir, const std::vector<std::uint8_t>& bytes) {
+  const auto source = dir / "damaged.mdb";
+  const auto output = dir / "output.mdb";
+  std::filesystem::remove(source);
+  std::filesystem::remove(output);
+  WriteBytes(source, bytes);
+  Verdict verdict;
+  try {
+    verdict.stats = jet::compact::CompactDatabase(source, output);
+    verdict.compacted = true;
+    verdict.problems = CheckProblems(*jet::Database::Open(output));
+  } catch (const vondrel::Error& error) {
+    verdict.error = error.number();
+    verdict.message = error.description();
+    EXPECT_FALSE(std::filesystem::exists(output)) << "a refusal left a file: " << verdict.message;
+  }
+  return verdict;
+}
+
+TEST(SalvageSamples, DamagedCopiesCompactSoundlyOrFailWithANumber) {
+  VONDREL_REQUIRE_SAMPLES();
+  const char* names[] = {"jet4_northwind_2000_b.mdb", "jet3_northwind_de_nwind.mdb", "jet3_ea_test_arcgis_base.eap",
+                         "jet4_jackcess_testIndexProperties.mdb", "jet4_fcorpus_reviews.mdb",
+                         "jet4_tika_testAccess2_2002-2003.mdb"};
+  const PageRole roles[] = {PageRole::Header, PageRole::Catalog, PageRole::TableDefinition, PageRole::UsageMap,
+                            PageRole::Data,   PageRole::LongValue, PageRole::Index};
+  ScratchDir dir;
+  int compacted = 0, refused = 0, salvaged = 0;
+  for (const char* name : names) {
+    const auto path = vondrel::testing::Sample(name);
+    if (!path) continue;
+    const DamageGenerator generator(ReadBytes(*path));
+    for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+      for (const PageRole role : roles) {
+        const DamagedCopy copy = generator.Random(seed * 7919 + static_cast<std::uint64_t>(role), role);
+        SCOPED_TRACE(std::string(name) + ": " + copy.description);
+        const Verdict verdict = CompactCopy(dir, copy.bytes);
+        if (!verdict.compacted) {
+          ++refused;
+          EXPECT_TRUE(verdict.error == 3049 || verdict.error == 3343) << verdict.error << " " << verdict.message;
+          continue;
+        }
+        ++compacted;
+        salvaged += verdict.stats.Salvaged() ? 1 : 0;
+        EXPECT_EQ(verdict.problems, std::vector<std::string>{});
+      }
+    }
+  }
+  EXPECT_GT(compacted, refused);
+  EXPECT_GT(salvaged, 0);
+}
+
+TEST(SalvageSamples, TheTruncatedSampleGetsAClearErrorOrASalvage) {
+  VONDREL_REQUIRE_SAMPLES();
+  const auto path = vondrel::testing::Sample("jet4_mimetype_truncated_8k.mdb");
+  if (!path) GTEST_SKIP() << "sample absent";
+  ScratchDir dir;
+  const Verdict verdict = CompactCopy(dir, ReadBytes(*path));
+  if (verdict.compacted) {
+    EXPECT_EQ(verdict.problems, std::vector<std::string>{});
+  } else {
+    EXPECT_EQ(verdict.error, 3049);
+    EXPECT_NE(verdict.message.find("catalog"), std::string::npos) << verdict.message;
+  }
+}
+
+TEST(SalvageSamples, TruncationAtAnyPageKeepsEverythingBeforeIt) {
+  VONDREL_REQUIRE_SAMPLES();
+  const auto path = vondrel::testing::Sample("jet4_northwind_2000_b.mdb");
+  if (!path) GTEST_SKIP() << "sample absent";
+  const DamageGenerator generator(ReadBytes(*path));
+  ScratchDir dir;
+  for (std::uint32_t pages : {3u, 20u, generator.page_count() / 2, generator.page_count() - 1}) {
+    SCOPED_TRACE(pages);
+    const Verdict verdict = CompactCopy(dir, generator.Truncate(pages * generator.page_size() + 100).bytes);
+    if (!verdict.compacted) {
+      EXPECT_EQ(verdict.error, 3049) << verdict.message;
+      continue;
+    }
+    EXPECT_EQ(verdict.problems, std::vector<std::string>{});
+    // Cut in the middle, the file loses pages its maps name, which is recorded.
+    if (pages < generator.page_count() - 1) {
+      EXPECT_TRUE(verdict.stats.Salvaged());
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// Salvage of damaged structures: a zeroed header is rebuilt from the page
+// layout, a table whose definition cannot be read is lost together with
+// everything that names it, a catalog that cannot be found anywhere fails
+// with a numbered error and leaves nothing, and a row whose key repeats a
+// unique key after damage is dropped rather than written.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "base/error.h"
+#include "jet/format/format_constants.h"
+#include "salvage_fixture.h"
+#include "support/samples.h"
+
+namespace {
+
+using namespace salvage_test;
+using vondrel::testing::ScratchDir;
+
+class SalvageStructure : public ::testing::TestWithParam<jet::FormatVersion> {
+ protected:
+  void SetUp() override {
+    source_ = dir_ / "source.mdb";
+    BuildSource(source_, GetParam());
+    bytes_ = ReadBytes(source_);
+    original_ = jet::Database::FromBytes(bytes_, "original");
+    page_size_ = original_->constants().page_size;
+  }
+
+  std::filesystem::path WriteDamaged() {
+    const auto damaged = dir_ / "damaged.mdb";
+    std::filesystem::remove(damaged);
+    WriteBytes(damaged, bytes_);
+    return damaged;
+  }
+
+  // The error number of a compaction expected to fail; the output must not exist.
+  int FailingCompaction() {
+    const auto output = dir_ / "output.mdb";
+    try {
+      jet::compact::CompactDatabase(WriteDamaged(), output);
+    } catch (const vondrel::Error& error) {
+      EXPECT_FALSE(std::filesystem::exists(output));
+      EXPECT_FALSE(error.description().empty());
+      return error.number();
+    }
+    ADD_FAILURE() << "the compaction succeeded";
+    return 0;
+  }
+
+  ScratchDir dir_;
+  std::filesystem::path source_;
+  std::vector<std::uint8_t> bytes_;
+  std::unique_ptr<jet::Database> original_;
+  std::size_t page_size_ = 0;
+};
+
+TEST_P(SalvageStructure, AZeroedHeaderIsRebuiltFromThePageLayout) {
+  ZeroPage(bytes_, page_size_, 0);
+  const auto output = dir_ / "output.mdb";
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
+  EXPECT_TRUE(stats.header_rebuilt);
+  const auto out = jet::Database::Open(output);
+  EXPECT_EQ(out->version(), GetParam());
+  EXPECT_EQ(out->header().code_page, 1252);
+  EXPECT_EQ(ReadRows(*out, "People"), ReadRows(*original_, "People"));
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("header"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find("defaults of the version"), std::string::npos) << errors[0];
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+  // The rebuilt output is itself sound: compacting it again records nothing.
+  const auto again = dir_ / "again.mdb";
+  EXPECT_FALSE(jet::compact::CompactDatabase(output, again).Salvaged());
+}
+
+TEST_P(SalvageStructure, ALostDefinitionTakesItsCatalogRowAndPermissionsWithIt) {
+  const jet::CatalogEntry wide_entry = *original_->FindTable("Wide");
+  const jet::TableDefinition wide = original_->ReadTableDefinition(wide_entry);
+  ASSERT_GE(wide.pages.size(), 2u) << "the definition must span pages";
+  ZeroPage(bytes_, page_size_, wide.pages[1]);
+
+  const auto output = dir_ / "output.mdb";
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
+  EXPECT_EQ(stats.tables_lost, 1u);
+  const auto out = jet::Database::Open(output);
+  EXPECT_EQ(out->FindTable("Wide"), nullptr);
+  EXPECT_EQ(ReadRows(*out, "People"), ReadRows(*original_, "People"));
+  // Every permission row names an object of the catalog.
+  std::set<std::int32_t> ids;
+  for (const jet::CatalogEntry& entry : out->catalog()) ids.insert(entry.id);
+  for (const auto& [object, row] : ReadRows(*out, "MSysACEs")) EXPECT_EQ(ids.count(object), 1u) << object;
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("|Wide"), std::string::npos) << errors[0];
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+  ASSERT_NE(out->FindTable("MSysCompactError"), nullptr);
+  EXPECT_TRUE(out->FindTable("MSysCompactError")->IsSystemObject());
+}
+
+TEST_P(SalvageStructure, ACatalogThatCannotBeFoundFailsWithANumber) {
+  ZeroPage(bytes_, page_size_, jet::kCatalogTdefPage);
+  EXPECT_EQ(FailingCompaction(), 3049);
+}
+
+TEST_P(SalvageStructure, ACatalogWithoutReadableRowsFailsWithANumber) {
+  for (std::uint32_t page : DataPagesOf(*original_, "MSysObjects")) ZeroPage(bytes_, page_size_, page);
+  EXPECT_EQ(FailingCompaction(), 3049);
+}
+
+TEST_P(SalvageStructure, AFileWithoutJetStructureIsNotADatabase) {
+  for (std::size_t i = 0; i < bytes_.size(); ++i) bytes_[i] = static_cast<std::uint8_t>(i * 131 + 7);
+  EXPECT_EQ(FailingCompaction(), 3343);
+}
+
+TEST_P(SalvageStructure, ARepeatedUniqueKeyIsDroppedNotWritten) {
+  // Damage gives person 2 the Id of person 1.
+  const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
+  jet::RowPointer second;
+  original_->ScanRows(people, [&](const jet::Row& row) {
+    if (row.fields[0].bytes.I32(0) == 2) second = row.pointer;
+    return true;
+  });
+  const std::size_t entry = second.page * page_size_ + original_->constants().data_row_table_offset + 2 * second.row;
+  const std::size_t start = (bytes_[entry] | (bytes_[entry + 1] << 8)) & 0x1FFF;
+  const std::size_t id_at = second.page * page_size_ + start + (GetParam() == jet::FormatVersion::Jet3 ? 1 : 2);
+  ASSERT_EQ(bytes_[id_at], 2);
+  bytes_[id_at] = 1;
+
+  const auto output = dir_ / "output.mdb";
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
+  EXPECT_EQ(stats.rows_dropped, 1u);
+  const auto out = jet::Database::Open(output);
+  const RowsById rows = ReadRows(*out, "People");
+  EXPECT_EQ(rows.size(), 599u);
+  EXPECT_EQ(rows.count(2), 0u);
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("3022|", 0), 0u) << errors[0];
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, SalvageStructure, ::testing::Values(jet::FormatVersion::Jet3, jet::FormatVersion::Jet4),
+                         [](const auto& info) { return info.param == jet::FormatVersion::Jet3 ? "Jet3" : "Jet4"; });
+
+}  // namespace

@@ -1,0 +1,165 @@
+// Index entries kept in memory or spilled to sorted runs and merged: the
+// order, the index pages and whole databases must not depend on the budget.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "base/error.h"
+#include "jet/database.h"
+#include "jet/write/database_writer.h"
+#include "jet/write/index_tree_writer.h"
+#include "support/samples.h"
+
+namespace jet::write {
+namespace {
+
+using vondrel::testing::ScratchDir;
+
+struct Reference {
+  KeyBytes key;
+  RowPointer row;
+  friend bool operator<(const Reference& a, const Reference& b) {
+    return a.key != b.key ? a.key < b.key : a.row < b.row;
+  }
+};
+
+// Keys that share long prefixes, are prefixes of one another, repeat, and
+// arrive out of order, on rows in page order.
+std::vector<Reference> MakeEntries(std::size_t count, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::vector<Reference> out;
+  for (std::size_t i = 0; i < count; ++i) {
+    KeyBytes key = {0x7F, 'P', 'r', 'o', 'd', 'u', 'c', 't', ' ', 'x'};
+    const std::size_t extra = rng() % 14;
+    for (std::size_t k = 0; k < extra; ++k) key.push_back(static_cast<std::uint8_t>(rng() % 4));
+    if (rng() % 50 == 0) key.resize(rng() % 3);
+    out.push_back({key, RowPointer{static_cast<std::uint32_t>(100 + i / 40), static_cast<std::uint8_t>(i % 40)}});
+  }
+  return out;
+}
+
+std::vector<Reference> ReadAll(IndexEntryList& list) {
+  list.StartReading();
+  std::vector<Reference> out;
+  IndexEntry entry;
+  while (list.Next(entry)) out.push_back({entry.key, RowPointer{entry.data_page, entry.row}});
+  return out;
+}
+
+TEST(IndexEntryList, SpilledRunsMergeToTheOrderOfASortInMemory) {
+  const auto entries = MakeEntries(20000, 7);
+  auto expected = entries;
+  std::sort(expected.begin(), expected.end());
+
+  IndexEntryList in_memory, spilled;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    in_memory.Add(entries[i].key, entries[i].row);
+    spilled.Add(entries[i].key, entries[i].row);
+    if (i % 2900 == 2899) spilled.Spill();
+  }
+  EXPECT_EQ(spilled.spilled_runs(), 6u);
+  EXPECT_EQ(spilled.size(), entries.size());
+  EXPECT_LT(spilled.memory_bytes(), in_memory.memory_bytes());
+
+  const auto a = ReadAll(in_memory);
+  const auto b = ReadAll(spilled);
+  ASSERT_EQ(a.size(), expected.size());
+  ASSERT_EQ(b.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(a[i].key, expected[i].key) << "in memory, entry " << i;
+    ASSERT_EQ(a[i].row, expected[i].row) << "in memory, entry " << i;
+    ASSERT_EQ(b[i].key, expected[i].key) << "spilled, entry " << i;
+    ASSERT_EQ(b[i].row, expected[i].row) << "spilled, entry " << i;
+  }
+}
+
+TEST(IndexEntryList, SortedInputAndEmptyListsReadBack) {
+  IndexEntryList empty;
+  EXPECT_TRUE(ReadAll(empty).empty());
+  IndexEntryList only_spilled;
+  only_spilled.Add({1, 2}, RowPointer{5, 0});
+  only_spilled.Add({1}, RowPointer{5, 1});
+  only_spilled.Spill();
+  only_spilled.Spill();  // nothing left in memory: no empty run
+  EXPECT_EQ(only_spilled.spilled_runs(), 1u);
+  const auto out = ReadAll(only_spilled);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].key, KeyBytes{1});
+  EXPECT_EQ(out[1].key, (KeyBytes{1, 2}));
+}
+
+std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(IndexEntryList, SpillingWritesTheSameIndexPages) {
+  ScratchDir dir;
+  const auto entries = MakeEntries(30000, 11);
+  auto expected = entries;
+  std::sort(expected.begin(), expected.end());
+  const std::size_t distinct = static_cast<std::size_t>(
+      std::unique(expected.begin(), expected.end(), [](const Reference& x, const Reference& y) { return x.key == y.key; }) -
+      expected.begin());
+
+  std::vector<IndexTree> trees;
+  for (int spill_every : {0, 1000}) {
+    PageSink sink(dir / ("tree" + std::to_string(spill_every) + ".mdb"), FormatVersion::Jet4, 0);
+    sink.Allocate(3);
+    IndexEntryList list;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      list.Add(entries[i].key, entries[i].row);
+      if (spill_every && i % spill_every == 0) list.Spill();
+    }
+    trees.push_back(WriteIndexTree(sink, list, 2));
+    sink.Commit();
+  }
+  EXPECT_EQ(trees[0].root_page, trees[1].root_page);
+  EXPECT_EQ(trees[0].pages, trees[1].pages);
+  EXPECT_EQ(trees[0].distinct_keys, distinct);
+  EXPECT_EQ(trees[1].distinct_keys, distinct);
+  EXPECT_GT(trees[0].pages.size(), 50u);
+  const auto a = FileBytes(dir / "tree0.mdb");
+  EXPECT_EQ(a.size(), (3 + trees[0].pages.size()) * 4096);
+  EXPECT_TRUE(a == FileBytes(dir / "tree1000.mdb"));
+}
+
+void BuildCatalogue(const std::filesystem::path& path, std::size_t budget) {
+  CreateOptions options;
+  options.index_memory_budget = budget;
+  DatabaseWriter db(path, options);
+  const auto items = db.AddTable({"Items",
+                                  {{"Id", ColumnType::Long, 0, true},
+                                   {"Name", ColumnType::Text, 60},
+                                   {"Price", ColumnType::Double},
+                                   {"Notes", ColumnType::Memo}},
+                                  {{"PrimaryKey", {{"Id", true}}, true},
+                                   {"ByName", {{"Name", true}, {"Price", false}}},
+                                   {"ByPrice", {{"Price", true}}}}});
+  std::mt19937 rng(3);
+  db.BeginRows(items);
+  for (int i = 0; i < 3000; ++i) {
+    db.Insert({Value::Null(), Value::Text("Item " + std::to_string(rng() % 700)), Value::Double((rng() % 5000) / 4.0),
+               i % 3 ? Value::Null() : Value::Text(std::string(rng() % 3000, 'n'))});
+  }
+  db.EndRows();
+  db.Close();
+}
+
+TEST(IndexEntryList, ATinyBudgetWritesAByteIdenticalDatabase) {
+  ScratchDir dir;
+  BuildCatalogue(dir / "roomy.mdb", kDefaultIndexMemoryBudget);
+  BuildCatalogue(dir / "tight.mdb", 16 * 1024);  // spills every few dozen rows
+  const auto roomy = FileBytes(dir / "roomy.mdb");
+  ASSERT_GT(roomy.size(), 100000u);
+  EXPECT_TRUE(roomy == FileBytes(dir / "tight.mdb"));
+  const auto db = Database::Open(dir / "tight.mdb");
+  EXPECT_EQ(db->CountRows(db->ReadTableDefinition(*db->FindTable("Items"))), 3000u);
+}
+
+}  // namespace
+}  // namespace jet::write
