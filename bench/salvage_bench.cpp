@@ -55,7 +55,7 @@ struct Settings {
 struct Figures {
   int files = 0, originals_unreadable = 0, copies = 0;
   std::uint64_t damaged_pages = 0;
-  std::uint64_t rows_expected = 0, rows_salvaged = 0, values_emptied = 0, rows_beyond = 0, rows_unmatched = 0;
+  std::uint64_t rows_expected = 0, rows_salvaged = 0, values_emptied = 0, values_altered = 0, rows_beyond = 0, rows_unmatched = 0;
   int compacted = 0, refused = 0, crashes = 0, timeouts = 0;
   int refusals_leaving_file = 0, copies_losing_required = 0;
   int outputs_unreadable = 0, outputs_failing_checker = 0, outputs_failing_tool = 0;
@@ -142,15 +142,16 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
         auto comparison = vondrel::testing::CompareSalvage(expected, *output);
         figures.rows_salvaged += comparison.rows_required_found;
         figures.values_emptied += comparison.values_emptied;
+        figures.values_altered += comparison.values_altered;
         figures.rows_beyond += comparison.rows_optional_found;
         figures.rows_unmatched += comparison.rows_unmatched;
         if (!comparison.RequirementsMet()) ++figures.copies_losing_required;
         if (comparison.everything_kept && !comparison.error_table) ++figures.clean_outputs;
-        if (!comparison.everything_kept && !comparison.error_table) {
+        if (comparison.visible_loss && !comparison.error_table) {
           ++figures.error_table_missing;
           Incident(figures, "losses without MSysCompactError: " + label);
         }
-        if (comparison.everything_kept && comparison.error_table) ++figures.error_table_without_visible_loss;
+        if (!comparison.visible_loss && comparison.error_table) ++figures.error_table_without_visible_loss;
         verdict = vondrel::testing::Describe(comparison);
       } catch (const vondrel::Error& error) {
         ++figures.outputs_unreadable;
@@ -223,7 +224,8 @@ void Print(const Figures& f, const Settings& settings) {
   std::cout << "files " << f.files << " (originals not readable " << f.originals_unreadable << "), damaged copies "
             << f.copies << " (" << settings.copies << " per file), damaged pages " << f.damaged_pages << "\n";
   std::cout << "rows expected " << f.rows_expected << ", rows salvaged " << f.rows_salvaged
-            << " of the expected (with a long value emptied " << f.values_emptied << ")"
+            << " of the expected (with a damaged long value emptied " << f.values_emptied << ", altered "
+            << f.values_altered << ")"
             << ", copies losing expected rows " << f.copies_losing_required << "\n";
   std::cout << "rows salvaged beyond the expected (from damaged pages) " << f.rows_beyond
             << ", output rows matching no original row " << f.rows_unmatched << "\n";
@@ -234,7 +236,7 @@ void Print(const Figures& f, const Settings& settings) {
   std::cout << "outputs not readable " << f.outputs_unreadable << ", failing our checker " << f.outputs_failing_checker
             << ", failing vondrel-jet check " << (settings.tool.empty() ? std::string("(not run)") : std::to_string(f.outputs_failing_tool))
             << ", losses without MSysCompactError " << f.error_table_missing
-            << ", MSysCompactError with no visible loss " << f.error_table_without_visible_loss
+            << ", MSysCompactError without a visible loss " << f.error_table_without_visible_loss
             << ", whole and clean " << f.clean_outputs << "\n";
   std::cout << "the compactor's own figures: rows dropped " << f.salvage.rows_dropped << ", values emptied "
             << f.salvage.values_emptied << ", tables lost " << f.salvage.tables_lost << ", errors recorded "

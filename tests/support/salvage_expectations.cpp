@@ -127,7 +127,7 @@ struct OutputRows {
   std::vector<std::vector<FieldKey>> rows;
   // For each set of fields left out of the comparison: the key of the other
   // fields -> the full keys of the output rows that have them.
-  std::map<std::vector<std::size_t>, std::unordered_multimap<std::string, std::string>> masked;
+  std::map<std::vector<std::size_t>, std::unordered_multimap<std::string, std::size_t>> masked;
 
   bool Take(const std::string& key) {
     auto found = counts.find(key);
@@ -135,18 +135,19 @@ struct OutputRows {
     --found->second;
     return true;
   }
-  // Takes a row equal to `fields` in every field but those in `ignored`.
-  bool TakeIgnoring(const std::vector<FieldKey>& fields, const std::vector<std::size_t>& ignored) {
+  // Takes a row equal to `fields` in every field but those in `ignored`;
+  // returns it, or null.
+  const std::vector<FieldKey>* TakeIgnoring(const std::vector<FieldKey>& fields, const std::vector<std::size_t>& ignored) {
     auto index = masked.find(ignored);
     if (index == masked.end()) {
-      index = masked.emplace(ignored, std::unordered_multimap<std::string, std::string>{}).first;
-      for (const auto& row : rows) index->second.emplace(RowKey(Masked(row, ignored)), RowKey(row));
+      index = masked.emplace(ignored, std::unordered_multimap<std::string, std::size_t>{}).first;
+      for (std::size_t i = 0; i < rows.size(); ++i) index->second.emplace(RowKey(Masked(rows[i], ignored)), i);
     }
     auto [begin, end] = index->second.equal_range(RowKey(Masked(fields, ignored)));
     for (auto it = begin; it != end; ++it) {
-      if (Take(it->second)) return true;
+      if (Take(RowKey(rows[it->second]))) return &rows[it->second];
     }
-    return false;
+    return nullptr;
   }
   static std::vector<FieldKey> Masked(std::vector<FieldKey> fields, const std::vector<std::size_t>& ignored) {
     for (std::size_t i : ignored) fields[i] = "*";
@@ -190,15 +191,21 @@ OutputRows ReadOutputRows(const jet::Database& output, const jet::CatalogEntry& 
   return rows;
 }
 
+enum class Match { None, Exact, Altered, Emptied };
+
 // Takes one output row matching `expected`, exactly or else with its
 // emptiable values left out of the comparison (a damaged long-value page may
-// leave such a value NULL, empty or altered); `damaged` then says so.
-bool TakeExpected(OutputRows& rows, const ExpectedRow& expected, bool& damaged) {
-  damaged = false;
-  if (rows.Take(RowKey(expected.row->fields))) return true;
-  if (expected.emptiable.empty() || !rows.TakeIgnoring(expected.row->fields, expected.emptiable)) return false;
-  damaged = true;
-  return true;
+// leave such a value NULL, empty or altered).
+Match TakeExpected(OutputRows& rows, const ExpectedRow& expected) {
+  if (rows.Take(RowKey(expected.row->fields))) return Match::Exact;
+  if (expected.emptiable.empty()) return Match::None;
+  const std::vector<FieldKey>* taken = rows.TakeIgnoring(expected.row->fields, expected.emptiable);
+  if (!taken) return Match::None;
+  for (std::size_t field : expected.emptiable) {
+    const FieldKey& value = (*taken)[field];
+    if (value.size() <= 1 && expected.row->fields[field].size() > 1) return Match::Emptied;
+  }
+  return Match::Altered;
 }
 
 }  // namespace
@@ -293,6 +300,7 @@ SalvageComparison CompareSalvage(const SalvageExpectation& expected, const jet::
     const jet::CatalogEntry* entry = output.FindTable(original.name);
     if (!entry) {
       result.everything_kept = false;
+      result.visible_loss = true;
       if (table.required) fail("table " + original.name + " is missing");
       continue;
     }
@@ -302,26 +310,29 @@ SalvageComparison CompareSalvage(const SalvageExpectation& expected, const jet::
       rows = ReadOutputRows(output, *entry, original, read_failures);
     } catch (const vondrel::Error& error) {
       result.everything_kept = false;
+      result.visible_loss = true;
       fail("table " + original.name + " cannot be read: " + error.description());
       continue;
     }
     for (auto& failure : read_failures) fail(std::move(failure));
     if (table.required) ++result.tables_required_found;
-    std::uint64_t matched = 0, missing = 0;
+    std::uint64_t matched = 0, missing = 0, lost = 0;
     // Required rows first, so that rows of damaged pages cannot take their place.
     for (const auto& row : table.rows) {
       if (!row.required) continue;
-      bool emptied = false;
-      if (TakeExpected(rows, row, emptied)) {
-        ++result.rows_required_found;
-        ++matched;
-        if (emptied) {
-          ++result.values_emptied;
-          result.everything_kept = false;
-        }
-      } else {
+      const Match match = TakeExpected(rows, row);
+      if (match == Match::None) {
         ++missing;
+        continue;
       }
+      ++result.rows_required_found;
+      ++matched;
+      if (match != Match::Exact) result.everything_kept = false;
+      if (match == Match::Emptied) {
+        ++result.values_emptied;
+        result.visible_loss = true;
+      }
+      if (match == Match::Altered) ++result.values_altered;
     }
     if (missing > 0) {
       result.everything_kept = false;
@@ -335,20 +346,25 @@ SalvageComparison CompareSalvage(const SalvageExpectation& expected, const jet::
         ++matched;
       } else {
         result.everything_kept = false;
+        ++lost;
       }
     }
-    result.rows_unmatched += rows.rows.size() - matched;
+    lost += missing;
+    const std::uint64_t unmatched = rows.rows.size() - matched;
+    result.rows_unmatched += unmatched;
+    // Rows that came out altered stand in for the same number of originals.
+    if (lost > unmatched) result.visible_loss = true;
   }
   return result;
 }
 
 std::string Describe(const SalvageComparison& c) {
   std::string text = "required rows " + std::to_string(c.rows_required_found) + " of " +
-                     std::to_string(c.rows_required) + " (values emptied " + std::to_string(c.values_emptied) +
-                     "), required tables " + std::to_string(c.tables_required_found) + " of " +
+                     std::to_string(c.rows_required) + " (long values emptied " + std::to_string(c.values_emptied) +
+                     ", altered " + std::to_string(c.values_altered) + "), required tables " + std::to_string(c.tables_required_found) + " of " +
                      std::to_string(c.tables_required) + ", rows from damaged pages " +
                      std::to_string(c.rows_optional_found) + ", unmatched " + std::to_string(c.rows_unmatched) +
-                     (c.everything_kept ? ", everything kept" : ", something lost") +
+                     (c.everything_kept ? ", everything kept" : c.visible_loss ? ", something lost" : ", something altered") +
                      (c.error_table ? ", MSysCompactError rows " + std::to_string(c.error_table_rows) : "");
   for (const auto& failure : c.failures) text += "\n  " + failure;
   return text;

@@ -96,13 +96,18 @@ class OriginalContent {
 struct SalvageComparison {
   std::uint64_t rows_required = 0;
   std::uint64_t rows_required_found = 0;  // required rows present (damaged long values allowed where permitted)
-  std::uint64_t values_emptied = 0;       // of those, rows whose damaged long values came out emptied or altered
+  std::uint64_t values_emptied = 0;       // of those, rows whose damaged long values came out NULL or empty
+  std::uint64_t values_altered = 0;       // of those, rows whose damaged long values came out otherwise
   std::uint64_t rows_optional_found = 0;  // rows from damaged pages that came out intact anyway
   std::uint64_t rows_unmatched = 0;       // output rows matching no original row (garbage or altered)
   std::uint64_t tables_required = 0;
   std::uint64_t tables_required_found = 0;
   // Every original table and row came out whole.
   bool everything_kept = false;
+  // Something is missing that the salvage could see: a table, a value
+  // emptied, or more original rows than the output has rows that match none
+  // (an altered row, from bit flips in its data, looks sound to any reader).
+  bool visible_loss = false;
   bool error_table = false;           // the output has MSysCompactError
   std::uint64_t error_table_rows = 0;
   // Human-readable reasons for failed requirements (capped), for test messages.

@@ -67,8 +67,11 @@ class SalvageBuilt : public ::testing::TestWithParam<jet::FormatVersion> {
   const DamageGenerator& generator() const { return *corpus().generator; }
 
   SalvageVerdict Salvage(const DamagedCopy& copy) {
-    return ExpectSoundSalvage(copy, corpus().content, dir_.path(), copy.description, OraclesAvailable());
+    SalvageVerdict verdict = ExpectSoundSalvage(copy, corpus().content, dir_.path(), copy.description, OraclesAvailable());
+    tally_.Add(verdict);
+    return verdict;
   }
+  void TearDown() override { std::cout << tally_.Summary() << "\n"; }
   // The copy came out with every table and row, long values included.
   void ExpectWhole(const SalvageVerdict& verdict, const std::string& what) {
     ASSERT_TRUE(verdict.compacted()) << what << ": " << verdict.run.Summary();
@@ -76,6 +79,7 @@ class SalvageBuilt : public ::testing::TestWithParam<jet::FormatVersion> {
   }
 
   ScratchDir dir_;
+  SalvageTally tally_;
 };
 
 TEST_P(SalvageBuilt, ACleanSourceGivesNoErrorTable) {
