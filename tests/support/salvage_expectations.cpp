@@ -155,8 +155,10 @@ struct OutputRows {
   }
 };
 
+// A missing column is a failure only for a `required` table: the definition
+// of another may have been lost and rebuilt differently.
 OutputRows ReadOutputRows(const jet::Database& output, const jet::CatalogEntry& entry, const OriginalTable& original,
-                          std::vector<std::string>& failures) {
+                          bool required, std::vector<std::string>& failures) {
   OutputRows rows;
   const jet::TableDefinition definition = output.ReadTableDefinition(entry);
   std::vector<std::optional<std::size_t>> position(original.columns.size());
@@ -164,7 +166,7 @@ OutputRows ReadOutputRows(const jet::Database& output, const jet::CatalogEntry& 
     for (std::size_t j = 0; j < definition.columns.size(); ++j) {
       if (definition.columns[j].name == original.columns[i]) position[i] = j;
     }
-    if (!position[i]) failures.push_back(original.name + ": column " + original.columns[i] + " is missing");
+    if (!position[i] && required) failures.push_back(original.name + ": column " + original.columns[i] + " is missing");
   }
   jet::ScanOptions options;
   options.on_damaged_row = [&](jet::RowPointer at, const vondrel::Error& error) {
@@ -307,8 +309,9 @@ SalvageComparison CompareSalvage(const SalvageExpectation& expected, const jet::
     std::vector<std::string> read_failures;
     OutputRows rows;
     try {
-      rows = ReadOutputRows(output, *entry, original, read_failures);
+      rows = ReadOutputRows(output, *entry, original, table.required, read_failures);
     } catch (const vondrel::Error& error) {
+      // The output must read whole, whatever the table.
       result.everything_kept = false;
       result.visible_loss = true;
       fail("table " + original.name + " cannot be read: " + error.description());
