@@ -61,7 +61,7 @@ std::vector<std::uint32_t> LongValuePages(const Corpus& corpus) {
   return pages;
 }
 
-class SalvageBuilt : public ::testing::TestWithParam<jet::FormatVersion> {
+class CompactDamagedBuilt : public ::testing::TestWithParam<jet::FormatVersion> {
  protected:
   const Corpus& corpus() const { return Built(GetParam()); }
   const DamageGenerator& generator() const { return *corpus().generator; }
@@ -82,7 +82,7 @@ class SalvageBuilt : public ::testing::TestWithParam<jet::FormatVersion> {
   SalvageTally tally_;
 };
 
-TEST_P(SalvageBuilt, ACleanSourceGivesNoErrorTable) {
+TEST_P(CompactDamagedBuilt, ACleanSourceGivesNoErrorTable) {
   DamagedCopy clean{corpus().bytes, DamageKind::BitFlips, {}, "no damage"};
   const SalvageVerdict verdict = Salvage(clean);
   ExpectWhole(verdict, "clean source");
@@ -90,7 +90,7 @@ TEST_P(SalvageBuilt, ACleanSourceGivesNoErrorTable) {
   EXPECT_FALSE(verdict.run.statistics.Salvaged());
 }
 
-TEST_P(SalvageBuilt, DamagedDataPagesCostOnlyTheirRows) {
+TEST_P(CompactDamagedBuilt, DamagedDataPagesCostOnlyTheirRows) {
   const auto pages = OrderPages(corpus());
   Salvage(generator().ZeroPage(pages[0]));
   Salvage(generator().RandomizePage(pages[1], 11));
@@ -99,7 +99,7 @@ TEST_P(SalvageBuilt, DamagedDataPagesCostOnlyTheirRows) {
   Salvage(generator().ZeroPage(pages[2]));
 }
 
-TEST_P(SalvageBuilt, DamagedLongValuesEmptyOnlyTheirValues) {
+TEST_P(CompactDamagedBuilt, DamagedLongValuesEmptyOnlyTheirValues) {
   const auto pages = LongValuePages(corpus());
   ASSERT_GT(pages.size(), 2u);
   Salvage(generator().ZeroPage(pages.front()));
@@ -107,13 +107,13 @@ TEST_P(SalvageBuilt, DamagedLongValuesEmptyOnlyTheirValues) {
   Salvage(generator().FlipBits(22, 4, PageRole::LongValue));
 }
 
-TEST_P(SalvageBuilt, ADamagedDefinitionLosesOnlyItsTable) {
+TEST_P(CompactDamagedBuilt, ADamagedDefinitionLosesOnlyItsTable) {
   const auto& orders = Orders(corpus());
   Salvage(generator().ZeroPage(orders.definition_pages.front()));
   Salvage(generator().RandomizePage(orders.definition_pages.front(), 31));
 }
 
-TEST_P(SalvageBuilt, RebuiltUsageMapsAndIndexesLoseNothing) {
+TEST_P(CompactDamagedBuilt, RebuiltUsageMapsAndIndexesLoseNothing) {
   for (PageRole role : {PageRole::UsageMap, PageRole::Index}) {
     const auto pages = generator().PagesWithRole(role);
     ASSERT_FALSE(pages.empty()) << PageRoleName(role);
@@ -122,18 +122,18 @@ TEST_P(SalvageBuilt, RebuiltUsageMapsAndIndexesLoseNothing) {
   }
 }
 
-TEST_P(SalvageBuilt, ADamagedHeaderIsRebuilt) {
+TEST_P(CompactDamagedBuilt, ADamagedHeaderIsRebuilt) {
   ExpectWhole(Salvage(generator().ZeroPage(0)), "zeroed header");
   Salvage(generator().FlipBits(51, 8, PageRole::Header));
 }
 
-TEST_P(SalvageBuilt, ATruncatedFileKeepsItsFirstPages) {
+TEST_P(CompactDamagedBuilt, ATruncatedFileKeepsItsFirstPages) {
   const std::size_t size = corpus().bytes.size();
   Salvage(generator().Truncate(size / 2 + 100));
   Salvage(generator().Truncate(size - generator().page_size() / 2));
 }
 
-TEST_P(SalvageBuilt, SeededDamageOfEveryRole) {
+TEST_P(CompactDamagedBuilt, SeededDamageOfEveryRole) {
   const std::optional<PageRole> targets[] = {std::nullopt,          PageRole::Header, PageRole::Catalog,
                                              PageRole::TableDefinition, PageRole::UsageMap, PageRole::Data,
                                              PageRole::LongValue,   PageRole::Index};
@@ -141,7 +141,7 @@ TEST_P(SalvageBuilt, SeededDamageOfEveryRole) {
   for (const auto& target : targets) Salvage(generator().Random(7000 + seed++, target));
 }
 
-TEST_P(SalvageBuilt, AGoneCatalogFailsWithANumberAndLeavesNothing) {
+TEST_P(CompactDamagedBuilt, AGoneCatalogFailsWithANumberAndLeavesNothing) {
   DamagedCopy copy = generator().ZeroPage(jet::kCatalogTdefPage);
   const std::size_t page_size = generator().page_size();
   for (std::uint32_t page : generator().PagesWithRole(PageRole::Catalog)) {
@@ -153,10 +153,10 @@ TEST_P(SalvageBuilt, AGoneCatalogFailsWithANumberAndLeavesNothing) {
   EXPECT_EQ(verdict.run.kind, CompactionRun::Refused) << verdict.run.Summary();
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, SalvageBuilt, ::testing::Values(jet::FormatVersion::Jet3, jet::FormatVersion::Jet4),
+INSTANTIATE_TEST_SUITE_P(Versions, CompactDamagedBuilt, ::testing::Values(jet::FormatVersion::Jet3, jet::FormatVersion::Jet4),
                          [](const auto& info) { return info.param == jet::FormatVersion::Jet3 ? "Jet3" : "Jet4"; });
 
-TEST(Salvage, AFileThatIsNotADatabaseFailsWithANumberAndLeavesNothing) {
+TEST(CompactDamaged, AFileThatIsNotADatabaseFailsWithANumberAndLeavesNothing) {
   ScratchDir dir;
   std::vector<std::uint8_t> text(9000, 'x');
   SeededRandom random(5);

@@ -25,9 +25,9 @@ const char* const kSamples[] = {
 // mdbtools and mdb-reader read the clean output and this many damaged ones.
 constexpr int kCopiesReadByOracles = 2;
 
-class SalvageSamples : public ::testing::TestWithParam<const char*> {};
+class CompactDamagedSamples : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(SalvageSamples, DamagedCopiesAreSalvagedSoundly) {
+TEST_P(CompactDamagedSamples, DamagedCopiesAreSalvagedSoundly) {
   VONDREL_REQUIRE_SAMPLES();
   auto path = Sample(GetParam());
   if (!path) GTEST_SKIP() << GetParam() << " is not here";
@@ -67,7 +67,7 @@ TEST_P(SalvageSamples, DamagedCopiesAreSalvagedSoundly) {
   std::cout << GetParam() << ": " << tally.Summary() << "\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, SalvageSamples, ::testing::ValuesIn(kSamples), [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(Samples, CompactDamagedSamples, ::testing::ValuesIn(kSamples), [](const auto& info) {
   std::string name = info.param;
   name = name.substr(0, name.find('.'));
   std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, SalvageSamples, ::testing::ValuesIn(kSamples),
 });
 
 // Only the first two pages of this Jet 4 file survive: no catalog at all.
-TEST(SalvageSamples, TheTruncatedSampleGivesAClearErrorOrASalvage) {
+TEST(CompactDamaged, TheTruncatedSampleGivesAClearErrorOrASalvage) {
   VONDREL_REQUIRE_SAMPLES();
   auto path = Sample("jet4_mimetype_truncated_8k.mdb");
   if (!path) GTEST_SKIP() << "jet4_mimetype_truncated_8k.mdb is not here";
