@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "jet/compact/compact_error_table.h"
+#include "jet/compact/definition_repair.h"
 #include "jet/compact/id_remap.h"
 #include "jet/compact/loss_log.h"
 #include "jet/compact/lost_objects.h"
@@ -100,6 +101,11 @@ void Compaction::ReadDefinitions() {
     }
     try {
       SourceTable table{name, db_.ReadTableDefinition(page), 0, {}};
+      for (const std::string& repair : RepairDefinition(table.definition)) {
+        losses_.Add({LossKind::Object, errors::kCorrupt, "The definition of " + name + " was damaged: " + repair + ".",
+                     name, {page, 0}, true},
+                    repair);
+      }
       table.pages = db_.SalvageDataPages(table.definition);
       tables_.push_back(std::move(table));
     } catch (const vondrel::Error& error) {

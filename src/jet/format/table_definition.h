@@ -169,6 +169,10 @@ struct TableDefinition {
   RowPointer owned_map;                  // data pages of this table
   RowPointer free_map;                   // data pages with room
   std::vector<ColumnDefinition> columns;  // sorted by column number
+  // Column numbers in the order the descriptors were stored: Jet 4 stores a
+  // system table's columns by name, otherwise they go by number. A
+  // definition written again keeps the stored order. Empty: number order.
+  std::vector<std::uint16_t> stored_column_order;
   std::vector<RealIndexDefinition> real_indexes;     // in stored order (= real index number)
   std::vector<LogicalIndexDefinition> logical_indexes;  // in stored order
   std::vector<LongValueColumnMaps> long_value_maps;

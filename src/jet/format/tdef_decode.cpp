@@ -201,6 +201,7 @@ TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion ve
     if (table.long_value_maps.size() > table.column_count) view.Fail("the long-value map list does not end");
   }
 
+  for (const auto& column : table.columns) table.stored_column_order.push_back(column.number);
   std::stable_sort(table.columns.begin(), table.columns.end(),
                    [](const ColumnDefinition& a, const ColumnDefinition& b) { return a.number < b.number; });
   for (std::size_t k = 1; k < table.columns.size(); ++k)

@@ -1,5 +1,6 @@
 #include "jet/format/tdef_encode.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "jet/format/text_encode.h"
@@ -83,6 +84,23 @@ void AppendLogicalIndex(Appender& out, const LogicalIndexDefinition& index, bool
   if (!jet3) out.U32(0);
 }
 
+// The columns in the order their descriptors are written: the stored order
+// when it names each column exactly once, else number order.
+std::vector<const ColumnDefinition*> DescriptorOrder(const TableDefinition& t) {
+  std::vector<const ColumnDefinition*> order;
+  if (t.stored_column_order.size() == t.columns.size()) {
+    for (const std::uint16_t number : t.stored_column_order) {
+      const ColumnDefinition* column = t.FindColumn(number);
+      if (!column || std::find(order.begin(), order.end(), column) != order.end()) break;
+      order.push_back(column);
+    }
+  }
+  if (order.size() == t.columns.size()) return order;
+  order.clear();
+  for (const ColumnDefinition& column : t.columns) order.push_back(&column);
+  return order;
+}
+
 }  // namespace
 
 Bytes EncodeTdefStream(const TableDefinition& t, std::uint16_t code_page) {
@@ -116,8 +134,9 @@ Bytes EncodeTdefStream(const TableDefinition& t, std::uint16_t code_page) {
     out.U32(index.stats_distinct_keys);
     if (!jet3) out.U32(0);
   }
-  for (const ColumnDefinition& column : t.columns) AppendColumn(out, column, jet3);
-  for (const ColumnDefinition& column : t.columns) AppendName(out, column.name, jet3, code_page);
+  const std::vector<const ColumnDefinition*> descriptors = DescriptorOrder(t);
+  for (const ColumnDefinition* column : descriptors) AppendColumn(out, *column, jet3);
+  for (const ColumnDefinition* column : descriptors) AppendName(out, column->name, jet3, code_page);
   for (const RealIndexDefinition& index : t.real_indexes) AppendRealIndex(out, index, jet3);
   for (const LogicalIndexDefinition& index : t.logical_indexes) AppendLogicalIndex(out, index, jet3);
   for (const LogicalIndexDefinition& index : t.logical_indexes) AppendName(out, index.name, jet3, code_page);

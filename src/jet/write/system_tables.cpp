@@ -1,7 +1,17 @@
 #include "jet/write/system_tables.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string>
+
 namespace jet::write {
 namespace {
+
+bool LessIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+  });
+}
 
 // Column flags of engine system tables.
 constexpr std::uint8_t kSysFixed = 0x13;
@@ -64,13 +74,26 @@ class SystemTable {
     table_.logical_indexes.push_back(index);
   }
   TableDefinition Take() {
+    // Jet 4 stores the descriptors of its system tables in name order, Jet 3
+    // in number order.
+    if (version_ == FormatVersion::Jet3) return Counted();
+    std::vector<const ColumnDefinition*> by_name;
+    for (const ColumnDefinition& c : table_.columns) by_name.push_back(&c);
+    std::sort(by_name.begin(), by_name.end(), [](const ColumnDefinition* a, const ColumnDefinition* b) {
+      return LessIgnoringAsciiCase(a->name, b->name);
+    });
+    for (const ColumnDefinition* c : by_name) table_.stored_column_order.push_back(c->number);
+    return Counted();
+  }
+
+ private:
+  TableDefinition Counted() {
     table_.column_count = static_cast<std::uint16_t>(table_.columns.size());
     table_.real_index_count = static_cast<std::uint32_t>(table_.real_indexes.size());
     table_.logical_index_count = static_cast<std::uint32_t>(table_.logical_indexes.size());
     return std::move(table_);
   }
 
- private:
   FormatVersion version_;
   std::uint16_t code_page_;
   TableDefinition table_;

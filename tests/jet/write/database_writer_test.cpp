@@ -177,3 +177,47 @@ TEST(DatabaseWriter, LargeTablesSpillIntoReferenceUsageMaps) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> StoredColumnNames(const jet::TableDefinition& t) {
+  std::vector<std::string> names;
+  for (const std::uint16_t number : t.stored_column_order) names.push_back(t.FindColumn(number)->name);
+  return names;
+}
+
+}  // namespace
+
+// A new database's system tables store their column descriptors in the order
+// Access stores them in its own files of the same version (by name).
+TEST(DatabaseWriter, SystemTableDescriptorsFollowAccessOrder) {
+  VONDREL_REQUIRE_SAMPLES();
+  const std::pair<FormatVersion, const char*> cases[] = {{FormatVersion::Jet4, "jet4_northwind_2000_b.mdb"},
+                                                         {FormatVersion::Jet3, "jet3_northwind_de_nwind.mdb"}};
+  for (const auto& [version, sample] : cases) {
+    SCOPED_TRACE(sample);
+    const auto path = vondrel::testing::Sample(sample);
+    if (!path) continue;
+    ScratchDir dir;
+    jet::write::CreateOptions options;
+    options.version = version;
+    {
+      DatabaseWriter writer(dir / "new.mdb", options);
+      writer.Close();
+    }
+    const auto ours = jet::Database::Open(dir / "new.mdb");
+    const auto access = jet::Database::Open(*path);
+    int compared = 0;
+    for (const jet::CatalogEntry& entry : ours->Tables()) {
+      SCOPED_TRACE(entry.name);
+      const jet::CatalogEntry* theirs = access->FindTable(entry.name);
+      if (!theirs) continue;
+      const jet::TableDefinition a = ours->ReadTableDefinition(entry);
+      const jet::TableDefinition b = access->ReadTableDefinition(*theirs);
+      if (a.columns.size() != b.columns.size()) continue;  // Access versions differ in their columns
+      EXPECT_EQ(StoredColumnNames(a), StoredColumnNames(b));
+      ++compared;
+    }
+    EXPECT_GE(compared, 2);
+  }
+}

@@ -1,0 +1,77 @@
+#include "jet/compact/definition_repair.h"
+
+#include <algorithm>
+#include <set>
+
+#include "base/error.h"
+#include "jet/io/error_numbers.h"
+
+namespace jet::compact {
+namespace {
+
+[[noreturn]] void Unusable(const std::string& why) {
+  throw vondrel::Error(errors::kCorrupt, "the definition is inconsistent: " + why);
+}
+
+void RemoveRealIndex(TableDefinition& table, std::size_t position) {
+  const auto number = static_cast<std::int32_t>(table.real_indexes[position].number);
+  table.real_indexes.erase(table.real_indexes.begin() + static_cast<std::ptrdiff_t>(position));
+  std::erase_if(table.logical_indexes, [number](const LogicalIndexDefinition& l) { return l.real_index == number; });
+  for (RealIndexDefinition& real : table.real_indexes)
+    if (static_cast<std::int32_t>(real.number) > number) --real.number;
+  for (LogicalIndexDefinition& logical : table.logical_indexes)
+    if (logical.real_index > number) --logical.real_index;
+}
+
+}  // namespace
+
+std::vector<std::string> RepairDefinition(TableDefinition& table) {
+  std::vector<std::string> repairs;
+  std::set<std::uint16_t> numbers;
+  std::size_t fixed_end = 0;
+  std::uint16_t highest_number = 0, highest_slot = 0;
+  bool has_variable = false;
+  for (const ColumnDefinition& column : table.columns) {
+    if (!numbers.insert(column.number).second) Unusable("two columns have the number " + std::to_string(column.number));
+    highest_number = std::max(highest_number, column.number);
+    if (!column.IsFixed() && !column.HasNoData()) {
+      has_variable = true;
+      highest_slot = std::max(highest_slot, column.var_index);
+    }
+    if (column.IsFixed() && !column.HasNoData())
+      fixed_end = std::max<std::size_t>(fixed_end, std::size_t{column.fixed_offset} + column.length);
+  }
+  if (fixed_end > ConstantsFor(table.version).max_row_size) Unusable("the fixed columns need more than a row holds");
+  if (!table.columns.empty() && highest_number >= table.max_columns) {
+    repairs.push_back("its column limit " + std::to_string(table.max_columns) + " was raised to " +
+                      std::to_string(highest_number + 1) + " to cover the columns it lists");
+    table.max_columns = static_cast<std::uint16_t>(highest_number + 1);
+  }
+  if (has_variable && highest_slot >= table.var_slots) {
+    repairs.push_back("its variable-column slots were raised from " + std::to_string(table.var_slots) + " to " +
+                      std::to_string(highest_slot + 1));
+    table.var_slots = static_cast<std::uint16_t>(highest_slot + 1);
+  }
+  for (std::size_t r = 0; r < table.real_indexes.size();) {
+    const RealIndexDefinition& index = table.real_indexes[r];
+    const bool complete = !index.columns.empty() && std::all_of(index.columns.begin(), index.columns.end(),
+        [&](const IndexKeyColumn& key) { return table.FindColumn(key.column_number) != nullptr; });
+    if (complete) {
+      ++r;
+      continue;
+    }
+    repairs.push_back("its index " + std::to_string(index.number) + " named a missing column and was left out");
+    RemoveRealIndex(table, r);
+  }
+  const auto real_count = static_cast<std::int32_t>(table.real_indexes.size());
+  const std::size_t before = table.logical_indexes.size();
+  std::erase_if(table.logical_indexes, [real_count](const LogicalIndexDefinition& l) {
+    return l.real_index < 0 || l.real_index >= real_count;
+  });
+  if (table.logical_indexes.size() != before)
+    repairs.push_back(std::to_string(before - table.logical_indexes.size()) +
+                      " of its indexes named a missing real index and were left out");
+  return repairs;
+}
+
+}  // namespace jet::compact

@@ -1,0 +1,101 @@
+// Repair of definitions read from damaged files: limits are raised to what
+// the columns use, indexes naming what is missing are left out with the
+// remaining ones renumbered, and definitions that cannot be made consistent
+// are refused.
+
+#include <gtest/gtest.h>
+
+#include "base/error.h"
+#include "jet/compact/definition_repair.h"
+
+namespace {
+
+using jet::ColumnType;
+
+jet::TableDefinition TwoColumnsThreeIndexes() {
+  jet::TableDefinition t;
+  jet::ColumnDefinition id;
+  id.name = "Id";
+  id.type = ColumnType::Long;
+  id.number = 0;
+  id.flags = jet::column_flags::kFixed;
+  id.length = 4;
+  jet::ColumnDefinition name;
+  name.name = "Name";
+  name.type = ColumnType::Text;
+  name.number = 1;
+  name.var_index = 0;
+  name.length = 100;
+  t.columns = {id, name};
+  t.max_columns = 2;
+  t.var_slots = 1;
+  for (std::uint32_t r = 0; r < 3; ++r) {
+    jet::RealIndexDefinition real;
+    real.number = r;
+    real.columns = {{static_cast<std::uint16_t>(r), true}};  // index 2 names a column that does not exist
+    t.real_indexes.push_back(real);
+    jet::LogicalIndexDefinition logical;
+    logical.name = "index " + std::to_string(r);
+    logical.number = static_cast<std::int32_t>(r);
+    logical.real_index = static_cast<std::int32_t>(r);
+    t.logical_indexes.push_back(logical);
+  }
+  return t;
+}
+
+TEST(DefinitionRepair, ASoundDefinitionIsLeftAlone) {
+  jet::TableDefinition t = TwoColumnsThreeIndexes();
+  t.real_indexes.pop_back();
+  t.logical_indexes.pop_back();
+  const jet::TableDefinition before = t;
+  EXPECT_TRUE(jet::compact::RepairDefinition(t).empty());
+  EXPECT_EQ(t.real_indexes.size(), before.real_indexes.size());
+  EXPECT_EQ(t.max_columns, before.max_columns);
+}
+
+TEST(DefinitionRepair, AnIndexNamingAMissingColumnIsLeftOutAndTheRestRenumbered) {
+  jet::TableDefinition t = TwoColumnsThreeIndexes();
+  t.real_indexes[0].columns = {{7, true}};  // the first index is the damaged one
+  t.real_indexes[2].columns = {{1, true}};
+  const std::vector<std::string> repairs = jet::compact::RepairDefinition(t);
+  ASSERT_EQ(repairs.size(), 1u);
+  ASSERT_EQ(t.real_indexes.size(), 2u);
+  EXPECT_EQ(t.real_indexes[0].number, 0u);
+  EXPECT_EQ(t.real_indexes[1].number, 1u);
+  ASSERT_EQ(t.logical_indexes.size(), 2u);
+  EXPECT_EQ(t.logical_indexes[0].name, "index 1");
+  EXPECT_EQ(t.logical_indexes[0].real_index, 0);
+  EXPECT_EQ(t.logical_indexes[1].real_index, 1);
+}
+
+TEST(DefinitionRepair, LimitsBelowWhatTheColumnsUseAreRaised) {
+  jet::TableDefinition t = TwoColumnsThreeIndexes();
+  t.real_indexes.pop_back();
+  t.logical_indexes.pop_back();
+  t.columns[1].number = 40;
+  t.columns[1].var_index = 3;
+  t.real_indexes[1].columns = {{40, true}};
+  EXPECT_EQ(jet::compact::RepairDefinition(t).size(), 2u);
+  EXPECT_EQ(t.max_columns, 41);
+  EXPECT_EQ(t.var_slots, 4);
+  EXPECT_EQ(t.real_indexes.size(), 2u);
+}
+
+TEST(DefinitionRepair, ALogicalIndexWithoutItsRealIndexIsLeftOut) {
+  jet::TableDefinition t = TwoColumnsThreeIndexes();
+  t.real_indexes.pop_back();
+  t.logical_indexes[2].real_index = 9;
+  EXPECT_EQ(jet::compact::RepairDefinition(t).size(), 1u);
+  EXPECT_EQ(t.logical_indexes.size(), 2u);
+}
+
+TEST(DefinitionRepair, DefinitionsThatCannotBeMadeConsistentAreRefused) {
+  jet::TableDefinition twice = TwoColumnsThreeIndexes();
+  twice.columns[1].number = 0;
+  EXPECT_THROW(jet::compact::RepairDefinition(twice), vondrel::Error);
+  jet::TableDefinition huge = TwoColumnsThreeIndexes();
+  huge.columns[0].fixed_offset = 60000;
+  EXPECT_THROW(jet::compact::RepairDefinition(huge), vondrel::Error);
+}
+
+}  // namespace
