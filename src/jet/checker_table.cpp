@@ -8,11 +8,7 @@
 #include "jet/format/data_page.h"
 #include "jet/format/long_value.h"
 #include "jet/format/tdef_decode.h"
-
-#if __has_include("jet/index_check.h")
 #include "jet/index_check.h"
-#define VONDREL_HAVE_INDEX_CHECK 1
-#endif
 
 namespace jet {
 namespace {
@@ -191,10 +187,8 @@ void CheckTableWithClaims(const Database& database, const CatalogEntry& entry, P
   CheckDefinition(table, entry.name, report);
   CheckMaps(database, table, entry.name, claims, report);
   CheckRows(database, table, entry.name, report);
-#ifdef VONDREL_HAVE_INDEX_CHECK
-  // Index order, coverage and row pointers (index_check.h).
+  // Index order, coverage, stored keys and row pointers.
   CheckTableIndexes(database, table, entry.name, report);
-#endif
 }
 
 void CheckTable(const Database& database, const CatalogEntry& entry, CheckReport& report) {

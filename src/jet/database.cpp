@@ -8,6 +8,7 @@
 #include "jet/format/tdef_decode.h"
 #include "jet/format/text.h"
 #include "jet/format/usage_map.h"
+#include "jet/catalog_layout.h"
 #include "jet/header_inference.h"
 
 namespace jet {
@@ -96,10 +97,15 @@ void Database::LoadCatalog(bool salvage) {
     objects = ReadTableDefinition(kCatalogTdefPage);
   } catch (const vondrel::Error& error) {
     if (!salvage) throw;
-    throw vondrel::Error(errors::kCorrupt, "The system catalog of '" + file_->name() +
-                                               "' cannot be found: its definition on page 2 is unreadable (" +
-                                               error.description() + ").");
+    // The rows may have survived on the pages page 2 owns.
+    objects = StandardCatalogDefinition(header_.version, header_.code_page);
+    catalog_rebuilt_ = true;
+    open_losses_.push_back({error.number(),
+                            "The definition of the system catalog (page 2) cannot be read and was replaced by the "
+                            "standard layout: " + error.description(),
+                            {kCatalogTdefPage, 0}});
   }
+  catalog_definition_ = objects;
   auto position = [&](const char* column_name) -> int {
     for (std::size_t k = 0; k < objects.columns.size(); ++k)
       if (CompareNames(objects.columns[k].name, column_name) == 0) return static_cast<int>(k);
@@ -117,7 +123,7 @@ void Database::LoadCatalog(bool salvage) {
     salvage_pages = SalvageDataPages(objects);
     options.pages = &salvage_pages.pages;
     options.on_damaged_row = [this](RowPointer at, const vondrel::Error& error) {
-      open_losses_.push_back({error.number(), "a catalog row cannot be read: " + error.description(), at});
+      open_losses_.push_back({error.number(), "a catalog row cannot be read: " + error.description(), at, true});
     };
     options.on_damaged_page = [this](std::uint32_t page, const vondrel::Error& error) {
       open_losses_.push_back({error.number(), "a catalog page cannot be read: " + error.description(), {page, 0}});
@@ -145,8 +151,10 @@ void Database::LoadCatalog(bool salvage) {
       },
       options);
   if (salvage && catalog_.empty())
-    throw vondrel::Error(errors::kCorrupt, "The system catalog of '" + file_->name() +
-                                               "' cannot be found: none of its rows can be read.");
+    throw vondrel::Error(errors::kCorrupt, "The system catalog of '" + file_->name() + "' cannot be found: " +
+                                               (catalog_rebuilt_ ? "its definition on page 2 is unreadable and "
+                                                                 : "") +
+                                               "none of its rows can be read.");
 }
 
 std::vector<CatalogEntry> Database::Tables() const {

@@ -63,6 +63,7 @@ struct OpenLoss {
   std::int32_t code = 0;
   std::string description;
   RowPointer where;  // the damaged row or page (row 0); null when none
+  bool row = false;  // a single row was lost (else a page or a structure)
 };
 
 // The data pages of a table as a salvaging reader finds them.
@@ -85,6 +86,10 @@ class Database {
   // A salvaging open: what could not be read, and whether page 0 was inferred.
   const std::vector<OpenLoss>& open_losses() const { return open_losses_; }
   bool header_inferred() const { return header_inferred_; }
+  // The catalog's definition as read (or, when page 2 was unreadable in a
+  // salvaging open, the standard layout, with catalog_rebuilt() set).
+  const TableDefinition& catalog_definition() const { return catalog_definition_; }
+  bool catalog_rebuilt() const { return catalog_rebuilt_; }
 
   const DatabaseHeader& header() const { return header_; }
   FormatVersion version() const { return header_.version; }
@@ -147,6 +152,8 @@ class Database {
   std::vector<CatalogEntry> catalog_;
   std::vector<OpenLoss> open_losses_;
   bool header_inferred_ = false;
+  TableDefinition catalog_definition_;
+  bool catalog_rebuilt_ = false;
   // (owner, page) pairs of every data page not listed as free, sorted; built on first use.
   mutable std::optional<std::vector<std::pair<std::uint32_t, std::uint32_t>>> owned_pages_;
   // Held while the database is open, so that Jet and our other engines see it in use.

@@ -82,7 +82,8 @@ void Compaction::NoteOpenLosses() {
     losses_.Add({LossKind::Header, errors::kCorrupt, what + ".", "", {}, false});
   }
   for (const OpenLoss& loss : db_.open_losses())
-    losses_.Add({LossKind::Row, loss.code, loss.description, "MSysObjects", loss.where, !loss.where.IsNull()});
+    losses_.Add({loss.row ? LossKind::Row : LossKind::Page, loss.code, loss.description, "MSysObjects", loss.where,
+                 !loss.where.IsNull()});
 }
 
 void Compaction::ReadDefinitions() {
@@ -100,7 +101,7 @@ void Compaction::ReadDefinitions() {
       continue;
     }
     try {
-      SourceTable table{name, db_.ReadTableDefinition(page), 0, {}};
+      SourceTable table{name, page == kCatalogTdefPage ? db_.catalog_definition() : db_.ReadTableDefinition(page), 0, {}};
       for (const std::string& repair : RepairDefinition(table.definition)) {
         losses_.Add({LossKind::Object, errors::kCorrupt, "The definition of " + name + " was damaged: " + repair + ".",
                      name, {page, 0}, true},
@@ -163,6 +164,16 @@ std::uint64_t Compaction::WriteErrorRows(write::TableBuilder& rows, const TableD
   for (const Loss& loss : losses_.losses()) {
     NamedRow row(table);
     FillErrorRow(row, loss, settings_.version, settings_.code_page);
+    rows.AddRow(row.values());
+    ++written;
+  }
+  for (const auto& [table_name, count] : losses_.unlisted()) {
+    NamedRow row(table);
+    FillErrorRow(row,
+                 {LossKind::Object, errors::kCorrupt,
+                  std::to_string(count) + " further losses in this table are not listed one by one.", table_name, {},
+                  false},
+                 settings_.version, settings_.code_page);
     rows.AddRow(row.values());
     ++written;
   }
@@ -235,7 +246,17 @@ std::optional<CompactStatistics> Compaction::Run() {
                       role,        remap,          source_keys,
                       KeySettingsOf(db_), &losses_, t.name,
                       &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_};
-    stats.rows += CopyTableRows(job, rows);
+    const std::uint64_t copied = CopyTableRows(job, rows);
+    stats.rows += copied;
+    // With its map unreadable, a table's pages are found by their owner
+    // field; fewer rows than the definition counts means pages went missing.
+    if (t.pages.map_unreadable && copied < t.definition.row_count) {
+      losses_.Add({LossKind::Object, errors::kCorrupt,
+                   "The page map of " + t.name + " could not be read; the pages found by their owner hold " +
+                       std::to_string(copied) + " of the " + std::to_string(t.definition.row_count) +
+                       " rows its definition counts, the rest are lost.",
+                   t.name, {t.definition.tdef_page, 0}, true});
+    }
     if (record_ && role == IdColumnRole::CatalogId) AddErrorTableCatalogRow(rows, target);
     if (record_ && role == IdColumnRole::AceObjectId) AddErrorTableAces(rows, target);
     builder.EndRows();

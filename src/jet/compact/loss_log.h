@@ -4,6 +4,7 @@
 // by several passes over its table is listed once.
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <tuple>
@@ -26,26 +27,41 @@ struct Loss {
 
 class LossLog {
  public:
+  // Losses listed one by one; beyond that they are only counted per table,
+  // which bounds memory whatever the damage.
+  static constexpr std::size_t kMaxListed = 20000;
+
   // Adds a loss unless one of the same kind was listed for the same table
   // and place (and column, for values) already.
   void Add(Loss loss, const std::string& detail_key = {}) {
-    if (!seen_.insert({static_cast<int>(loss.kind), loss.table, loss.where.ToRaw(), detail_key}).second) return;
-    switch (loss.kind) {
-      case LossKind::Row: ++rows_dropped_; break;
-      case LossKind::Value: ++values_emptied_; break;
-      case LossKind::Table: ++tables_lost_; break;
-      default: break;
+    if (losses_.size() >= kMaxListed) {
+      Count(loss.kind);
+      ++unlisted_[loss.table];
+      return;
     }
+    if (!seen_.insert({static_cast<int>(loss.kind), loss.table, loss.where.ToRaw(), detail_key}).second) return;
+    Count(loss.kind);
     losses_.push_back(std::move(loss));
   }
   const std::vector<Loss>& losses() const { return losses_; }
+  // Losses past the listing limit, by table.
+  const std::map<std::string, std::uint64_t>& unlisted() const { return unlisted_; }
   bool empty() const { return losses_.empty(); }
   std::uint64_t rows_dropped() const { return rows_dropped_; }
   std::uint64_t values_emptied() const { return values_emptied_; }
   std::uint32_t tables_lost() const { return tables_lost_; }
 
  private:
+  void Count(LossKind kind) {
+    switch (kind) {
+      case LossKind::Row: ++rows_dropped_; break;
+      case LossKind::Value: ++values_emptied_; break;
+      case LossKind::Table: ++tables_lost_; break;
+      default: break;
+    }
+  }
   std::vector<Loss> losses_;
+  std::map<std::string, std::uint64_t> unlisted_;
   std::set<std::tuple<int, std::string, std::uint32_t, std::string>> seen_;
   std::uint64_t rows_dropped_ = 0;
   std::uint64_t values_emptied_ = 0;

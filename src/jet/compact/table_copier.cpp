@@ -238,8 +238,17 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
     // keeping keys, and collect them only when the order differs.
     bool in_source_order = true;
     KeyBytes previous;
+    // The ordering passes report nothing themselves: the pass that copies
+    // the rows does, so that each loss is reported once.
     ScanOptions scan = plain;
     scan.assemble_long_values = UsesLongValues(job.target_table, *primary);
+    if (job.losses) {
+      scan.on_damaged_row = [](RowPointer, const vondrel::Error&) {};
+      scan.on_damaged_page = [](std::uint32_t, const vondrel::Error&) {};
+      scan.on_damaged_value = [](RowPointer, const ColumnDefinition&, const vondrel::Error&) {};
+    }
+    std::vector<std::pair<RowPointer, vondrel::Error>> skipped_rows;  // by the collecting pass
+    std::vector<std::pair<std::uint32_t, vondrel::Error>> skipped_pages;
     job.source.ScanRows(
         job.source_table,
         [&](const Row& row) {
@@ -257,6 +266,13 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
         },
         scan);
     if (covered && !in_source_order) {
+      ScanOptions collect = scan;
+      if (job.losses) {
+        collect.on_damaged_row = [&](RowPointer at, const vondrel::Error& error) { skipped_rows.emplace_back(at, error); };
+        collect.on_damaged_page = [&](std::uint32_t page, const vondrel::Error& error) {
+          skipped_pages.emplace_back(page, error);
+        };
+      }
       job.source.ScanRows(
           job.source_table,
           [&](const Row& row) {
@@ -268,7 +284,7 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
             keyed.push_back({std::move(key.key), row.pointer, row.listed_at, keyed.size()});
             return true;
           },
-          scan);
+          collect);
     }
     if (covered && !in_source_order) {
       std::stable_sort(keyed.begin(), keyed.end(),
@@ -276,6 +292,8 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
       bool in_order = true;
       for (std::size_t i = 0; i < keyed.size(); ++i) in_order = in_order && keyed[i].order == i;
       if (!in_order) {
+        for (const auto& [page, error] : skipped_pages) plain.on_damaged_page(page, error);
+        for (const auto& [at, error] : skipped_rows) plain.on_damaged_row(at, error);
         RowStructure structure;
         std::vector<StoredField> fields;
         std::vector<std::vector<std::uint8_t>> long_values(job.source_table.columns.size());

@@ -75,7 +75,9 @@ KeyCoverage AppendColumn(const ColumnDefinition& column, const KeyField& field, 
       if (*order == TextKeyOrder::kGeneral97) {
         key::AppendText97(key, bytes, ascending);
       } else {
-        key::AppendText(key, Jet4TextUnits(bytes), ascending);
+        thread_local std::u16string units;  // reused: keys are computed for every row
+        Jet4TextUnitsInto(bytes, units);
+        key::AppendText(key, units, ascending);
       }
       return KeyCoverage::Covered();
     }
@@ -129,14 +131,22 @@ bool AllKeyColumnsNull(const TableDefinition& table, const RealIndexDefinition& 
 
 std::u16string Jet4TextUnits(std::span<const std::uint8_t> stored) {
   std::u16string units;
+  Jet4TextUnitsInto(stored, units);
+  return units;
+}
+
+void Jet4TextUnitsInto(std::span<const std::uint8_t> stored, std::u16string& units) {
+  units.clear();
   const bool compressed_form = stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE;
   if (!compressed_form) {
-    for (std::size_t k = 0; k + 1 < stored.size(); k += 2) {
-      units.push_back(static_cast<char16_t>(stored[k] | (stored[k + 1] << 8)));
+    units.resize(stored.size() / 2);
+    for (std::size_t k = 0; k < units.size(); ++k) {
+      units[k] = static_cast<char16_t>(stored[2 * k] | (stored[2 * k + 1] << 8));
     }
-    return units;
+    return;
   }
   // A zero byte switches between one-byte characters and two-byte units.
+  units.reserve(stored.size());
   bool one_byte = true;
   for (std::size_t k = 2; k < stored.size();) {
     if (stored[k] == 0x00) {
@@ -152,7 +162,6 @@ std::u16string Jet4TextUnits(std::span<const std::uint8_t> stored) {
       break;
     }
   }
-  return units;
 }
 
 }  // namespace jet

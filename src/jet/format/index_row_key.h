@@ -46,6 +46,8 @@ bool AllKeyColumnsNull(const TableDefinition& table, const RealIndexDefinition& 
 
 // Jet 4 stored text (plain UTF-16LE, or compressed after FF FE) as code units.
 std::u16string Jet4TextUnits(std::span<const std::uint8_t> stored);
+// The same into `units`, whose buffer is reused.
+void Jet4TextUnitsInto(std::span<const std::uint8_t> stored, std::u16string& units);
 
 // The page layout of this format version.
 inline IndexPageLayout IndexLayoutFor(FormatVersion version) {

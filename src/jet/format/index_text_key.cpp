@@ -136,7 +136,7 @@ void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view
     const std::size_t position = inline_count;
     const std::size_t width = extra.used ? 1 : CharacterWidth(code);
     if (HasInlineBytes(code.kind)) {
-      key.insert(key.end(), code.value.begin(), code.value.begin() + code.value_length);
+      for (std::uint8_t b = 0; b < code.value_length; ++b) key.push_back(code.value[b]);
       inline_count += width;
     }
     if (code.kind == sortcodes::kSimple || code.kind == sortcodes::kIgnored ||

@@ -70,7 +70,18 @@ TableBuilder& DatabaseBuilder::BeginRows(std::uint32_t tdef_page) {
   Slot& slot = Find(tdef_page);
   if (slot.result) throw std::logic_error("table written twice");
   current_slot_ = &slot;
+  rows_first_page_ = sink_.page_count();
   current_ = std::make_unique<TableBuilder>(sink_, slot.table, KeyDatabaseSettings{settings_.version, settings_.sort_order, settings_.code_page},
+                                            index_memory_budget_);
+  return *current_;
+}
+
+TableBuilder& DatabaseBuilder::RestartRows() {
+  if (!current_) throw std::logic_error("no table is being written");
+  current_.reset();
+  sink_.Rewind(rows_first_page_);
+  current_ = std::make_unique<TableBuilder>(sink_, current_slot_->table,
+                                            KeyDatabaseSettings{settings_.version, settings_.sort_order, settings_.code_page},
                                             index_memory_budget_);
   return *current_;
 }

@@ -39,6 +39,10 @@ class DatabaseBuilder {
 
   // Starts writing the rows of a declared table; the previous table must be finished.
   TableBuilder& BeginRows(std::uint32_t tdef_page);
+  // Discards the rows written since BeginRows (their pages are reused) and
+  // returns a fresh builder for the same table: the file is as if the first
+  // attempt had never been made.
+  TableBuilder& RestartRows();
   void EndRows();
 
   // Writes what remains and flushes the file to disk. Without a successful
@@ -69,6 +73,7 @@ class DatabaseBuilder {
   std::unique_ptr<TableBuilder> current_;
   Slot* current_slot_ = nullptr;
   std::size_t index_memory_budget_ = kDefaultIndexMemoryBudget;
+  std::uint32_t rows_first_page_ = 0;  // the sink's page count at BeginRows
 };
 
 }  // namespace jet::write

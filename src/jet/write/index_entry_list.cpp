@@ -109,15 +109,34 @@ class IndexEntryList::RunReader {
   std::uint32_t row_ = 0;
 };
 
-// A k-way merge of the runs: a binary heap of the readers by current record.
+// A k-way merge of the runs and of the entries still in memory (sorted): a
+// binary heap of the sources by current record.
 struct IndexEntryList::Merge {
-  std::vector<RunReader> readers;
+  explicit Merge(const IndexEntryList& list) : list(list) {}
+
+  const IndexEntryList& list;
+  std::vector<RunReader> readers;  // source i < readers.size(); source readers.size() is the memory
+  std::size_t memory_position = 0;
   std::vector<std::size_t> heap;
 
-  bool Before(std::size_t a, std::size_t b) const {  // true when reader a's record comes first
-    const RunReader& x = readers[a];
-    const RunReader& y = readers[b];
-    return CompareKeyThenRow(x.key(), x.key_size(), x.row(), y.key(), y.key_size(), y.row()) < 0;
+  struct Head {
+    const std::uint8_t* key;
+    std::size_t size;
+    std::uint32_t row;
+  };
+  Head HeadOf(std::size_t source) const {
+    if (source < readers.size()) return {readers[source].key(), readers[source].key_size(), readers[source].row()};
+    const Entry& e = list.entries_[memory_position];
+    return {list.keys_.data() + e.key_offset, e.key_size, e.row};
+  }
+  bool Advance(std::size_t source, bool first) {
+    if (source < readers.size()) return readers[source].Advance();
+    if (!first) ++memory_position;
+    return memory_position < list.entries_.size();
+  }
+  bool Before(std::size_t a, std::size_t b) const {  // true when source a's record comes first
+    const Head x = HeadOf(a), y = HeadOf(b);
+    return CompareKeyThenRow(x.key, x.size, x.row, y.key, y.size, y.row) < 0;
   }
   void SiftDown(std::size_t i) {
     for (;;) {
@@ -131,15 +150,16 @@ struct IndexEntryList::Merge {
     }
   }
   void Build() {
-    for (std::size_t i = 0; i < readers.size(); ++i)
-      if (readers[i].Advance()) heap.push_back(i);
+    for (std::size_t i = 0; i <= readers.size(); ++i)
+      if (Advance(i, true)) heap.push_back(i);
     for (std::size_t i = heap.size() / 2; i-- > 0;) SiftDown(i);
   }
   bool Next(IndexEntry& out) {
     if (heap.empty()) return false;
-    RunReader& top = readers[heap.front()];
-    FillEntry(out, top.key(), top.key_size(), top.row());
-    if (!top.Advance()) {
+    const std::size_t top = heap.front();
+    const Head head = HeadOf(top);
+    FillEntry(out, head.key, head.size, head.row);
+    if (!Advance(top, false)) {
       heap.front() = heap.back();
       heap.pop_back();
     }
@@ -156,6 +176,7 @@ IndexEntryList::IndexEntryList(IndexEntryList&& other) noexcept
       common_prefix_(other.common_prefix_),
       spill_(std::exchange(other.spill_, nullptr)),
       spill_size_(other.spill_size_),
+      spill_possible_(other.spill_possible_),
       runs_(std::move(other.runs_)),
       spilled_entries_(other.spilled_entries_),
       merge_(std::move(other.merge_)) {}
@@ -168,6 +189,7 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
     common_prefix_ = other.common_prefix_;
     spill_ = std::exchange(other.spill_, nullptr);
     spill_size_ = other.spill_size_;
+    spill_possible_ = other.spill_possible_;
     runs_ = std::move(other.runs_);
     spilled_entries_ = other.spilled_entries_;
     merge_ = std::move(other.merge_);
@@ -217,37 +239,51 @@ void IndexEntryList::SortInMemory() {
 }
 
 void IndexEntryList::Spill() {
-  if (entries_.empty()) return;
-  SortInMemory();
+  if (entries_.empty() || !spill_possible_) return;
   if (!spill_) {
     spill_ = std::tmpfile();
-    if (!spill_) FailSpill("create");
+    if (!spill_) {
+      // No room for temporary files: keep the entries in memory, which costs
+      // memory but not the result.
+      spill_possible_ = false;
+      return;
+    }
   }
+  SortInMemory();
   const int fd = fileno(spill_);
   const std::uint64_t begin = spill_size_;
-  std::vector<std::uint8_t> chunk;
-  chunk.reserve(kWriteChunk + kReadBuffer);
+  std::vector<std::uint8_t> chunk(kWriteChunk + kReadBuffer);
+  std::size_t used = 0;
+  bool failed = false;
   auto flush = [&] {
+    if (failed) return false;
     std::size_t done = 0;
-    while (done < chunk.size()) {
-      const ssize_t n = ::pwrite(fd, chunk.data() + done, chunk.size() - done, static_cast<off_t>(spill_size_));
+    while (done < used) {
+      const ssize_t n = ::pwrite(fd, chunk.data() + done, used - done, static_cast<off_t>(spill_size_));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) FailSpill("write");
+      if (n <= 0) {
+        failed = true;
+        return false;
+      }
       done += static_cast<std::size_t>(n);
       spill_size_ += static_cast<std::uint64_t>(n);
     }
-    chunk.clear();
+    used = 0;
+    return true;
   };
   for (const Entry& e : entries_) {
-    std::uint8_t header[kRecordHeader];
-    Put32(header, e.key_size);
-    Put32(header + 4, e.row);
-    chunk.insert(chunk.end(), header, header + kRecordHeader);
-    chunk.insert(chunk.end(), keys_.begin() + static_cast<std::ptrdiff_t>(e.key_offset),
-                 keys_.begin() + static_cast<std::ptrdiff_t>(e.key_offset + e.key_size));
-    if (chunk.size() >= kWriteChunk) flush();
+    Put32(chunk.data() + used, e.key_size);
+    Put32(chunk.data() + used + 4, e.row);
+    std::memcpy(chunk.data() + used + kRecordHeader, keys_.data() + e.key_offset, e.key_size);
+    used += kRecordHeader + e.key_size;
+    if (used >= kWriteChunk && !flush()) break;
   }
-  flush();
+  if (!flush()) {
+    // The disk is full: this run is abandoned and the entries stay in memory.
+    spill_size_ = begin;
+    spill_possible_ = false;
+    return;
+  }
   runs_.emplace_back(begin, spill_size_);
   spilled_entries_ += entries_.size();
   keys_.clear();
@@ -258,12 +294,10 @@ void IndexEntryList::Spill() {
 
 void IndexEntryList::StartReading() {
   read_position_ = 0;
-  if (runs_.empty()) {
-    SortInMemory();
-    return;
-  }
-  Spill();  // the rest joins the merge as the last run
-  merge_ = std::make_unique<Merge>();
+  SortInMemory();
+  if (runs_.empty()) return;
+  // What is still in memory joins the merge as one more source.
+  merge_ = std::make_unique<Merge>(*this);
   merge_->readers.reserve(runs_.size());
   for (const auto& [begin, end] : runs_) merge_->readers.emplace_back(fileno(spill_), begin, end);
   merge_->Build();

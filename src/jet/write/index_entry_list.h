@@ -32,7 +32,8 @@ class IndexEntryList {
   std::size_t spilled_runs() const { return runs_.size(); }
 
   // Sorts the entries in memory and writes them as a run to a temporary file,
-  // freeing their memory. Throws vondrel::Error when the file cannot be written.
+  // freeing their memory. When no temporary file can be written the entries
+  // stay in memory (and later calls do nothing).
   void Spill();
 
   // Ends adding; afterwards Next() hands out every entry once, ordered by key
@@ -63,6 +64,7 @@ class IndexEntryList {
   // Spilled runs, back to back in one temporary file.
   std::FILE* spill_ = nullptr;
   std::uint64_t spill_size_ = 0;
+  bool spill_possible_ = true;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> runs_;  // [begin, end) in the file
   std::size_t spilled_entries_ = 0;
   std::unique_ptr<Merge> merge_;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -54,6 +55,8 @@ void PageSink::Write(std::uint32_t page, const encode::Bytes& bytes) {
     Flush();
     pending_first_ = page;
   }
+  if (written_.size() < page_count_) written_.resize(page_count_, false);
+  written_[page] = true;
   const std::size_t at = pending_.size();
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
   encode::ApplyPageCipher(pending_.data() + at, page_size_, page, database_key_);
@@ -78,8 +81,28 @@ void PageSink::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size
   }
 }
 
+void PageSink::Rewind(std::uint32_t page_count) {
+  if (page_count > page_count_) throw std::logic_error("rewind past the end");
+  const std::size_t pending_pages = pending_.size() / page_size_;
+  if (pending_pages > 0 && pending_first_ + pending_pages > page_count) {
+    pending_.resize(pending_first_ >= page_count ? 0 : std::size_t{page_count - pending_first_} * page_size_);
+  }
+  if (stale_end_ == stale_begin_) stale_begin_ = page_count;
+  stale_begin_ = std::min(stale_begin_, page_count);
+  stale_end_ = std::max(stale_end_, page_count_);
+  if (written_.size() < page_count_) written_.resize(page_count_, false);
+  for (std::uint32_t p = page_count; p < page_count_; ++p) written_[p] = false;
+  page_count_ = page_count;
+}
+
 void PageSink::Commit() {
   Flush();
+  // Pages given up by a rewind and never written again would still hold
+  // their old bytes, where a file written in one go has zeros.
+  const std::vector<std::uint8_t> zeros(page_size_, 0);
+  for (std::uint32_t p = stale_begin_; p < std::min(stale_end_, page_count_); ++p) {
+    if (!written_[p]) WriteAt(std::uint64_t{p} * page_size_, zeros.data(), zeros.size());
+  }
   if (::ftruncate(fd_, static_cast<off_t>(std::uint64_t{page_count_} * page_size_)) != 0) Fail("cannot size the file");
   if (::fsync(fd_) != 0) Fail("cannot flush to disk");
   if (::close(fd_) != 0) {

@@ -31,6 +31,11 @@ class PageSink {
   // Writes an allocated page (plain bytes; encryption is applied here).
   void Write(std::uint32_t page, const encode::Bytes& bytes);
 
+  // Forgets every page from `page_count` on, as if they had never been
+  // allocated: they are allocated and written again later. Bytes they left in
+  // the file are overwritten then, or zeroed by Commit.
+  void Rewind(std::uint32_t page_count);
+
   // Writes every pending page, extends the file to its page count, flushes to
   // disk and closes. The file stays.
   void Commit();
@@ -50,6 +55,11 @@ class PageSink {
   // Pages [pending_first_, pending_first_ + pending_count) waiting in pending_.
   std::uint32_t pending_first_ = 0;
   std::vector<std::uint8_t> pending_;
+  // After a Rewind: pages [stale_begin_, stale_end_) may hold bytes written
+  // before it. written_ says which pages have been written (since the last
+  // rewind that gave them up).
+  std::uint32_t stale_begin_ = 0, stale_end_ = 0;
+  std::vector<bool> written_;
 };
 
 }  // namespace jet::write

@@ -4,8 +4,8 @@
 
 namespace jet::write {
 
-RowKey ComputeRowKey(const TableDefinition& table, const RealIndexDefinition& index,
-                     std::span<const encode::FieldValue> values, const KeyDatabaseSettings& settings) {
+void ComputeRowKey(const TableDefinition& table, const RealIndexDefinition& index,
+                   std::span<const encode::FieldValue> values, const KeyDatabaseSettings& settings, RowKey& out) {
   thread_local std::vector<KeyField> fields;
   fields.resize(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) {
@@ -13,9 +13,15 @@ RowKey ComputeRowKey(const TableDefinition& table, const RealIndexDefinition& in
     fields[i].bool_value = values[i].boolean;
     fields[i].bytes = std::span<const std::uint8_t>(values[i].data, values[i].size);
   }
-  RowKey out;
+  out.key.clear();
   out.coverage = jet::ComputeRowKey(table, index, fields, settings, out.key);
   out.all_null = AllKeyColumnsNull(table, index, fields);
+}
+
+RowKey ComputeRowKey(const TableDefinition& table, const RealIndexDefinition& index,
+                     std::span<const encode::FieldValue> values, const KeyDatabaseSettings& settings) {
+  RowKey out;
+  ComputeRowKey(table, index, values, settings, out);
   return out;
 }
 

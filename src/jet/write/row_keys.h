@@ -20,5 +20,8 @@ struct RowKey {
 // values[i] belongs to table.columns[i]; long values hold their full data.
 RowKey ComputeRowKey(const TableDefinition& table, const RealIndexDefinition& index,
                      std::span<const encode::FieldValue> values, const KeyDatabaseSettings& settings);
+// The same into `out`, whose key buffer is reused.
+void ComputeRowKey(const TableDefinition& table, const RealIndexDefinition& index,
+                   std::span<const encode::FieldValue> values, const KeyDatabaseSettings& settings, RowKey& out);
 
 }  // namespace jet::write

@@ -136,7 +136,8 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, cons
 
   for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
     const RealIndexDefinition& index = table_.real_indexes[r];
-    RowKey key = ComputeRowKey(table_, index, values, key_settings_);
+    RowKey& key = key_scratch_;
+    ComputeRowKey(table_, index, values, key_settings_, key);
     if (index.IgnoresNulls() && key.all_null) continue;
     if (!key.coverage.covered) {
       std::optional<KeyBytes> vouched = fallback ? fallback(r, key) : std::nullopt;

@@ -90,6 +90,7 @@ class TableBuilder {
   TableResult result_;
   std::vector<encode::FieldValue> scratch_;
   std::vector<encode::Bytes> scratch_fields_;
+  RowKey key_scratch_;
 };
 
 }  // namespace jet::write

@@ -11,7 +11,7 @@ namespace salvage_test {
 using jet::ColumnType;
 using jet::write::Value;
 
-void BuildSource(const std::filesystem::path& path, jet::FormatVersion version, int people) {
+void BuildSource(const std::filesystem::path& path, jet::FormatVersion version, int people, bool scrambled) {
   jet::write::CreateOptions options;
   options.version = version;
   jet::write::DatabaseWriter db(path, options);
@@ -22,7 +22,8 @@ void BuildSource(const std::filesystem::path& path, jet::FormatVersion version, 
   for (int c = 0; c < 120; ++c) wide_spec.columns.push_back({"Column number " + std::to_string(c), ColumnType::Long});
   const auto wide = db.AddTable(wide_spec);
   db.BeginRows(table);
-  for (int id = 1; id <= people; ++id) {
+  for (int k = 0; k < people; ++k) {
+    const int id = scrambled ? 1 + (k * 7) % people : 1 + k;  // 7 is prime to the counts used
     const std::string notes = id % 10 == 0 ? std::string(3000, static_cast<char>('a' + id % 26)) : "short " + std::to_string(id);
     db.Insert({Value::Long(id), Value::Text("person " + std::to_string(id)), Value::Text(notes)});
   }

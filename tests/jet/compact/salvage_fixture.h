@@ -17,7 +17,8 @@ namespace salvage_test {
 // People: Id (AutoNumber, primary key), Name (Text, unique index), Notes
 // (Memo; every 10th row a long one on LVAL pages), about 600 rows on
 // several data pages. Wide: 120 columns, so that its definition spans pages.
-void BuildSource(const std::filesystem::path& path, jet::FormatVersion version, int people = 600);
+// `scrambled` stores the rows out of key order (compaction then sorts them).
+void BuildSource(const std::filesystem::path& path, jet::FormatVersion version, int people = 600, bool scrambled = false);
 
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);

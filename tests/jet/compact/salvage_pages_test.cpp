@@ -136,6 +136,32 @@ TEST_P(SalvagePages, ARowThatCannotBeDecodedIsDroppedWhole) {
   EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
 }
 
+TEST_P(SalvagePages, LossesOfRowsSortedIntoKeyOrderAreListedOnce) {
+  const auto scrambled = dir_ / "scrambled.mdb";
+  BuildSource(scrambled, GetParam(), 600, true);
+  bytes_ = ReadBytes(scrambled);
+  const auto db = jet::Database::FromBytes(bytes_, "scrambled");
+  const std::vector<std::uint32_t> pages = DataPagesOf(*db, "People");
+  const std::size_t entry = pages[1] * page_size_ + db->constants().data_row_table_offset + 2 * 3;
+  bytes_[entry] = 0xFF;
+  bytes_[entry + 1] = 0x1F;
+  std::uint32_t lval = 0;
+  for (std::uint32_t page = 3; page < db->file().page_count() && !lval; ++page) {
+    const auto view = db->file().Page(page);
+    if (view.U8(0) == 0x01 && view.U32(4) == jet::kLongValueOwner) lval = page;
+  }
+  ASSERT_NE(lval, 0u);
+  ZeroPage(bytes_, page_size_, lval);
+
+  jet::compact::CompactStatistics stats;
+  const auto out = Salvage(stats);
+  EXPECT_GE(stats.rows_dropped, 1u);
+  EXPECT_GE(stats.values_emptied, 1u);
+  EXPECT_EQ(CompactErrors(*out).size(), stats.rows_dropped + stats.values_emptied);
+  EXPECT_EQ(ReadRows(*out, "People").size(), 600u - stats.rows_dropped);
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+}
+
 TEST_P(SalvagePages, ASoundSourceGetsNoErrorTable) {
   jet::compact::CompactStatistics stats;
   const auto out = Salvage(stats);

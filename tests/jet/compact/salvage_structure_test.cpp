@@ -75,6 +75,25 @@ TEST_P(SalvageStructure, AZeroedHeaderIsRebuiltFromThePageLayout) {
   EXPECT_FALSE(jet::compact::CompactDatabase(output, again).Salvaged());
 }
 
+TEST_P(SalvageStructure, TheStateOfAnInterruptedWriteIsCleared) {
+  // Commit slots left by a writer that never finished.
+  const std::size_t commit = original_->constants().commit_area_offset;
+  for (std::size_t slot = 3; slot < 9; ++slot) {
+    bytes_[commit + 2 * slot] = 0x07;
+    bytes_[commit + 2 * slot + 1] = 0x02;
+  }
+  const auto output = dir_ / "output.mdb";
+  jet::compact::CompactDatabase(WriteDamaged(), output);
+  const std::vector<std::uint8_t> written = ReadBytes(output);
+  ASSERT_GE(written.size(), page_size_);
+  EXPECT_EQ(written[commit], 0x01);
+  EXPECT_EQ(written[commit + 1], 0x01);
+  for (std::size_t slot = 1; slot < 256; ++slot) {
+    EXPECT_EQ(written[commit + 2 * slot], 0x00) << slot;
+    EXPECT_EQ(written[commit + 2 * slot + 1], 0x01) << slot;
+  }
+}
+
 TEST_P(SalvageStructure, ALostDefinitionTakesItsCatalogRowAndPermissionsWithIt) {
   const jet::CatalogEntry wide_entry = *original_->FindTable("Wide");
   const jet::TableDefinition wide = original_->ReadTableDefinition(wide_entry);
@@ -99,8 +118,24 @@ TEST_P(SalvageStructure, ALostDefinitionTakesItsCatalogRowAndPermissionsWithIt) 
   EXPECT_TRUE(out->FindTable("MSysCompactError")->IsSystemObject());
 }
 
-TEST_P(SalvageStructure, ACatalogThatCannotBeFoundFailsWithANumber) {
+TEST_P(SalvageStructure, ACatalogWhoseDefinitionIsLostIsReadWithTheStandardLayout) {
   ZeroPage(bytes_, page_size_, jet::kCatalogTdefPage);
+  const auto output = dir_ / "output.mdb";
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
+  EXPECT_TRUE(stats.Salvaged());
+  const auto out = jet::Database::Open(output);
+  EXPECT_EQ(ReadRows(*out, "People"), ReadRows(*original_, "People"));
+  EXPECT_EQ(ReadRows(*out, "Wide"), ReadRows(*original_, "Wide"));
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_NE(errors[0].find("standard layout"), std::string::npos) << errors[0];
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+}
+
+TEST_P(SalvageStructure, ACatalogThatCannotBeFoundAnywhereFailsWithANumber) {
+  const std::vector<std::uint32_t> catalog_pages = DataPagesOf(*original_, "MSysObjects");
+  ZeroPage(bytes_, page_size_, jet::kCatalogTdefPage);
+  for (std::uint32_t page : catalog_pages) ZeroPage(bytes_, page_size_, page);
   EXPECT_EQ(FailingCompaction(), 3049);
 }
 

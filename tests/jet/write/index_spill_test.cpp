@@ -163,3 +163,37 @@ TEST(IndexEntryList, ATinyBudgetWritesAByteIdenticalDatabase) {
 
 }  // namespace
 }  // namespace jet::write
+
+namespace jet::write {
+namespace {
+
+std::vector<std::uint8_t> FilledPage(std::uint8_t value) { return std::vector<std::uint8_t>(4096, value); }
+
+// Pages given up by a rewind are written again or, when never written again,
+// come out as zeros, as in a file written in one go; pages written after an
+// earlier rewind stay.
+TEST(PageSink, RewoundPagesAreRewrittenOrZeroed) {
+  ScratchDir dir;
+  const auto path = dir / "rewound.mdb";
+  {
+    PageSink sink(path, FormatVersion::Jet4, 0);
+    for (std::uint32_t p = sink.Allocate(6); p < 6; ++p) sink.Write(p, FilledPage(0xA0));
+    sink.Rewind(2);
+    for (std::uint32_t p = sink.Allocate(6); p < 8; ++p) sink.Write(p, FilledPage(0xB0));
+    for (std::uint32_t p = sink.Allocate(4); p < 12; ++p) sink.Write(p, FilledPage(0xC0));
+    sink.Rewind(9);
+    EXPECT_EQ(sink.Allocate(2), 9u);
+    sink.Write(9, FilledPage(0xD0));  // page 10 stays unwritten
+    sink.Commit();
+  }
+  const auto bytes = FileBytes(path);
+  ASSERT_EQ(bytes.size(), 11u * 4096);
+  const std::uint8_t expected[] = {0xA0, 0xA0, 0xB0, 0xB0, 0xB0, 0xB0, 0xB0, 0xB0, 0xC0, 0xD0, 0x00};
+  for (std::size_t p = 0; p < 11; ++p) {
+    const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(p * 4096);
+    EXPECT_TRUE(std::all_of(first, first + 4096, [&](std::uint8_t b) { return b == expected[p]; })) << "page " << p;
+  }
+}
+
+}  // namespace
+}  // namespace jet::write
