@@ -5,11 +5,13 @@
 // output is checked and held against what must survive (rows whose pages
 // were not damaged).
 //
-//   salvage_bench [--copies N] [--seconds S] [--tool VONDREL_JET] [--no-built] [--verbose] [FOLDER|FILE ...]
+//   salvage_bench [--copies N] [--seconds S] [--tool VONDREL_JET] [--keep DIR] [--no-built] [--verbose]
+//                 [FOLDER|FILE ...]
 //
 // Without folders it reads the samples (VONDREL_SAMPLES, else
 // /work/shared/jet-samples); it also builds a Jet 3 and a Jet 4 database
-// of its own unless --no-built.
+// of its own unless --no-built. --keep DIR keeps the damaged copy behind
+// each incident (crash, timeout, lost rows, unsound output) for a closer look.
 
 #include <unistd.h>
 
@@ -49,13 +51,14 @@ struct Settings {
   bool built = true;
   bool verbose = false;
   std::string tool;
+  fs::path keep;  // where the damaged copies behind incidents are kept, if anywhere
   std::vector<fs::path> inputs;
 };
 
 struct Figures {
   int files = 0, originals_unreadable = 0, copies = 0;
   std::uint64_t damaged_pages = 0;
-  std::uint64_t rows_expected = 0, rows_salvaged = 0, values_emptied = 0, rows_beyond = 0, rows_unmatched = 0;
+  std::uint64_t rows_expected = 0, rows_salvaged = 0, values_emptied = 0, values_altered = 0, rows_beyond = 0, rows_unmatched = 0;
   int compacted = 0, refused = 0, crashes = 0, timeouts = 0;
   int refusals_leaving_file = 0, copies_losing_required = 0;
   int outputs_unreadable = 0, outputs_failing_checker = 0, outputs_failing_tool = 0;
@@ -66,6 +69,7 @@ struct Figures {
   std::string slowest;
   long peak_kb = 0;
   std::vector<std::string> incidents;  // crashes, timeouts, broken outputs (first ones)
+  int incidents_seen = 0;
 };
 
 std::uint64_t NameSeed(const std::string& name) {
@@ -76,6 +80,7 @@ std::uint64_t NameSeed(const std::string& name) {
 
 void Incident(Figures& figures, const std::string& text) {
   if (figures.incidents.size() < 40) figures.incidents.push_back(text);
+  ++figures.incidents_seen;
 }
 
 bool ToolCheckPasses(const std::string& tool, const fs::path& file) {
@@ -97,6 +102,7 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
   figures.damaged_pages += copy.damaged_pages.size();
   figures.rows_expected += expected.rows_required;
 
+  const int incidents_before = figures.incidents_seen;
   CompactionRun outcome = vondrel::testing::CompactInChild(source, destination, settings.seconds);
   figures.peak_kb = std::max(figures.peak_kb, outcome.peak_kb);
   if (outcome.milliseconds > figures.slowest_ms) {
@@ -123,7 +129,11 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
         ++figures.refusals_leaving_file;
         Incident(figures, "refusal left a file behind: " + label);
       }
-      if (expected.rows_required > 0) ++figures.copies_losing_required;
+      if (expected.rows_required > 0) {
+        ++figures.copies_losing_required;
+        Incident(figures, "refused (" + std::to_string(outcome.number) + ") although " +
+                              std::to_string(expected.rows_required) + " rows were expected: " + label);
+      }
       verdict = "refused " + std::to_string(outcome.number) + ": " + outcome.description;
       break;
     case CompactionRun::Compacted: {
@@ -135,22 +145,33 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
       figures.headers_rebuilt += outcome.statistics.header_rebuilt ? 1 : 0;
       try {
         auto output = jet::Database::Open(destination);
-        if (jet::CheckDatabase(*output).HasProblems()) {
+        const jet::CheckReport report = jet::CheckDatabase(*output);
+        if (report.HasProblems()) {
           ++figures.outputs_failing_checker;
-          Incident(figures, "output fails the checker: " + label);
+          std::string first;
+          for (const auto& finding : report.findings) {
+            if (finding.severity == jet::Severity::Problem && first.empty()) first = finding.table + ": " + finding.message;
+          }
+          Incident(figures, "output fails the checker (" + first + "): " + label);
         }
         auto comparison = vondrel::testing::CompareSalvage(expected, *output);
         figures.rows_salvaged += comparison.rows_required_found;
         figures.values_emptied += comparison.values_emptied;
+        figures.values_altered += comparison.values_altered;
         figures.rows_beyond += comparison.rows_optional_found;
         figures.rows_unmatched += comparison.rows_unmatched;
-        if (!comparison.RequirementsMet()) ++figures.copies_losing_required;
+        if (!comparison.RequirementsMet()) {
+          ++figures.copies_losing_required;
+          Incident(figures, "expected rows lost (" +
+                                (comparison.failures.empty() ? std::string("?") : comparison.failures.front()) +
+                                "): " + label);
+        }
         if (comparison.everything_kept && !comparison.error_table) ++figures.clean_outputs;
-        if (!comparison.everything_kept && !comparison.error_table) {
+        if (comparison.visible_loss && !comparison.error_table) {
           ++figures.error_table_missing;
           Incident(figures, "losses without MSysCompactError: " + label);
         }
-        if (comparison.everything_kept && comparison.error_table) ++figures.error_table_without_visible_loss;
+        if (!comparison.visible_loss && comparison.error_table) ++figures.error_table_without_visible_loss;
         verdict = vondrel::testing::Describe(comparison);
       } catch (const vondrel::Error& error) {
         ++figures.outputs_unreadable;
@@ -163,6 +184,11 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
       }
       break;
     }
+  }
+  if (!settings.keep.empty() && figures.incidents_seen > incidents_before) {
+    const fs::path kept = settings.keep / ("incident-" + std::to_string(figures.incidents_seen) + ".mdb");
+    fs::copy_file(source, kept, fs::copy_options::overwrite_existing, ec);
+    if (figures.incidents.size() < 40) figures.incidents.back() += " [kept as " + kept.string() + "]";
   }
   if (settings.verbose) {
     std::cout << label << ": " << static_cast<long>(outcome.milliseconds) << " ms, " << verdict << "\n";
@@ -223,7 +249,8 @@ void Print(const Figures& f, const Settings& settings) {
   std::cout << "files " << f.files << " (originals not readable " << f.originals_unreadable << "), damaged copies "
             << f.copies << " (" << settings.copies << " per file), damaged pages " << f.damaged_pages << "\n";
   std::cout << "rows expected " << f.rows_expected << ", rows salvaged " << f.rows_salvaged
-            << " of the expected (with a long value emptied " << f.values_emptied << ")"
+            << " of the expected (with a damaged long value emptied " << f.values_emptied << ", altered "
+            << f.values_altered << ")"
             << ", copies losing expected rows " << f.copies_losing_required << "\n";
   std::cout << "rows salvaged beyond the expected (from damaged pages) " << f.rows_beyond
             << ", output rows matching no original row " << f.rows_unmatched << "\n";
@@ -234,7 +261,7 @@ void Print(const Figures& f, const Settings& settings) {
   std::cout << "outputs not readable " << f.outputs_unreadable << ", failing our checker " << f.outputs_failing_checker
             << ", failing vondrel-jet check " << (settings.tool.empty() ? std::string("(not run)") : std::to_string(f.outputs_failing_tool))
             << ", losses without MSysCompactError " << f.error_table_missing
-            << ", MSysCompactError with no visible loss " << f.error_table_without_visible_loss
+            << ", MSysCompactError without a visible loss " << f.error_table_without_visible_loss
             << ", whole and clean " << f.clean_outputs << "\n";
   std::cout << "the compactor's own figures: rows dropped " << f.salvage.rows_dropped << ", values emptied "
             << f.salvage.values_emptied << ", tables lost " << f.salvage.tables_lost << ", errors recorded "
@@ -257,12 +284,15 @@ int main(int argc, char** argv) {
       settings.seconds = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--tool" && i + 1 < argc) {
       settings.tool = argv[++i];
+    } else if (arg == "--keep" && i + 1 < argc) {
+      settings.keep = argv[++i];
+      fs::create_directories(settings.keep);
     } else if (arg == "--no-built") {
       settings.built = false;
     } else if (arg == "--verbose") {
       settings.verbose = true;
     } else if (!arg.empty() && arg[0] == '-') {
-      std::cerr << "usage: salvage_bench [--copies N] [--seconds S] [--tool VONDREL_JET] [--no-built] [--verbose] "
+      std::cerr << "usage: salvage_bench [--copies N] [--seconds S] [--tool VONDREL_JET] [--keep DIR] [--no-built] [--verbose] "
                    "[FOLDER|FILE ...]\n";
       return 2;
     } else {

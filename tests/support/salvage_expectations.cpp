@@ -13,9 +13,6 @@ namespace {
 
 constexpr const char kErrorTableName[] = "MSysCompactError";
 constexpr std::size_t kMaxFailures = 12;
-// Beyond this many emptiable values in one row only "all kept" and "all
-// emptied" are tried, which keeps the matching bounded.
-constexpr std::size_t kMaxEmptiableCombinations = 4;
 
 bool IsUserTable(const jet::CatalogEntry& entry) {
   if (entry.IsSystemObject()) return false;
@@ -72,10 +69,7 @@ OriginalTable ReadTable(const jet::Database& db, const jet::CatalogEntry& entry,
   OriginalTable table;
   table.name = entry.name;
   const jet::TableDefinition definition = db.ReadTableDefinition(entry);
-  for (const auto& column : definition.columns) {
-    table.columns.push_back(column.name);
-    table.types.push_back(column.type);
-  }
+  for (const auto& column : definition.columns) table.columns.push_back(column.name);
   table.definition_pages = definition.pages;
   table.pages = definition.pages;
   table.pages.push_back(entry.row.page);
@@ -130,17 +124,41 @@ OriginalTable ReadTable(const jet::Database& db, const jet::CatalogEntry& entry,
 // reordered to the original's.
 struct OutputRows {
   std::unordered_map<std::string, std::uint64_t> counts;
-  std::uint64_t total = 0;
-  bool taken(const std::string& key) {
+  std::vector<std::vector<FieldKey>> rows;
+  // For each set of fields left out of the comparison: the key of the other
+  // fields -> the full keys of the output rows that have them.
+  std::map<std::vector<std::size_t>, std::unordered_multimap<std::string, std::size_t>> masked;
+
+  bool Take(const std::string& key) {
     auto found = counts.find(key);
     if (found == counts.end() || found->second == 0) return false;
     --found->second;
     return true;
   }
+  // Takes a row equal to `fields` in every field but those in `ignored`;
+  // returns it, or null.
+  const std::vector<FieldKey>* TakeIgnoring(const std::vector<FieldKey>& fields, const std::vector<std::size_t>& ignored) {
+    auto index = masked.find(ignored);
+    if (index == masked.end()) {
+      index = masked.emplace(ignored, std::unordered_multimap<std::string, std::size_t>{}).first;
+      for (std::size_t i = 0; i < rows.size(); ++i) index->second.emplace(RowKey(Masked(rows[i], ignored)), i);
+    }
+    auto [begin, end] = index->second.equal_range(RowKey(Masked(fields, ignored)));
+    for (auto it = begin; it != end; ++it) {
+      if (Take(RowKey(rows[it->second]))) return &rows[it->second];
+    }
+    return nullptr;
+  }
+  static std::vector<FieldKey> Masked(std::vector<FieldKey> fields, const std::vector<std::size_t>& ignored) {
+    for (std::size_t i : ignored) fields[i] = "*";
+    return fields;
+  }
 };
 
+// A missing column is a failure only for a `required` table: the definition
+// of another may have been lost and rebuilt differently.
 OutputRows ReadOutputRows(const jet::Database& output, const jet::CatalogEntry& entry, const OriginalTable& original,
-                          std::vector<std::string>& failures) {
+                          bool required, std::vector<std::string>& failures) {
   OutputRows rows;
   const jet::TableDefinition definition = output.ReadTableDefinition(entry);
   std::vector<std::optional<std::size_t>> position(original.columns.size());
@@ -148,7 +166,7 @@ OutputRows ReadOutputRows(const jet::Database& output, const jet::CatalogEntry& 
     for (std::size_t j = 0; j < definition.columns.size(); ++j) {
       if (definition.columns[j].name == original.columns[i]) position[i] = j;
     }
-    if (!position[i]) failures.push_back(original.name + ": column " + original.columns[i] + " is missing");
+    if (!position[i] && required) failures.push_back(original.name + ": column " + original.columns[i] + " is missing");
   }
   jet::ScanOptions options;
   options.on_damaged_row = [&](jet::RowPointer at, const vondrel::Error& error) {
@@ -168,47 +186,28 @@ OutputRows ReadOutputRows(const jet::Database& output, const jet::CatalogEntry& 
                                   : NullKey();
         }
         ++rows.counts[RowKey(fields)];
-        ++rows.total;
+        rows.rows.push_back(fields);
         return true;
       },
       options);
   return rows;
 }
 
-// Takes one output row matching `expected` with some of its emptiable values
-// emptied (NULL or zero length); true when found, `emptied` then says so.
-bool TakeWithEmptiedValues(OutputRows& rows, const ExpectedRow& expected, const std::vector<jet::ColumnType>& types,
-                           bool& emptied) {
-  emptied = false;
-  if (rows.taken(RowKey(expected.row->fields))) return true;
-  const auto& emptiable = expected.emptiable;
-  if (emptiable.empty()) return false;
-  // Each emptiable value: kept (0), NULL (1) or zero length (2).
-  std::vector<std::vector<int>> choices;
-  if (emptiable.size() <= kMaxEmptiableCombinations) {
-    std::size_t combinations = 1;
-    for (std::size_t i = 0; i < emptiable.size(); ++i) combinations *= 3;
-    for (std::size_t c = 1; c < combinations; ++c) {
-      std::vector<int> choice;
-      for (std::size_t i = 0, rest = c; i < emptiable.size(); ++i, rest /= 3) choice.push_back(static_cast<int>(rest % 3));
-      choices.push_back(std::move(choice));
-    }
-  } else {
-    choices.push_back(std::vector<int>(emptiable.size(), 1));
-    choices.push_back(std::vector<int>(emptiable.size(), 2));
+enum class Match { None, Exact, Altered, Emptied };
+
+// Takes one output row matching `expected`, exactly or else with its
+// emptiable values left out of the comparison (a damaged long-value page may
+// leave such a value NULL, empty or altered).
+Match TakeExpected(OutputRows& rows, const ExpectedRow& expected) {
+  if (rows.Take(RowKey(expected.row->fields))) return Match::Exact;
+  if (expected.emptiable.empty()) return Match::None;
+  const std::vector<FieldKey>* taken = rows.TakeIgnoring(expected.row->fields, expected.emptiable);
+  if (!taken) return Match::None;
+  for (std::size_t field : expected.emptiable) {
+    const FieldKey& value = (*taken)[field];
+    if (value.size() <= 1 && expected.row->fields[field].size() > 1) return Match::Emptied;
   }
-  for (const auto& choice : choices) {
-    std::vector<FieldKey> fields = expected.row->fields;
-    for (std::size_t i = 0; i < emptiable.size(); ++i) {
-      if (choice[i] == 1) fields[emptiable[i]] = NullKey();
-      if (choice[i] == 2) fields[emptiable[i]] = EmptyKey(types[emptiable[i]]);
-    }
-    if (rows.taken(RowKey(fields))) {
-      emptied = true;
-      return true;
-    }
-  }
-  return false;
+  return Match::Altered;
 }
 
 }  // namespace
@@ -303,35 +302,40 @@ SalvageComparison CompareSalvage(const SalvageExpectation& expected, const jet::
     const jet::CatalogEntry* entry = output.FindTable(original.name);
     if (!entry) {
       result.everything_kept = false;
+      result.visible_loss = true;
       if (table.required) fail("table " + original.name + " is missing");
       continue;
     }
     std::vector<std::string> read_failures;
     OutputRows rows;
     try {
-      rows = ReadOutputRows(output, *entry, original, read_failures);
+      rows = ReadOutputRows(output, *entry, original, table.required, read_failures);
     } catch (const vondrel::Error& error) {
+      // The output must read whole, whatever the table.
       result.everything_kept = false;
+      result.visible_loss = true;
       fail("table " + original.name + " cannot be read: " + error.description());
       continue;
     }
     for (auto& failure : read_failures) fail(std::move(failure));
     if (table.required) ++result.tables_required_found;
-    std::uint64_t matched = 0, missing = 0;
+    std::uint64_t matched = 0, missing = 0, lost = 0;
     // Required rows first, so that rows of damaged pages cannot take their place.
     for (const auto& row : table.rows) {
       if (!row.required) continue;
-      bool emptied = false;
-      if (TakeWithEmptiedValues(rows, row, original.types, emptied)) {
-        ++result.rows_required_found;
-        ++matched;
-        if (emptied) {
-          ++result.values_emptied;
-          result.everything_kept = false;
-        }
-      } else {
+      const Match match = TakeExpected(rows, row);
+      if (match == Match::None) {
         ++missing;
+        continue;
       }
+      ++result.rows_required_found;
+      ++matched;
+      if (match != Match::Exact) result.everything_kept = false;
+      if (match == Match::Emptied) {
+        ++result.values_emptied;
+        result.visible_loss = true;
+      }
+      if (match == Match::Altered) ++result.values_altered;
     }
     if (missing > 0) {
       result.everything_kept = false;
@@ -340,25 +344,30 @@ SalvageComparison CompareSalvage(const SalvageExpectation& expected, const jet::
     }
     for (const auto& row : table.rows) {
       if (row.required) continue;
-      if (rows.taken(RowKey(row.row->fields))) {
+      if (rows.Take(RowKey(row.row->fields))) {
         ++result.rows_optional_found;
         ++matched;
       } else {
         result.everything_kept = false;
+        ++lost;
       }
     }
-    result.rows_unmatched += rows.total - matched;
+    lost += missing;
+    const std::uint64_t unmatched = rows.rows.size() - matched;
+    result.rows_unmatched += unmatched;
+    // Rows that came out altered stand in for the same number of originals.
+    if (lost > unmatched) result.visible_loss = true;
   }
   return result;
 }
 
 std::string Describe(const SalvageComparison& c) {
   std::string text = "required rows " + std::to_string(c.rows_required_found) + " of " +
-                     std::to_string(c.rows_required) + " (values emptied " + std::to_string(c.values_emptied) +
-                     "), required tables " + std::to_string(c.tables_required_found) + " of " +
+                     std::to_string(c.rows_required) + " (long values emptied " + std::to_string(c.values_emptied) +
+                     ", altered " + std::to_string(c.values_altered) + "), required tables " + std::to_string(c.tables_required_found) + " of " +
                      std::to_string(c.tables_required) + ", rows from damaged pages " +
                      std::to_string(c.rows_optional_found) + ", unmatched " + std::to_string(c.rows_unmatched) +
-                     (c.everything_kept ? ", everything kept" : ", something lost") +
+                     (c.everything_kept ? ", everything kept" : c.visible_loss ? ", something lost" : ", something altered") +
                      (c.error_table ? ", MSysCompactError rows " + std::to_string(c.error_table_rows) : "");
   for (const auto& failure : c.failures) text += "\n  " + failure;
   return text;

@@ -8,7 +8,8 @@
 // and overflow target, and the long-value pages of each memo/OLE value. Given
 // the pages a damaged copy differs on, a row must survive when none of the
 // pages it depends on is damaged; a memo/OLE value whose own long-value pages
-// were damaged may come out empty or NULL. Usage maps and index pages are not
+// were damaged may come out empty, NULL or altered (damage inside the data of
+// a long value cannot be told from the data). Usage maps and index pages are not
 // dependencies: a salvage rebuilds both from the data pages. A damaged
 // definition page of the catalog itself (page 2) leaves nothing required.
 //
@@ -43,7 +44,6 @@ struct OriginalRow {
 struct OriginalTable {
   std::string name;
   std::vector<std::string> columns;
-  std::vector<jet::ColumnType> types;  // of each column
   std::vector<std::uint32_t> definition_pages;  // in stream order
   std::vector<std::uint32_t> pages;  // definition pages, catalog row pages and page 2
   std::vector<OriginalRow> rows;
@@ -54,7 +54,7 @@ struct OriginalTable {
 struct ExpectedRow {
   const OriginalRow* row = nullptr;
   bool required = false;                 // every page it depends on is intact
-  std::vector<std::size_t> emptiable;    // fields that may come out empty or NULL
+  std::vector<std::size_t> emptiable;    // fields that may come out empty, NULL or altered
 };
 
 struct ExpectedTable {
@@ -95,14 +95,19 @@ class OriginalContent {
 // The outcome of holding a salvaged database against an expectation.
 struct SalvageComparison {
   std::uint64_t rows_required = 0;
-  std::uint64_t rows_required_found = 0;  // required rows present (emptied values allowed where permitted)
-  std::uint64_t values_emptied = 0;       // of those, rows matched only with an emptiable value emptied
+  std::uint64_t rows_required_found = 0;  // required rows present (damaged long values allowed where permitted)
+  std::uint64_t values_emptied = 0;       // of those, rows whose damaged long values came out NULL or empty
+  std::uint64_t values_altered = 0;       // of those, rows whose damaged long values came out otherwise
   std::uint64_t rows_optional_found = 0;  // rows from damaged pages that came out intact anyway
   std::uint64_t rows_unmatched = 0;       // output rows matching no original row (garbage or altered)
   std::uint64_t tables_required = 0;
   std::uint64_t tables_required_found = 0;
   // Every original table and row came out whole.
   bool everything_kept = false;
+  // Something is missing that the salvage could see: a table, a value
+  // emptied, or more original rows than the output has rows that match none
+  // (an altered row, from bit flips in its data, looks sound to any reader).
+  bool visible_loss = false;
   bool error_table = false;           // the output has MSysCompactError
   std::uint64_t error_table_rows = 0;
   // Human-readable reasons for failed requirements (capped), for test messages.

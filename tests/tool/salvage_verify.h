@@ -28,6 +28,14 @@ struct SalvageVerdict {
   bool compacted() const { return run.kind == CompactionRun::Compacted; }
 };
 
+// Figures over several copies, printed by the tests for the record.
+struct SalvageTally {
+  int copies = 0, compacted = 0, refused = 0, with_error_table = 0;
+  std::uint64_t rows_required = 0, rows_found = 0, rows_from_damaged_pages = 0;
+  void Add(const SalvageVerdict& verdict);
+  std::string Summary() const;
+};
+
 // Compacts `copy` (written into `folder`) and checks the outcome against
 // `original` with GoogleTest expectations; `label` names the copy in failures.
 // With `oracles`, mdbtools and mdb-reader must read the whole output too.
