@@ -59,6 +59,9 @@ Bytes EncodeUtf16Le(std::string_view utf8) {
 
 Bytes EncodeJet4Text(std::string_view utf8, bool compression_allowed) {
   const std::u16string units = Utf8ToUtf16(utf8);
+  // An empty text is stored as nothing: a lone FF FE marker reads as U+FEFF
+  // in other readers.
+  if (units.empty()) return {};
   bool compressible = compression_allowed && units.size() <= 1024;
   for (char16_t u : units) {
     if (u == 0 || u > 0xFF) { compressible = false; break; }

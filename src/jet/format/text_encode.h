@@ -18,7 +18,7 @@ Bytes EncodeUtf16Le(std::string_view utf8);
 
 // A Jet 4 text value: the compressed form (FF FE + one byte per character)
 // when allowed and every character is U+0001..U+00FF and the text is at most
-// 1024 characters, otherwise plain UTF-16LE.
+// 1024 characters, otherwise plain UTF-16LE; no bytes for an empty text.
 Bytes EncodeJet4Text(std::string_view utf8, bool compression_allowed);
 
 // Text in a single-byte code page (1252 and its ASCII subset for others);

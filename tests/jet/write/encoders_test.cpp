@@ -421,6 +421,7 @@ TEST(TdefEncode, LongDefinitionsSpreadOverContinuationPages) {
 TEST(TextEncode, Jet4TextIsCompressedOnlyWhenEveryCharacterFitsOneByte) {
   EXPECT_EQ(jet::encode::EncodeJet4Text("abc", true), (Bytes{0xFF, 0xFE, 'a', 'b', 'c'}));
   EXPECT_EQ(jet::encode::EncodeJet4Text("abc", false), (Bytes{'a', 0, 'b', 0, 'c', 0}));
+  EXPECT_TRUE(jet::encode::EncodeJet4Text("", true).empty());  // no marker without characters
   EXPECT_EQ(jet::encode::EncodeJet4Text("\xC3\xA9", true), (Bytes{0xFF, 0xFE, 0xE9}));
   EXPECT_EQ(jet::encode::EncodeJet4Text("\xD0\x96", true), (Bytes{0x16, 0x04}));  // Cyrillic stays UTF-16
   EXPECT_EQ(jet::encode::EncodeCodePageText("\xE2\x82\xAC\xC3\xA9", 1252), (Bytes{0x80, 0xE9}));
