@@ -24,6 +24,8 @@ class RowConverter {
       for (std::size_t i = 0; i < job.target_table.columns.size(); ++i) {
         const ColumnDefinition& c = job.target_table.columns[i];
         if (c.number == id_column && c.type == ColumnType::Long) id_position_ = i;
+        if (job.id_role == IdColumnRole::CatalogId && c.name == "Type" && c.type == ColumnType::Integer)
+          type_position_ = i;
       }
     }
     // A column of a required index must not become NULL when its value is lost.
@@ -55,7 +57,7 @@ class RowConverter {
     if (id_position_ < values_.size() && !values_[id_position_].is_null && values_[id_position_].size == 4) {
       std::int32_t id;
       std::memcpy(&id, values_[id_position_].data, 4);
-      id = job_.remap.Id(id);
+      id = IsTableRow() ? TableId(id) : job_.remap.Id(id);
       std::memcpy(id_bytes_, &id, 4);
       values_[id_position_].data = id_bytes_;
     }
@@ -63,8 +65,25 @@ class RowConverter {
   }
 
  private:
+  bool IsTableRow() const {
+    if (type_position_ >= values_.size() || values_[type_position_].is_null || values_[type_position_].size != 2)
+      return false;
+    std::int16_t type;
+    std::memcpy(&type, values_[type_position_].data, 2);
+    return type == object_types::kTable;
+  }
+
+  // A table's Id is its definition page, which the compaction reads from the
+  // Id's low 24 bits; high bits on a table row can only be damage, so the
+  // row gets the new page of the table it was read as.
+  std::int32_t TableId(std::int32_t old_id) const {
+    const std::uint32_t page = static_cast<std::uint32_t>(old_id) & 0x00FFFFFFu;
+    return job_.remap.IsTable(page) ? static_cast<std::int32_t>(job_.remap.Page(page)) : job_.remap.Id(old_id);
+  }
+
   const CopyJob& job_;
   std::size_t id_position_ = ~std::size_t{0};
+  std::size_t type_position_ = ~std::size_t{0};
   std::vector<bool> required_;
   std::vector<encode::FieldValue> values_;
   std::uint8_t id_bytes_[4] = {};

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 
 #include "base/error.h"
@@ -92,6 +93,34 @@ TEST_P(SalvageStructure, TheStateOfAnInterruptedWriteIsCleared) {
     EXPECT_EQ(written[commit + 2 * slot], 0x00) << slot;
     EXPECT_EQ(written[commit + 2 * slot + 1], 0x01) << slot;
   }
+}
+
+// A bit flipped into the high byte of a table's catalog Id: the table is
+// still read from the page in the Id's low bits, and its catalog row must
+// name the table's new definition page, not keep the damaged Id.
+TEST_P(SalvageStructure, ADamagedHighByteOfATableIdStillNamesItsTable) {
+  const jet::CatalogEntry people = *original_->FindTable("People");
+  const jet::TableDefinition& catalog = original_->catalog_definition();
+  std::size_t id_offset = 0;
+  original_->ScanRows(catalog, [&](const jet::Row& row) {
+    if (row.fields[0].is_null || row.fields[0].bytes.size() != 4) return true;
+    std::int32_t id;
+    std::memcpy(&id, row.fields[0].bytes.data(), 4);
+    if (id != people.id) return true;
+    id_offset = static_cast<std::size_t>(row.fields[0].bytes.data() - original_->file().bytes().data());
+    return false;
+  });
+  ASSERT_NE(id_offset, 0u);
+  bytes_[id_offset + 3] ^= 0x40;
+
+  const auto output = dir_ / "output.mdb";
+  jet::compact::CompactDatabase(WriteDamaged(), output);
+  const auto out = jet::Database::Open(output);
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+  const jet::CatalogEntry* written = out->FindTable("People");
+  ASSERT_NE(written, nullptr);
+  EXPECT_EQ(static_cast<std::uint32_t>(written->id), written->TdefPage());
+  EXPECT_EQ(ReadRows(*out, "People"), ReadRows(*original_, "People"));
 }
 
 TEST_P(SalvageStructure, ALostDefinitionTakesItsCatalogRowAndPermissionsWithIt) {
