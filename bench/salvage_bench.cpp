@@ -9,7 +9,7 @@
 //                 [FOLDER|FILE ...]
 //
 // Without folders it reads the samples (VONDREL_SAMPLES, else
-// /work/shared/jet-samples); it also builds a Jet 3 and a Jet 4 database
+// ../shared/jet-samples beside the checkout); it also builds a Jet 3 and a Jet 4 database
 // of its own unless --no-built. --keep DIR keeps the damaged copy behind
 // each incident (crash, timeout, lost rows, unsound output) for a closer look.
 
@@ -301,7 +301,7 @@ int main(int argc, char** argv) {
   }
   if (settings.inputs.empty()) {
     const char* samples = std::getenv("VONDREL_SAMPLES");
-    settings.inputs.emplace_back(samples && *samples ? samples : "/work/shared/jet-samples");
+    settings.inputs.emplace_back(samples && *samples ? samples : VONDREL_DEFAULT_SAMPLES);
   }
 
   char scratch_template[] = "/tmp/salvage_bench.XXXXXX";
