@@ -10,8 +10,6 @@
 #include <mutex>
 #include <system_error>
 
-#include "base/error.h"
-#include "jet/io/error_numbers.h"
 
 namespace jet::io {
 namespace {
@@ -86,15 +84,10 @@ void ReleaseSlot(int i) {
 }  // namespace
 
 std::unique_ptr<MappedFile> MappedFile::Map(const std::filesystem::path& path) {
-  std::error_code code;
-  const bool exists = std::filesystem::exists(path, code);
-  if (!exists && !code)
-    throw vondrel::Error(errors::kFileNotFound, "The database file '" + path.string() + "' was not found.");
-  if (std::filesystem::is_directory(path, code))
-    throw vondrel::Error(errors::kExclusivelyOpened, "'" + path.string() + "' is a folder, not a database file.");
+  // Missing files, folders and unreadable files are left to the reading
+  // fallback, which names the error.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    throw vondrel::Error(errors::kExclusivelyOpened, "The database file '" + path.string() + "' cannot be opened.");
+  if (fd < 0) return nullptr;
   struct stat status {};
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0 || !InstallGuard()) {
     ::close(fd);

@@ -23,9 +23,9 @@ namespace jet::io {
 
 class MappedFile {
  public:
-  // Maps `path` read-only. Returns nothing when the file is empty or cannot
-  // be mapped (the caller reads it instead). Throws 3024 when it does not
-  // exist, 3051 when it cannot be opened.
+  // Maps `path` read-only. Returns nothing when the file is missing, empty,
+  // not a regular file or cannot be mapped: the caller then reads it the
+  // ordinary way, which reports what is wrong.
   static std::unique_ptr<MappedFile> Map(const std::filesystem::path& path);
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
