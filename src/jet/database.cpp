@@ -60,6 +60,7 @@ std::unique_ptr<Database> Database::FromImage(io::FileImage image, std::string n
   const std::span<const std::uint8_t> bytes = image.view();
   DatabaseHeader header;
   bool inferred = false;
+  std::string repair;  // what was mended in a header that was read, not rebuilt
   try {
     header = DecodeHeader(bytes, name);
     // A damaged database key turns every page into noise: when the catalog
@@ -74,10 +75,21 @@ std::unique_ptr<Database> Database::FromImage(io::FileImage image, std::string n
     }
   } catch (const vondrel::Error& error) {
     if (!options.salvage || HeaderNamesOtherFormat(bytes)) throw;
-    std::optional<DatabaseHeader> rebuilt = InferHeader(bytes, name);
-    if (!rebuilt) throw;
-    header = std::move(*rebuilt);
+    if (std::optional<DatabaseHeader> displaced = FindDisplacedHeader(bytes, name)) {
+      header = std::move(*displaced);
+      repair = "it was found on another page of the file and read from there";
+    } else {
+      std::optional<DatabaseHeader> rebuilt = InferHeader(bytes, name);
+      if (!rebuilt) throw;
+      header = std::move(*rebuilt);
+    }
     inferred = true;
+  }
+  if (options.salvage && header.has_password) {
+    if (std::optional<std::string> mended = RepairPasswordField(header)) {
+      repair = *mended;
+      inferred = true;
+    }
   }
   if (header.has_password)
     throw vondrel::Error(errors::kInvalidPassword,
@@ -87,6 +99,7 @@ std::unique_ptr<Database> Database::FromImage(io::FileImage image, std::string n
   auto file = std::make_unique<io::PageFile>(std::move(image), page_size, key, std::move(name));
   std::unique_ptr<Database> database(new Database(std::move(header), std::move(file)));
   database->header_inferred_ = inferred;
+  database->header_repair_ = std::move(repair);
   database->LoadCatalog(options.salvage);
   return database;
 }
@@ -253,16 +266,37 @@ SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
     else
       out.foreign_pages.push_back(page);
   }
-  if (!out.map_unreadable && out.foreign_pages.empty()) return out;
+  // A map that still decodes may name too few pages (a swapped map page
+  // holding another table's map): fewer live rows than the definition counts
+  // make the owned pages worth a look. Sound files keep counts at or below
+  // the live rows, so they never get here.
+  const bool short_of_rows = !out.map_unreadable && out.foreign_pages.empty() &&
+                             LiveRowSlots(out.pages) < table.row_count;
+  if (!out.map_unreadable && out.foreign_pages.empty() && !short_of_rows) return out;
   // The map cannot be trusted: add every page the table owns.
   const auto& owned = OwnedPages();
   auto it = std::lower_bound(owned.begin(), owned.end(), std::make_pair(table.tdef_page, std::uint32_t{0}));
   for (; it != owned.end() && it->first == table.tdef_page; ++it) {
     if (!std::binary_search(out.pages.begin(), out.pages.end(), it->second)) out.recovered_pages.push_back(it->second);
   }
+  out.map_incomplete = short_of_rows && !out.recovered_pages.empty();
   out.pages.insert(out.pages.end(), out.recovered_pages.begin(), out.recovered_pages.end());
   std::sort(out.pages.begin(), out.pages.end());
   return out;
+}
+
+std::uint64_t Database::LiveRowSlots(const std::vector<std::uint32_t>& pages) const {
+  std::uint64_t live = 0;
+  for (std::uint32_t page_number : pages) {
+    try {
+      const DataPage page(file_->Page(page_number), constants());
+      for (std::uint32_t slot = 0; slot < page.row_count(); ++slot)
+        if (!(page.RawEntry(slot) & kRowDeletedFlag)) ++live;
+    } catch (const vondrel::Error&) {
+      // An unreadable page holds no rows a scan could deliver.
+    }
+  }
+  return live;
 }
 
 io::ByteView Database::ResolveRow(RowPointer listed, RowPointer& actual) const {

@@ -72,6 +72,9 @@ struct SalvagePages {
   bool map_unreadable = false;                // the owned-pages map itself could not be read
   std::vector<std::uint32_t> foreign_pages;   // named by the map but not data pages of the table
   std::vector<std::uint32_t> recovered_pages; // owned by the table but missing from its map
+  // The map decoded but its pages hold fewer live rows than the definition
+  // counts, and pages the table owns outside it were added.
+  bool map_incomplete = false;
 };
 
 class Database {
@@ -86,6 +89,10 @@ class Database {
   // A salvaging open: what could not be read, and whether page 0 was inferred.
   const std::vector<OpenLoss>& open_losses() const { return open_losses_; }
   bool header_inferred() const { return header_inferred_; }
+  // With header_inferred(): what was wrong with a header that could still be
+  // read (found elsewhere, a damaged password field); empty when page 0 was
+  // rebuilt from the page layout or its database key was dropped.
+  const std::string& header_repair() const { return header_repair_; }
   // The catalog's definition as read (or, when page 2 was unreadable in a
   // salvaging open, the standard layout, with catalog_rebuilt() set).
   const TableDefinition& catalog_definition() const { return catalog_definition_; }
@@ -144,6 +151,8 @@ class Database {
   void LoadCatalog(bool salvage);
   // Data pages by owner, found by one pass over the file (salvaging reads).
   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& OwnedPages() const;
+  // Row slots not marked deleted on these pages (unreadable pages count none).
+  std::uint64_t LiveRowSlots(const std::vector<std::uint32_t>& pages) const;
   // Follows overflow pointers from a listed slot to the row's bytes.
   io::ByteView ResolveRow(RowPointer listed, RowPointer& actual) const;
 
@@ -152,6 +161,7 @@ class Database {
   std::vector<CatalogEntry> catalog_;
   std::vector<OpenLoss> open_losses_;
   bool header_inferred_ = false;
+  std::string header_repair_;
   TableDefinition catalog_definition_;
   bool catalog_rebuilt_ = false;
   // (owner, page) pairs of every data page not listed as free, sorted; built on first use.

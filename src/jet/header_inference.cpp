@@ -1,6 +1,9 @@
 #include "jet/header_inference.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "base/error.h"
@@ -59,6 +62,99 @@ bool CatalogReadsWith(std::span<const std::uint8_t> file, const DatabaseHeader& 
   } catch (const vondrel::Error&) {
     return false;
   }
+}
+
+std::optional<DatabaseHeader> FindDisplacedHeader(std::span<const std::uint8_t> file, const std::string& name) {
+  constexpr std::size_t kSmallestPage = 2048;
+  for (std::size_t start = kSmallestPage; start + kSmallestPage <= file.size(); start += kSmallestPage) {
+    const std::span<const std::uint8_t> page = file.subspan(start);
+    if (page[0] != 0x00 || page[1] != 0x01 || !NameAt(page, "Standard Jet DB")) continue;
+    try {
+      DatabaseHeader header = DecodeHeader(page, name);
+      if (start % header.constants().page_size != 0) continue;
+      if (CatalogPageLooksRight(file, header) && CatalogReadsWith(file, header, name)) return header;
+    } catch (const vondrel::Error&) {
+    }
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+// The Jet 4 password mask: the whole days of the creation date, as four bytes.
+std::uint32_t DayMask(double date) {
+  const double days = std::floor(date);
+  if (!std::isfinite(days) || days <= -2147483648.0 || days >= 2147483647.0) return 0;
+  return static_cast<std::uint32_t>(static_cast<std::int32_t>(days));
+}
+
+bool AllZero(const std::vector<std::uint8_t>& bytes) {
+  for (std::uint8_t b : bytes)
+    if (b != 0) return false;
+  return true;
+}
+
+// A real password starts with a character: its first unit (a byte in Jet 3,
+// two in Jet 4) is not zero.
+bool StartsWithCharacter(const std::vector<std::uint8_t>& field, std::size_t unit) {
+  for (std::size_t k = 0; k < unit && k < field.size(); ++k)
+    if (field[k] != 0) return true;
+  return false;
+}
+
+std::vector<std::uint8_t> Unmasked(const std::vector<std::uint8_t>& stored, std::uint32_t mask) {
+  std::vector<std::uint8_t> field(stored);
+  for (std::size_t k = 0; k < field.size(); ++k) field[k] ^= static_cast<std::uint8_t>(mask >> (8 * (k % 4)));
+  return field;
+}
+
+}  // namespace
+
+std::optional<std::string> RepairPasswordField(DatabaseHeader& header) {
+  if (!header.has_password) return std::nullopt;
+  const std::size_t length = header.constants().password_length;
+  std::vector<std::uint8_t>& page = header.unmasked_page;
+  if (page.size() < kHeaderJet4CreationDateOffset + 8 || page.size() < kHeaderPasswordOffset + length)
+    return std::nullopt;
+  const std::vector<std::uint8_t> stored(page.begin() + kHeaderPasswordOffset,
+                                         page.begin() + static_cast<std::ptrdiff_t>(kHeaderPasswordOffset + length));
+  std::string what;
+  if (header.version == FormatVersion::Jet3) {
+    if (StartsWithCharacter(stored, 1)) return std::nullopt;
+    what = "its password field held stray bits after an empty first character and was cleared";
+    std::fill(page.begin() + kHeaderPasswordOffset, page.begin() + static_cast<std::ptrdiff_t>(kHeaderPasswordOffset + length), 0);
+  } else {
+    const std::uint32_t date_mask = DayMask(header.creation_date);
+    if (StartsWithCharacter(Unmasked(stored, date_mask), 2)) {
+      // An empty field is the mask alone, four bytes over and over: when most
+      // of the field repeats four bytes that the date does not give, the
+      // date was damaged.
+      std::map<std::uint32_t, int> groups;
+      for (std::size_t k = 0; k + 4 <= stored.size(); k += 4)
+        ++groups[std::uint32_t{stored[k]} | std::uint32_t{stored[k + 1]} << 8 | std::uint32_t{stored[k + 2]} << 16 |
+                 std::uint32_t{stored[k + 3]} << 24];
+      const auto common = std::max_element(groups.begin(), groups.end(),
+                                           [](const auto& a, const auto& b) { return a.second < b.second; });
+      if (common->first == date_mask || 2 * common->second <= static_cast<int>(stored.size() / 4)) return std::nullopt;
+      const std::vector<std::uint8_t> field = Unmasked(stored, common->first);
+      if (!AllZero(field)) return std::nullopt;  // a password, read with the mask the field shows
+      // The mask keeps the whole days (as an Int32) the date had.
+      const double fraction = std::isfinite(header.creation_date)
+                                  ? header.creation_date - std::floor(header.creation_date) : 0.0;
+      header.creation_date = static_cast<double>(static_cast<std::int32_t>(common->first)) + fraction;
+      std::uint64_t bits;
+      std::memcpy(&bits, &header.creation_date, 8);
+      for (int i = 0; i < 8; ++i) page[kHeaderJet4CreationDateOffset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+      what = "its creation date was damaged and was mended from the password mask";
+    } else {
+      what = "its password field held stray bits after an empty first character and was cleared";
+    }
+    const std::uint32_t mask = DayMask(header.creation_date);
+    for (std::size_t k = 0; k < length; ++k)
+      page[kHeaderPasswordOffset + k] = static_cast<std::uint8_t>(mask >> (8 * (k % 4)));
+  }
+  header.has_password = false;
+  return what;
 }
 
 std::optional<DatabaseHeader> InferHeader(std::span<const std::uint8_t> file, const std::string& name) {

@@ -19,6 +19,19 @@ namespace jet {
 // need the lost database key, is never recognised).
 std::optional<DatabaseHeader> InferHeader(std::span<const std::uint8_t> file, const std::string& name);
 
+// A Jet header that sits on another page (page 0 swapped with another
+// page), with whose settings and database key the catalog on page 2 reads;
+// nothing when there is none.
+std::optional<DatabaseHeader> FindDisplacedHeader(std::span<const std::uint8_t> file, const std::string& name);
+
+// A password field that cannot hold a password: a password has a first
+// character, so a field whose first character is empty but that holds
+// bits further on was damaged, and so was a Jet 4 creation date whose
+// whole days no longer give the mask the field is stored with. Clears the
+// field (and mends the date) in `header`, its unmasked page included, and
+// says what was wrong; nothing when the field may hold a real password.
+std::optional<std::string> RepairPasswordField(DatabaseHeader& header);
+
 // Whether page 0 says plainly that the file is some other format (ACE,
 // MSISAM, a newer Jet version), which salvage must not second-guess.
 bool HeaderNamesOtherFormat(std::span<const std::uint8_t> file);

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "base/error.h"
+#include "jet/compact/catalog_name_check.h"
 #include "jet/compact/compact_error_table.h"
 #include "jet/compact/definition_repair.h"
 #include "jet/compact/id_remap.h"
@@ -74,7 +75,9 @@ void Compaction::NoteOpenLosses() {
   if (db_.header_inferred()) {
     std::string what = "The database header (page 0) was damaged and was rebuilt: " + VersionName(header.version) +
                        " with " + std::to_string(header.constants().page_size) + "-byte pages, as the page layout shows";
-    if (header.unmasked_page.empty())
+    if (!db_.header_repair().empty())
+      what = "The database header (page 0) was damaged: " + db_.header_repair();
+    else if (header.unmasked_page.empty())
       what += "; code page " + std::to_string(header.code_page) + " and sort order " +
               std::to_string(header.sort_order) + " are the defaults of the version, and permissions may need resetting";
     else
@@ -84,6 +87,14 @@ void Compaction::NoteOpenLosses() {
   for (const OpenLoss& loss : db_.open_losses())
     losses_.Add({loss.row ? LossKind::Row : LossKind::Page, loss.code, loss.description, "MSysObjects", loss.where,
                  !loss.where.IsNull()});
+  for (const SuspectCatalogRow& row : CatalogRowsDisagreeingWithIndex(db_)) {
+    losses_.Add({LossKind::Object, errors::kCorrupt,
+                 "The catalog row at page " + std::to_string(row.at.page) + ", row " + std::to_string(row.at.row) +
+                     " names the object " + row.name +
+                     ", which the catalog's index on names does not hold: the name was damaged, and the object is "
+                     "carried over under it.",
+                 "MSysObjects", row.at, true});
+  }
 }
 
 void Compaction::ReadDefinitions() {
@@ -250,9 +261,10 @@ std::optional<CompactStatistics> Compaction::Run() {
     stats.rows += copied;
     // With its map unreadable, a table's pages are found by their owner
     // field; fewer rows than the definition counts means pages went missing.
-    if (t.pages.map_unreadable && copied < t.definition.row_count) {
+    if ((t.pages.map_unreadable || t.pages.map_incomplete) && copied < t.definition.row_count) {
       losses_.Add({LossKind::Object, errors::kCorrupt,
-                   "The page map of " + t.name + " could not be read; the pages found by their owner hold " +
+                   "The page map of " + t.name + (t.pages.map_unreadable ? " could not be read" : " was damaged") +
+                       "; the pages found by their owner hold " +
                        std::to_string(copied) + " of the " + std::to_string(t.definition.row_count) +
                        " rows its definition counts, the rest are lost.",
                    t.name, {t.definition.tdef_page, 0}, true});
