@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "jet/compact/catalog_name_check.h"
 #include "jet/compact/compact_error_table.h"
+#include "jet/compact/definition_owner.h"
 #include "jet/compact/definition_repair.h"
 #include "jet/compact/id_remap.h"
 #include "jet/compact/loss_log.h"
@@ -100,32 +101,64 @@ void Compaction::NoteOpenLosses() {
 void Compaction::ReadDefinitions() {
   // Every local table, the catalog first so that it lands on page 2 again,
   // then by definition page, which keeps a second compaction identical.
-  std::map<std::uint32_t, std::string> pages;
-  pages[kCatalogTdefPage] = "MSysObjects";
+  std::map<std::uint32_t, const CatalogEntry*> pages;
   for (const CatalogEntry& entry : db_.catalog()) {
-    if (entry.IsTable() && entry.TdefPage() != kCatalogTdefPage) pages.emplace(entry.TdefPage(), entry.name);
+    if (entry.IsTable() && entry.TdefPage() != kCatalogTdefPage) pages.emplace(entry.TdefPage(), &entry);
   }
-  for (const auto& [page, name] : pages) {
+  struct Unreadable {
+    std::int32_t code = 0;
+    std::string why;
+  };
+  std::vector<DefinitionRead> reads;
+  std::vector<Unreadable> unreadable;  // for each read without a definition
+  reads.push_back({"MSysObjects", kCatalogTdefPage, object_flags::kEngineSystem, db_.catalog_definition()});
+  unreadable.emplace_back();
+  for (const auto& [page, entry] : pages) {
     // A table left by an earlier repair makes way for this repair's own.
-    if (record_ && SameName(name, kCompactErrorTableName)) {
-      lost_.Add(page, name);
+    if (record_ && SameName(entry->name, kCompactErrorTableName)) {
+      lost_.Add(page, entry->name);
       continue;
     }
+    reads.push_back({entry->name, page, entry->flags, std::nullopt});
+    unreadable.emplace_back();
     try {
-      SourceTable table{name, page == kCatalogTdefPage ? db_.catalog_definition() : db_.ReadTableDefinition(page), 0, {}};
+      reads.back().definition = db_.ReadTableDefinition(page);
+    } catch (const vondrel::Error& error) {
+      unreadable.back() = {error.number(), error.description()};
+    }
+  }
+  for (const DefinitionMismatch& m : MatchDefinitionsToPages(db_, reads)) {
+    const DefinitionRead& read = reads[m.table];
+    if (m.exchanged) {
+      losses_.Add({LossKind::Object, errors::kCorrupt,
+                   "The definition of " + read.name + " was found on page " + std::to_string(reads[m.other].page) +
+                       ", the page of " + reads[m.other].name + ", whose own definition was on page " +
+                       std::to_string(read.page) + "; each table was read with its own.",
+                   read.name, {read.page, 0}, true});
+    } else {
+      unreadable[m.table] = {errors::kCorrupt, "page " + std::to_string(read.page) +
+                                                   " holds the definition of another table"};
+    }
+  }
+  for (std::size_t i = 0; i < reads.size(); ++i) {
+    DefinitionRead& read = reads[i];
+    try {
+      if (!read.definition) throw vondrel::Error(unreadable[i].code, unreadable[i].why);
+      SourceTable table{read.name, std::move(*read.definition), 0, {}};
       for (const std::string& repair : RepairDefinition(table.definition)) {
-        losses_.Add({LossKind::Object, errors::kCorrupt, "The definition of " + name + " was damaged: " + repair + ".",
-                     name, {page, 0}, true},
+        losses_.Add({LossKind::Object, errors::kCorrupt,
+                     "The definition of " + read.name + " was damaged: " + repair + ".", read.name, {read.page, 0},
+                     true},
                     repair);
       }
       table.pages = db_.SalvageDataPages(table.definition);
       tables_.push_back(std::move(table));
     } catch (const vondrel::Error& error) {
-      if (page == kCatalogTdefPage) throw;
-      lost_.Add(page, name);
+      if (read.page == kCatalogTdefPage) throw;
+      lost_.Add(read.page, read.name);
       losses_.Add({LossKind::Table, error.number(),
-                   "The table " + name + " was lost: its definition cannot be read (" + error.description() + ").",
-                   name, {page, 0}, true});
+                   "The table " + read.name + " was lost: its definition cannot be read (" + error.description() + ").",
+                   read.name, {read.page, 0}, true});
     }
   }
   for (const SourceTable& t : tables_) {

@@ -1,6 +1,7 @@
 // Salvage of damage that leaves structures readable but wrong: a usage map
 // that decodes yet names too few pages, a header that moved or whose
-// password field took stray bits, and a catalog name changed by a bit flip.
+// password field took stray bits, a catalog name changed by a bit flip, and
+// two table definitions on each other's pages.
 // Each must cost nothing that the damage did not touch, and what could not
 // be mended must be recorded.
 
@@ -160,6 +161,22 @@ TEST_P(SalvageFaults, ACatalogNameChangedByABitFlipIsRecorded) {
   const std::vector<std::string> errors = CompactErrors(*out);
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("Qeople"), std::string::npos) << errors[0];
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+}
+
+TEST_P(SalvageFaults, SwappedDefinitionPagesAreReadEachWithItsOwnTable) {
+  const std::uint32_t people = original_->FindTable("People")->TdefPage();
+  const std::uint32_t wide = original_->FindTable("Wide")->TdefPage();
+  std::swap_ranges(bytes_.begin() + static_cast<std::ptrdiff_t>(people * page_size_),
+                   bytes_.begin() + static_cast<std::ptrdiff_t>((people + 1) * page_size_),
+                   bytes_.begin() + static_cast<std::ptrdiff_t>(wide * page_size_));
+  jet::compact::CompactStatistics stats;
+  const auto out = Salvage(stats);
+  EXPECT_EQ(ReadRows(*out, "People"), people_);
+  EXPECT_EQ(ReadRows(*out, "Wide"), ReadRows(*original_, "Wide"));
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_EQ(errors.size(), 2u);
+  for (const std::string& error : errors) EXPECT_NE(error.find("was found on page"), std::string::npos) << error;
   EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
 }
 
