@@ -24,6 +24,12 @@ void WriteNullMask(Bytes& row, const TableDefinition& table, std::span<const Fie
 }  // namespace
 
 Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values) {
+  Bytes row;
+  EncodeRow(table, values, row);
+  return row;
+}
+
+void EncodeRow(const TableDefinition& table, std::span<const FieldValue> values, Bytes& row) {
   if (values.size() != table.columns.size()) throw std::invalid_argument("row has the wrong number of values");
   const bool jet3 = table.version == FormatVersion::Jet3;
   const std::size_t count_size = jet3 ? 1 : 2;
@@ -35,14 +41,14 @@ Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values
   }
   if (jet3 && max_columns > 255) throw std::invalid_argument("too many columns for a Jet 3 row");
 
-  Bytes row;
-  row.reserve(64);
+  row.clear();
   Appender out(row);
   if (jet3) out.U8(static_cast<std::uint8_t>(max_columns)); else out.U16(static_cast<std::uint16_t>(max_columns));
 
   const std::size_t fixed_start = row.size();
   row.resize(fixed_start + table.FixedAreaSize(), 0);
-  std::vector<VarSlot> slots(var_slots);
+  thread_local std::vector<VarSlot> slots;  // reused: every row of a table is encoded here
+  slots.assign(var_slots, VarSlot{});
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     const ColumnDefinition& column = table.columns[i];
     const FieldValue& value = values[i];
@@ -57,7 +63,8 @@ Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values
   }
 
   if (var_slots > 0) {
-    std::vector<std::size_t> offsets(var_slots + 1);
+    thread_local std::vector<std::size_t> offsets;
+    offsets.assign(var_slots + 1, 0);
     for (std::size_t s = 0; s < var_slots; ++s) {
       offsets[s] = row.size();
       const FieldValue* value = slots[s].value;
@@ -91,7 +98,6 @@ Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values
   }
   (void)count_size;
   WriteNullMask(row, table, values, max_columns);
-  return row;
 }
 
 }  // namespace jet::encode
