@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "jet/format/long_value_encode.h"
 #include "jet/io/error_numbers.h"
+#include "jet/write/index_sorter.h"
 
 namespace jet::write {
 namespace {
@@ -192,8 +193,10 @@ TableResult TableBuilder::Finish() {
     CloseLongValuePage(column);
     result_.long_value_pages.push_back({table_.columns[column.position].number, std::move(column.pages)});
   }
+  IndexSorter sorter(index_entries_);
   for (std::size_t r = 0; r < index_entries_.size(); ++r) {
     IndexEntryList& entries = index_entries_[r];
+    sorter.WaitFor(r);
     IndexResult out;
     out.entries = static_cast<std::uint32_t>(entries.size());
     IndexTree tree = WriteIndexTree(sink_, entries, table_.tdef_page);
