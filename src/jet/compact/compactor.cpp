@@ -286,10 +286,12 @@ std::optional<CompactStatistics> Compaction::Run() {
     else if (SameName(t.name, "MSysACEs")) role = IdColumnRole::AceObjectId;
     write::TableBuilder& rows = builder.BeginRows(t.new_page);
     const TableDefinition& target = builder.Table(t.new_page);
-    const CopyJob job{db_,         t.definition,   target,
-                      role,        remap,          source_keys,
-                      KeySettingsOf(db_), &losses_, t.name,
-                      &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_};
+    CopyJob job{db_,         t.definition,   target,
+                role,        remap,          source_keys,
+                KeySettingsOf(db_), &losses_, t.name,
+                &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_, {}};
+    // Only the clean pass starts a table over: `rows` is not used after the copy there.
+    if (!record_) job.restart = [&builder]() -> write::TableBuilder& { return builder.RestartRows(); };
     const std::uint64_t copied = CopyTableRows(job, rows);
     stats.rows += copied;
     // With its map unreadable, a table's pages are found by their owner

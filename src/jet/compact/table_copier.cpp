@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 
@@ -193,13 +194,15 @@ class RowGate {
 
 }  // namespace
 
-std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
+std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_builder) {
+  write::TableBuilder* builder = &first_builder;
   RowConverter converter(job);
   RowPointer current_source;
   const write::KeyFallback fallback = [&](std::size_t real_index, const write::RowKey&) {
     return job.source_keys.Find(job.source_table, real_index, current_source);
   };
-  RowGate gate(job, fallback);
+  std::optional<RowGate> gate;
+  gate.emplace(job, fallback);
   auto lose_row = [&](RowPointer at, std::int32_t code, const std::string& why) {
     job.losses->Add({LossKind::Row, code, "row at " + Place(at) + " was dropped: " + why, job.table_name, at, true});
   };
@@ -209,20 +212,20 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
     current_source = listed_at;
     const std::span<const encode::FieldValue> values = converter.Convert(fields);
     if (!job.losses) {
-      builder.AddRow(values, fallback);
+      builder->AddRow(values, fallback);
       ++copied;
       return;
     }
-    const std::string refused = gate.Admit(values);
+    const std::string refused = gate->Admit(values);
     if (!refused.empty()) {
       lose_row(listed_at, refused.find("repeats") != std::string::npos ? 3022 : errors::kCorrupt, refused);
       return;
     }
     if (!job.check_keys) {
-      builder.AddRow(values, fallback);  // a refusal here fails this pass; the caller retries with checking
+      builder->AddRow(values, fallback);  // a refusal here fails this pass; the caller retries with checking
     } else {
       try {
-        builder.AddRow(values, fallback);
+        builder->AddRow(values, fallback);
       } catch (const vondrel::Error& error) {
         lose_row(listed_at, error.number(), error.description());
         return;
@@ -231,7 +234,7 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
     ++copied;
   };
   auto finish = [&]() {
-    if (job.losses && !job.check_keys && gate.RepeatedUniqueKey())
+    if (job.losses && !job.check_keys && gate->RepeatedUniqueKey())
       job.losses->Add({LossKind::Object, 3022, "a unique index receives a key twice", job.table_name, {}, false});
     return copied;
   };
@@ -258,6 +261,26 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
   // Primary-key order: collect each row's key and place, sort, and read the
   // rows again in that order when it differs from the source's.
   const RealIndexDefinition* primary = PrimaryKey(job.target_table);
+  // Where the table may start over, it is first copied in source order while
+  // the writer watches the primary key: most tables are stored in key order,
+  // and are then read once. At the first key out of order (or one the encoder
+  // cannot vouch for) the copy starts over the way below.
+  if (primary && job.restart && !job.check_keys) {
+    const auto position = static_cast<std::size_t>(primary - job.target_table.real_indexes.data());
+    builder->WatchKeyOrder(position);
+    gate->Vouched(position);  // keys in strictly ascending order are unique
+    job.source.ScanRows(
+        job.source_table,
+        [&](const Row& row) {
+          add(row.fields, row.listed_at);
+          return builder->WatchedKeysAscending();
+        },
+        plain);
+    if (builder->WatchedKeysAscending()) return finish();
+    builder = &job.restart();
+    gate.emplace(job, fallback);
+    copied = 0;
+  }
   if (primary) {
     struct Keyed {
       KeyBytes key;
@@ -321,14 +344,14 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder) {
           collect);
     }
     const auto primary_position = static_cast<std::size_t>(primary - job.target_table.real_indexes.data());
-    if (covered && in_source_order) gate.Vouched(primary_position);
+    if (covered && in_source_order) gate->Vouched(primary_position);
     if (covered && !in_source_order) {
       std::stable_sort(keyed.begin(), keyed.end(),
                        [](const Keyed& a, const Keyed& b) { return CompareKeys(a.key, b.key) < 0; });
       const bool repeated = std::adjacent_find(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
                               return CompareKeys(a.key, b.key) == 0;
                             }) != keyed.end();
-      if (!repeated) gate.Vouched(primary_position);
+      if (!repeated) gate->Vouched(primary_position);
       bool in_order = true;
       for (std::size_t i = 0; i < keyed.size(); ++i) in_order = in_order && keyed[i].order == i;
       if (!in_order) {

@@ -43,6 +43,10 @@ struct CopyJob {
   // unique keys are only detected (as a loss) so that the caller can redo the
   // copy with checking on.
   bool check_keys = false;
+  // Discards the rows written so far and returns the table's fresh builder.
+  // Given only to a pass that does not check keys, where a copy can start
+  // over without anything to undo (a loss there abandons the pass anyway).
+  std::function<write::TableBuilder&()> restart;
 };
 
 // Returns the number of rows copied.

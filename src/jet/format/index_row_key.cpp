@@ -146,22 +146,25 @@ void Jet4TextUnitsInto(std::span<const std::uint8_t> stored, std::u16string& uni
     return;
   }
   // A zero byte switches between one-byte characters and two-byte units.
-  units.reserve(stored.size());
+  // There are never more units than bytes: the buffer is sized once.
+  units.resize(stored.size());
+  char16_t* out = units.data();
   bool one_byte = true;
   for (std::size_t k = 2; k < stored.size();) {
     if (stored[k] == 0x00) {
       one_byte = !one_byte;
       ++k;
     } else if (one_byte) {
-      units.push_back(stored[k]);
+      *out++ = stored[k];
       ++k;
     } else if (k + 1 < stored.size()) {
-      units.push_back(static_cast<char16_t>(stored[k] | (stored[k + 1] << 8)));
+      *out++ = static_cast<char16_t>(stored[k] | (stored[k + 1] << 8));
       k += 2;
     } else {
       break;
     }
   }
+  units.resize(static_cast<std::size_t>(out - units.data()));
 }
 
 }  // namespace jet

@@ -118,6 +118,19 @@ struct ExtraCodes {
   bool used = false;
 };
 
+// Most text is Latin: characters below 256 whose code is one inline byte and
+// nothing else are looked up here, marked by bit 8, to skip the general path
+// (which would do exactly the same for them).
+std::array<std::uint16_t, 256> PlainLatinCodes() {
+  std::array<std::uint16_t, 256> plain{};
+  for (unsigned c = 0; c < 256; ++c) {
+    const SortCode code = sortcodes::GeneralLegacyCode(static_cast<char16_t>(c));
+    const bool inline_only = code.kind == sortcodes::kSimple || code.kind == sortcodes::kSignificant;
+    if (inline_only && code.value_length == 1) plain[c] = static_cast<std::uint16_t>(0x100 | code.value[0]);
+  }
+  return plain;
+}
+
 }  // namespace
 
 void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view text,
@@ -129,8 +142,14 @@ void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view
   std::vector<std::uint8_t> flags;
   std::size_t inline_count = 0;
 
+  static const std::array<std::uint16_t, 256> plain_codes = PlainLatinCodes();
   for (std::size_t i = 0; i < length; ++i) {
     const char16_t c = text[i];
+    if (c < 256 && plain_codes[c] != 0) {
+      key.push_back(static_cast<std::uint8_t>(plain_codes[c]));
+      ++inline_count;
+      continue;
+    }
     const SortCode code = (c >= 0xD800 && c <= 0xDFFF) ? SurrogateCode(c)
                                                         : sortcodes::GeneralLegacyCode(c);
     const std::size_t position = inline_count;

@@ -24,25 +24,34 @@ void WriteNullMask(Bytes& row, const TableDefinition& table, std::span<const Fie
 }  // namespace
 
 Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values) {
+  Bytes row;
+  EncodeRow(table, values, row);
+  return row;
+}
+
+void EncodeRow(const TableDefinition& table, std::span<const FieldValue> values, Bytes& row) {
   if (values.size() != table.columns.size()) throw std::invalid_argument("row has the wrong number of values");
   const bool jet3 = table.version == FormatVersion::Jet3;
   const std::size_t count_size = jet3 ? 1 : 2;
   std::size_t max_columns = table.max_columns;
-  for (const ColumnDefinition& column : table.columns) max_columns = std::max<std::size_t>(max_columns, column.number + 1u);
   std::size_t var_slots = table.var_slots;
+  std::size_t fixed_size = 0;  // TableDefinition::FixedAreaSize, in the same pass
   for (const ColumnDefinition& column : table.columns) {
+    max_columns = std::max<std::size_t>(max_columns, column.number + 1u);
     if (!column.IsFixed() && column.type != ColumnType::Boolean) var_slots = std::max<std::size_t>(var_slots, column.var_index + 1u);
+    if (column.IsFixed() && !column.HasNoData())
+      fixed_size = std::max<std::size_t>(fixed_size, std::size_t{column.fixed_offset} + column.length);
   }
   if (jet3 && max_columns > 255) throw std::invalid_argument("too many columns for a Jet 3 row");
 
-  Bytes row;
-  row.reserve(64);
+  row.clear();
   Appender out(row);
   if (jet3) out.U8(static_cast<std::uint8_t>(max_columns)); else out.U16(static_cast<std::uint16_t>(max_columns));
 
   const std::size_t fixed_start = row.size();
-  row.resize(fixed_start + table.FixedAreaSize(), 0);
-  std::vector<VarSlot> slots(var_slots);
+  row.resize(fixed_start + fixed_size, 0);
+  thread_local std::vector<VarSlot> slots;  // reused: every row of a table is encoded here
+  slots.assign(var_slots, VarSlot{});
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     const ColumnDefinition& column = table.columns[i];
     const FieldValue& value = values[i];
@@ -57,7 +66,8 @@ Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values
   }
 
   if (var_slots > 0) {
-    std::vector<std::size_t> offsets(var_slots + 1);
+    thread_local std::vector<std::size_t> offsets;
+    offsets.assign(var_slots + 1, 0);
     for (std::size_t s = 0; s < var_slots; ++s) {
       offsets[s] = row.size();
       const FieldValue* value = slots[s].value;
@@ -84,14 +94,22 @@ Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values
       for (std::size_t k = jumps; k-- > 0;) out.U8(jump[k]);
       out.U8(static_cast<std::uint8_t>(var_slots));
     } else {
-      out.U16(static_cast<std::uint16_t>(eod));
-      for (std::size_t s = var_slots; s-- > 0;) out.U16(static_cast<std::uint16_t>(offsets[s]));
-      out.U16(static_cast<std::uint16_t>(var_slots));
+      // eod, the offsets from the last slot down, the slot count: 16 bits each.
+      const std::size_t at = row.size();
+      row.resize(at + 2 * (var_slots + 2));
+      std::uint8_t* field = row.data() + at;
+      auto put = [&field](std::size_t v) {
+        field[0] = static_cast<std::uint8_t>(v);
+        field[1] = static_cast<std::uint8_t>(v >> 8);
+        field += 2;
+      };
+      put(eod);
+      for (std::size_t s = var_slots; s-- > 0;) put(offsets[s]);
+      put(var_slots);
     }
   }
   (void)count_size;
   WriteNullMask(row, table, values, max_columns);
-  return row;
 }
 
 }  // namespace jet::encode

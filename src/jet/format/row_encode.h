@@ -25,5 +25,7 @@ struct FieldValue {
 // row cannot be represented (a value too long for its column, a Jet 3 row over
 // the jump table's reach).
 Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values);
+// The same into `row`, whose buffer is reused (a writer encodes every row).
+void EncodeRow(const TableDefinition& table, std::span<const FieldValue> values, Bytes& row);
 
 }  // namespace jet::encode

@@ -174,6 +174,7 @@ IndexEntryList::IndexEntryList(IndexEntryList&& other) noexcept
       entries_(std::move(other.entries_)),
       read_position_(other.read_position_),
       common_prefix_(other.common_prefix_),
+      sorted_(other.sorted_),
       spill_(std::exchange(other.spill_, nullptr)),
       spill_size_(other.spill_size_),
       spill_possible_(other.spill_possible_),
@@ -187,6 +188,7 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
     entries_ = std::move(other.entries_);
     read_position_ = other.read_position_;
     common_prefix_ = other.common_prefix_;
+    sorted_ = other.sorted_;
     spill_ = std::exchange(other.spill_, nullptr);
     spill_size_ = other.spill_size_;
     spill_possible_ = other.spill_possible_;
@@ -202,17 +204,29 @@ void IndexEntryList::Add(const KeyBytes& key, RowPointer row) {
   if (key.size() > kLongestKey)
     throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(key.size()) + " bytes is too long");
   entries_.push_back({0, keys_.size(), static_cast<std::uint32_t>(key.size()), row.ToRaw()});
+  sorted_ = false;
   keys_.insert(keys_.end(), key.begin(), key.end());
 }
 
 bool IndexEntryList::Less(const Entry& a, const Entry& b) const {
   if (a.head != b.head) return a.head < b.head;
   const std::size_t skip = common_prefix_;  // every key has these bytes in common
+  // Keys that end within their heads are decided without the bytes: equal
+  // heads then mean equal keys, or the shorter one (padded with zeros in its
+  // head) is a prefix of the longer.
+  if (a.key_size - skip <= 8 && b.key_size - skip <= 8) {
+    if (a.key_size != b.key_size) return a.key_size < b.key_size;
+    return a.row < b.row;
+  }
   return CompareKeyThenRow(keys_.data() + a.key_offset + skip, a.key_size - skip, a.row,
                            keys_.data() + b.key_offset + skip, b.key_size - skip, b.row) < 0;
 }
 
+void IndexEntryList::SortForReading() { SortInMemory(); }
+
 void IndexEntryList::SortInMemory() {
+  if (sorted_) return;
+  sorted_ = true;
   // Entries mostly arrive in key order (keys that follow the primary key or
   // the insertion order): check before sorting. Entries are distinct (no row
   // is added twice), so an unstable sort gives the one possible order.
@@ -319,6 +333,7 @@ void IndexEntryList::Clear() {
   entries_.clear();
   entries_.shrink_to_fit();
   runs_.clear();
+  sorted_ = false;
   spilled_entries_ = 0;
   spill_size_ = 0;
   read_position_ = 0;

@@ -36,6 +36,10 @@ class IndexEntryList {
   // stay in memory (and later calls do nothing).
   void Spill();
 
+  // Sorts the entries in memory, which StartReading does too (and then finds
+  // done). Touches nothing but this list, so another thread may do it while
+  // the owner works on other lists.
+  void SortForReading();
   // Ends adding; afterwards Next() hands out every entry once, ordered by key
   // bytes, then row.
   void StartReading();
@@ -61,6 +65,7 @@ class IndexEntryList {
   std::vector<Entry> entries_;
   std::size_t read_position_ = 0;
   std::size_t common_prefix_ = 0;  // bytes every key in memory shares, as of the last sort
+  bool sorted_ = false;            // nothing added since the last sort
   // Spilled runs, back to back in one temporary file.
   std::FILE* spill_ = nullptr;
   std::uint64_t spill_size_ = 0;

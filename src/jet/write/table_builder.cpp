@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "jet/format/long_value_encode.h"
 #include "jet/io/error_numbers.h"
+#include "jet/write/index_sorter.h"
 
 namespace jet::write {
 namespace {
@@ -96,7 +97,7 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, cons
   scratch_fields_.assign(long_values_.size(), {});
 
   // First try long values inline where they are small; move them out when the row gets too long.
-  encode::Bytes row;
+  encode::Bytes& row = row_scratch_;
   for (int attempt = 0; attempt < 2; ++attempt) {
     for (std::size_t k = 0; k < long_values_.size(); ++k) {
       const std::size_t position = long_values_[k].position;
@@ -109,7 +110,7 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, cons
       scratch_[position].size = scratch_fields_[k].size();
     }
     try {
-      row = encode::EncodeRow(table_, scratch_);
+      encode::EncodeRow(table_, scratch_, row);
     } catch (const std::invalid_argument& e) {
       Refuse(table_, e.what());
     }
@@ -134,10 +135,21 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, cons
     }
   }
 
+  // The key encoder's view of the row, made once for all indexes.
+  key_fields_.resize(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    key_fields_[i].is_null = values[i].is_null;
+    key_fields_[i].bool_value = values[i].boolean;
+    key_fields_[i].bytes = std::span<const std::uint8_t>(values[i].data, values[i].size);
+  }
   for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
     const RealIndexDefinition& index = table_.real_indexes[r];
     RowKey& key = key_scratch_;
-    ComputeRowKey(table_, index, values, key_settings_, key);
+    key.key.clear();
+    key.coverage = jet::ComputeRowKey(table_, index, key_fields_, key_settings_, key.key);
+    // Only "ignore nulls" indexes and fallbacks look at whether the key is all null.
+    key.all_null = (index.IgnoresNulls() || !key.coverage.covered) && AllKeyColumnsNull(table_, index, key_fields_);
+    if (r == watched_index_) WatchKey(key);
     if (index.IgnoresNulls() && key.all_null) continue;
     if (!key.coverage.covered) {
       std::optional<KeyBytes> vouched = fallback ? fallback(r, key) : std::nullopt;
@@ -148,6 +160,21 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, cons
   }
   KeepIndexMemoryInBudget();
   return at;
+}
+
+void TableBuilder::WatchKeyOrder(std::size_t real_index) {
+  watched_index_ = real_index;
+  watched_ascending_ = true;
+  watched_previous_.clear();
+}
+
+void TableBuilder::WatchKey(const RowKey& key) {
+  if (!watched_ascending_) return;
+  if (!key.coverage.covered || (!watched_previous_.empty() && CompareKeys(watched_previous_, key.key) >= 0)) {
+    watched_ascending_ = false;
+    return;
+  }
+  watched_previous_.assign(key.key.begin(), key.key.end());
 }
 
 void TableBuilder::KeepIndexMemoryInBudget() {
@@ -166,8 +193,10 @@ TableResult TableBuilder::Finish() {
     CloseLongValuePage(column);
     result_.long_value_pages.push_back({table_.columns[column.position].number, std::move(column.pages)});
   }
+  IndexSorter sorter(index_entries_);
   for (std::size_t r = 0; r < index_entries_.size(); ++r) {
     IndexEntryList& entries = index_entries_[r];
+    sorter.WaitFor(r);
     IndexResult out;
     out.entries = static_cast<std::uint32_t>(entries.size());
     IndexTree tree = WriteIndexTree(sink_, entries, table_.tdef_page);

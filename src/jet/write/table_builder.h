@@ -59,6 +59,14 @@ class TableBuilder {
   // row cannot be stored or one of its keys cannot be vouched for.
   RowPointer AddRow(std::span<const encode::FieldValue> values, const KeyFallback& fallback = {});
 
+  // Follows the keys real index `real_index` receives from now on (null keys
+  // included), so that a caller copying rows can tell afterwards whether they
+  // came in that index's order.
+  void WatchKeyOrder(std::size_t real_index);
+  // True while every key the watched index received was computed by the
+  // encoder (none needed a fallback) and came strictly after the one before.
+  bool WatchedKeysAscending() const { return watched_ascending_; }
+
   // Writes the last pages and the index trees.
   TableResult Finish();
 
@@ -76,6 +84,7 @@ class TableBuilder {
   void CloseLongValuePage(LongValueColumn& column);
   void CloseDataPage();
   void KeepIndexMemoryInBudget();
+  void WatchKey(const RowKey& key);
 
   PageSink& sink_;
   const TableDefinition& table_;
@@ -91,6 +100,11 @@ class TableBuilder {
   std::vector<encode::FieldValue> scratch_;
   std::vector<encode::Bytes> scratch_fields_;
   RowKey key_scratch_;
+  std::vector<KeyField> key_fields_;
+  encode::Bytes row_scratch_;
+  std::size_t watched_index_ = ~std::size_t{0};
+  bool watched_ascending_ = true;
+  KeyBytes watched_previous_;
 };
 
 }  // namespace jet::write

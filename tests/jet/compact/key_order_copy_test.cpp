@@ -18,9 +18,14 @@ using jet::ColumnType;
 using jet::write::Value;
 using vondrel::testing::ScratchDir;
 
+enum class Order { InKeyOrder, Shuffled, LastRowFirst };
+
 // The same rows, inserted in key order or not. The memo values put long-value
 // pages among the data pages, which a restart must give up and reuse too.
-void BuildOrders(const std::filesystem::path& path, bool in_key_order) {
+// With the last row first, the rows are out of order only at the very end,
+// when a copy in source order has written every other page already.
+void BuildOrders(const std::filesystem::path& path, Order order) {
+  const bool in_key_order = order == Order::InKeyOrder;
   jet::write::DatabaseWriter db(path, {});
   const auto small = db.AddTable({"Small", {{"Code", ColumnType::Long}}, {{"PrimaryKey", {{"Code", true}}, true}}});
   const auto orders = db.AddTable({"Orders",
@@ -31,7 +36,8 @@ void BuildOrders(const std::filesystem::path& path, bool in_key_order) {
   db.EndRows();
   db.BeginRows(orders);
   for (int n = 0; n < 2000; ++n) {
-    const int number = in_key_order ? n : (n * 7919) % 2000;  // a permutation
+    int number = in_key_order ? n : (n * 7919) % 2000;  // a permutation
+    if (order == Order::LastRowFirst) number = n == 1999 ? 0 : n + 1;
     db.Insert({Value::Long(number), Value::Text("item " + std::to_string(number % 97)),
                number % 5 ? Value::Null() : Value::Text(std::string(3000 + number, 'm'))});
   }
@@ -46,14 +52,17 @@ std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path) {
 
 TEST(KeyOrderCopy, RowsOutOfKeyOrderGiveTheSameFileAsRowsInOrder) {
   ScratchDir dir;
-  BuildOrders(dir / "sorted.mdb", true);
-  BuildOrders(dir / "shuffled.mdb", false);
+  BuildOrders(dir / "sorted.mdb", Order::InKeyOrder);
+  BuildOrders(dir / "shuffled.mdb", Order::Shuffled);
+  BuildOrders(dir / "last_first.mdb", Order::LastRowFirst);
   ASSERT_FALSE(FileBytes(dir / "sorted.mdb") == FileBytes(dir / "shuffled.mdb"));
   jet::compact::CompactDatabase(dir / "sorted.mdb", dir / "sorted_out.mdb");
   jet::compact::CompactDatabase(dir / "shuffled.mdb", dir / "shuffled_out.mdb");
   const auto a = FileBytes(dir / "sorted_out.mdb");
   EXPECT_GT(a.size(), 100000u);
   EXPECT_TRUE(a == FileBytes(dir / "shuffled_out.mdb"));
+  jet::compact::CompactDatabase(dir / "last_first.mdb", dir / "last_first_out.mdb");
+  EXPECT_TRUE(a == FileBytes(dir / "last_first_out.mdb"));
 
   // And the rows come out in key order.
   const auto db = jet::Database::Open(dir / "shuffled_out.mdb");
