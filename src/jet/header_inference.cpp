@@ -66,9 +66,14 @@ bool CatalogReadsWith(std::span<const std::uint8_t> file, const DatabaseHeader& 
 
 std::optional<DatabaseHeader> FindDisplacedHeader(std::span<const std::uint8_t> file, const std::string& name) {
   constexpr std::size_t kSmallestPage = 2048;
+  // Each candidate costs a read of the catalog; a file full of header copies
+  // is not worth more than a few.
+  constexpr int kMaxCandidates = 4;
+  int candidates = 0;
   for (std::size_t start = kSmallestPage; start + kSmallestPage <= file.size(); start += kSmallestPage) {
     const std::span<const std::uint8_t> page = file.subspan(start);
     if (page[0] != 0x00 || page[1] != 0x01 || !NameAt(page, "Standard Jet DB")) continue;
+    if (++candidates > kMaxCandidates) break;
     try {
       DatabaseHeader header = DecodeHeader(page, name);
       if (start % header.constants().page_size != 0) continue;

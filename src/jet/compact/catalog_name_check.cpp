@@ -24,9 +24,7 @@ struct ComputedKey {
   std::string name;
 };
 
-}  // namespace
-
-std::vector<SuspectCatalogRow> CatalogRowsDisagreeingWithIndex(const Database& db) {
+std::vector<SuspectCatalogRow> Disagreeing(const Database& db) {
   std::vector<SuspectCatalogRow> suspects;
   if (db.catalog_rebuilt()) return suspects;
   const TableDefinition& catalog = db.catalog_definition();
@@ -64,6 +62,16 @@ std::vector<SuspectCatalogRow> CatalogRowsDisagreeingWithIndex(const Database& d
     suspects.push_back({at, found->second.name});
   }
   return suspects;
+}
+
+}  // namespace
+
+std::vector<SuspectCatalogRow> CatalogRowsDisagreeingWithIndex(const Database& db) {
+  try {
+    return Disagreeing(db);
+  } catch (const vondrel::Error&) {
+    return {};  // a catalog that cannot be read this far has its damage reported by the open
+  }
 }
 
 }  // namespace jet::compact

@@ -92,8 +92,8 @@ void Compaction::NoteOpenLosses() {
     losses_.Add({LossKind::Object, errors::kCorrupt,
                  "The catalog row at page " + std::to_string(row.at.page) + ", row " + std::to_string(row.at.row) +
                      " names the object " + row.name +
-                     ", which the catalog's index on names does not hold: the name was damaged, and the object is "
-                     "carried over under it.",
+                     ", which the catalog's index on names does not hold: the name (or that index) was damaged, and "
+                     "the object is carried over under this name.",
                  "MSysObjects", row.at, true});
   }
 }

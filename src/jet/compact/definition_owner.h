@@ -30,10 +30,11 @@ struct DefinitionMismatch {
 };
 
 // Exchanges the definitions of two tables whose pages were swapped (each
-// definition's own evidence names the other's page, and the evidence is
-// strong enough: the table types, or two or more pages on each side), and
-// drops a definition whose evidence all names another page. A definition
-// taken over keeps the tdef_page of the table it now describes.
+// definition's evidence names only the other's page, and the evidence is
+// strong enough: the table types, or an index root and a second page), and
+// drops a definition of the wrong table type whose pages all name one other
+// page. A definition taken over gets the tdef_page of the table it now
+// describes.
 std::vector<DefinitionMismatch> MatchDefinitionsToPages(const Database& db, std::vector<DefinitionRead>& reads);
 
 }  // namespace jet::compact
