@@ -270,7 +270,7 @@ SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
   // holding another table's map): fewer live rows than the definition counts
   // make the owned pages worth a look. Sound files keep counts at or below
   // the live rows, so they never get here.
-  const bool short_of_rows = !out.map_unreadable && out.foreign_pages.empty() &&
+  const bool short_of_rows = !out.map_unreadable && out.foreign_pages.empty() && table.row_count > 0 &&
                              LiveRowSlots(out.pages) < table.row_count;
   if (!out.map_unreadable && out.foreign_pages.empty() && !short_of_rows) return out;
   // The map cannot be trusted: add every page the table owns.
