@@ -14,7 +14,8 @@ echo "== normal build"
 (cd "$root/build" && ctest --output-on-failure -j"$jobs")
 
 echo "== sanitizer build"
-"$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON
+# The benchmarks are built and checked by the normal build only.
+"$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON -DVONDREL_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$root/build-asan" && ctest --output-on-failure -j"$jobs")
