@@ -7,19 +7,11 @@
 #include <algorithm>
 #include <random>
 
+#include "index_entry_reference.h"
 #include "jet/write/index_sorter.h"
 
 namespace jet::write {
 namespace {
-
-struct Reference {
-  KeyBytes key;
-  RowPointer row;
-  friend bool operator<(const Reference& a, const Reference& b) {
-    return a.key != b.key ? a.key < b.key : a.row < b.row;
-  }
-  friend bool operator==(const Reference& a, const Reference& b) { return a.key == b.key && a.row == b.row; }
-};
 
 // Short keys that repeat and are prefixes of one another, so that ties
 // between keys are decided by the row.
@@ -32,14 +24,6 @@ std::vector<Reference> MakeEntries(std::size_t count, unsigned seed) {
     for (std::size_t k = 0; k < extra; ++k) key.push_back(static_cast<std::uint8_t>(rng() % 3));
     out.push_back({key, RowPointer{static_cast<std::uint32_t>(10 + i / 100), static_cast<std::uint8_t>(i % 100)}});
   }
-  return out;
-}
-
-std::vector<Reference> ReadAll(IndexEntryList& list) {
-  list.StartReading();
-  std::vector<Reference> out;
-  IndexEntry entry;
-  while (list.Next(entry)) out.push_back({entry.key, RowPointer{entry.data_page, entry.row}});
   return out;
 }
 

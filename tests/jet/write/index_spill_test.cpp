@@ -9,6 +9,7 @@
 #include <random>
 
 #include "base/error.h"
+#include "index_entry_reference.h"
 #include "jet/database.h"
 #include "jet/write/database_writer.h"
 #include "jet/write/index_tree_writer.h"
@@ -18,14 +19,6 @@ namespace jet::write {
 namespace {
 
 using vondrel::testing::ScratchDir;
-
-struct Reference {
-  KeyBytes key;
-  RowPointer row;
-  friend bool operator<(const Reference& a, const Reference& b) {
-    return a.key != b.key ? a.key < b.key : a.row < b.row;
-  }
-};
 
 // Keys that share long prefixes, are prefixes of one another, repeat, and
 // arrive out of order, on rows in page order.
@@ -39,14 +32,6 @@ std::vector<Reference> MakeEntries(std::size_t count, unsigned seed) {
     if (rng() % 50 == 0) key.resize(rng() % 3);
     out.push_back({key, RowPointer{static_cast<std::uint32_t>(100 + i / 40), static_cast<std::uint8_t>(i % 40)}});
   }
-  return out;
-}
-
-std::vector<Reference> ReadAll(IndexEntryList& list) {
-  list.StartReading();
-  std::vector<Reference> out;
-  IndexEntry entry;
-  while (list.Next(entry)) out.push_back({entry.key, RowPointer{entry.data_page, entry.row}});
   return out;
 }
 
