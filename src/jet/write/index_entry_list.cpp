@@ -307,10 +307,10 @@ void IndexEntryList::Spill() {
   }
   runs_.emplace_back(begin, spill_size_);
   spilled_entries_ += entries_.size();
+  // Growing the buffers again for every run would copy and fault in their
+  // pages once more each time.
   keys_.clear();
-  keys_.shrink_to_fit();
   entries_.clear();
-  entries_.shrink_to_fit();
 }
 
 void IndexEntryList::StartReading() {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "base/error.h"
 #include "jet/format/page_cipher_encode.h"
@@ -13,8 +14,9 @@
 
 namespace jet::write {
 namespace {
-constexpr std::size_t kPendingLimit = 1 << 20;  // gather up to 1 MiB of consecutive pages
-}
+constexpr std::uint32_t kWindowPages = 256;  // 1 MiB of Jet 4 pages
+constexpr std::size_t kMaxQueued = 3;        // windows handed over and not yet written
+}  // namespace
 
 PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std::uint32_t database_key)
     : path_(path), version_(version), page_size_(ConstantsFor(version).page_size), database_key_(database_key) {
@@ -23,10 +25,23 @@ PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std
     if (errno == EEXIST) throw vondrel::Error(errors::kAlreadyExists, "Database " + path.string() + " already exists.");
     Fail("cannot create the file");
   }
-  pending_.reserve(kPendingLimit);
+  pending_ = NewWindow();
+  try {
+    writer_ = std::thread([this] { WriteChunks(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: Flush writes each chunk itself.
+  }
 }
 
 PageSink::~PageSink() {
+  if (writer_.joinable()) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    writer_.join();
+  }
   if (fd_ >= 0) ::close(fd_);
   if (!committed_) {
     std::error_code ignored;
@@ -48,44 +63,126 @@ std::uint32_t PageSink::Allocate(std::uint32_t count) {
   return first;
 }
 
+PageSink::Window PageSink::NewWindow() {
+  Window window;
+  window.bytes.resize(std::size_t{kWindowPages} * page_size_);
+  window.present.assign(kWindowPages, 0);
+  return window;
+}
+
 void PageSink::Write(std::uint32_t page, const encode::Bytes& bytes) {
   if (bytes.size() != page_size_ || page >= page_count_) throw std::logic_error("bad page write");
-  const std::size_t pending_pages = pending_.size() / page_size_;
-  if (pending_pages == 0 || page != pending_first_ + pending_pages || pending_.size() + page_size_ > kPendingLimit) {
-    Flush();
-    pending_first_ = page;
+  if (!pending_.empty && (page < pending_.first || page - pending_.first >= kWindowPages)) Flush();
+  if (pending_.empty) {
+    pending_.first = page;
+    pending_.empty = false;
   }
   if (written_.size() < page_count_) written_.resize(page_count_, false);
   written_[page] = true;
-  const std::size_t at = pending_.size();
-  pending_.insert(pending_.end(), bytes.begin(), bytes.end());
-  encode::ApplyPageCipher(pending_.data() + at, page_size_, page, database_key_);
+  const std::uint32_t slot = page - pending_.first;
+  std::uint8_t* at = pending_.bytes.data() + std::size_t{slot} * page_size_;
+  std::memcpy(at, bytes.data(), page_size_);
+  encode::ApplyPageCipher(at, page_size_, page, database_key_);
+  pending_.present[slot] = 1;
 }
 
 void PageSink::Flush() {
-  if (pending_.empty()) return;
-  WriteAt(std::uint64_t{pending_first_} * page_size_, pending_.data(), pending_.size());
-  pending_.clear();
+  if (pending_.empty) return;
+  if (!writer_.joinable()) {
+    if (!WriteWindow(pending_)) Fail("cannot write");
+    std::fill(pending_.present.begin(), pending_.present.end(), 0);
+    pending_.empty = true;
+    return;
+  }
+  Window next;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return queue_.size() < kMaxQueued || write_errno_ != 0; });
+    ThrowIfWriteFailed();
+    queue_.push_back(std::move(pending_));
+    if (!spare_.empty()) {
+      next = std::move(spare_.back());
+      spare_.pop_back();
+    }
+  }
+  changed_.notify_one();
+  if (next.bytes.empty()) next = NewWindow();
+  pending_ = std::move(next);
 }
 
-void PageSink::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+void PageSink::Drain() {
+  Flush();
+  if (!writer_.joinable()) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return (queue_.empty() && !busy_) || write_errno_ != 0; });
+  ThrowIfWriteFailed();
+}
+
+void PageSink::ThrowIfWriteFailed() {
+  if (write_errno_ == 0) return;
+  errno = write_errno_;
+  Fail("cannot write");
+}
+
+void PageSink::WriteChunks() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [&] { return !queue_.empty() || stopping_; });
+    if (queue_.empty()) return;  // stopping, and nothing is left to write
+    Window window = std::move(queue_.front());
+    queue_.pop_front();
+    busy_ = true;
+    lock.unlock();
+    // After a failure the rest is dropped: the file is removed anyway.
+    const bool ok = write_errno_ == 0 && WriteWindow(window);
+    const int error = ok ? 0 : errno;
+    std::fill(window.present.begin(), window.present.end(), 0);
+    window.empty = true;
+    lock.lock();
+    busy_ = false;
+    if (!ok && write_errno_ == 0) write_errno_ = error != 0 ? error : EIO;
+    spare_.push_back(std::move(window));
+    changed_.notify_one();
+  }
+}
+
+bool PageSink::WriteWindow(const Window& window) {
+  for (std::uint32_t i = 0; i < kWindowPages;) {
+    if (!window.present[i]) {
+      ++i;
+      continue;
+    }
+    std::uint32_t run = 1;
+    while (i + run < kWindowPages && window.present[i + run]) ++run;
+    if (!WriteAt(std::uint64_t{window.first + i} * page_size_, window.bytes.data() + std::size_t{i} * page_size_,
+                 std::size_t{run} * page_size_))
+      return false;
+    i += run;
+  }
+  return true;
+}
+
+bool PageSink::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
-      Fail("cannot write");
+      return false;
     }
     data += n;
     size -= static_cast<std::size_t>(n);
     offset += static_cast<std::uint64_t>(n);
   }
+  return true;
 }
 
 void PageSink::Rewind(std::uint32_t page_count) {
   if (page_count > page_count_) throw std::logic_error("rewind past the end");
-  const std::size_t pending_pages = pending_.size() / page_size_;
-  if (pending_pages > 0 && pending_first_ + pending_pages > page_count) {
-    pending_.resize(pending_first_ >= page_count ? 0 : std::size_t{page_count - pending_first_} * page_size_);
+  // Windows already handed over are still written; the pages written again
+  // later are queued after them, so the later bytes win.
+  if (!pending_.empty) {
+    for (std::uint32_t i = 0; i < kWindowPages; ++i)
+      if (pending_.first + std::uint64_t{i} >= page_count) pending_.present[i] = 0;
   }
   if (stale_end_ == stale_begin_) stale_begin_ = page_count;
   stale_begin_ = std::min(stale_begin_, page_count);
@@ -96,12 +193,12 @@ void PageSink::Rewind(std::uint32_t page_count) {
 }
 
 void PageSink::Commit() {
-  Flush();
+  Drain();
   // Pages given up by a rewind and never written again would still hold
   // their old bytes, where a file written in one go has zeros.
   const std::vector<std::uint8_t> zeros(page_size_, 0);
   for (std::uint32_t p = stale_begin_; p < std::min(stale_end_, page_count_); ++p) {
-    if (!written_[p]) WriteAt(std::uint64_t{p} * page_size_, zeros.data(), zeros.size());
+    if (!written_[p] && !WriteAt(std::uint64_t{p} * page_size_, zeros.data(), zeros.size())) Fail("cannot write");
   }
   if (::ftruncate(fd_, static_cast<off_t>(std::uint64_t{page_count_} * page_size_)) != 0) Fail("cannot size the file");
   if (::fsync(fd_) != 0) Fail("cannot flush to disk");

@@ -1,12 +1,23 @@
 #pragma once
 // The destination file of a database being written: pages are numbered as
 // they are allocated and written at their place, encrypted when the database
-// is encoded. Consecutive pages are gathered into large writes. The file is
-// created exclusively; unless Commit() succeeds it is removed again, so a
-// failed write never leaves something that could pass for a database.
+// is encoded. Pages are written a little out of order (a data page is
+// finished after the long-value pages its rows point to), so they are gathered
+// in a window of consecutive page numbers and written as runs; a second thread
+// hands the runs to the kernel while the caller goes on building pages
+// (copying into the page cache is a tenth of a compaction). Windows are
+// written in the order they were handed over, so the file does not depend on
+// the timing. The file is created
+// exclusively; unless Commit() succeeds it is removed again, so a failed write
+// never leaves something that could pass for a database.
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "jet/format/bytes_encode.h"
@@ -29,6 +40,7 @@ class PageSink {
   FormatVersion version() const { return version_; }
 
   // Writes an allocated page (plain bytes; encryption is applied here).
+  // A failed earlier write is reported here or by Commit.
   void Write(std::uint32_t page, const encode::Bytes& bytes);
 
   // Forgets every page from `page_count` on, as if they had never been
@@ -41,8 +53,24 @@ class PageSink {
   void Commit();
 
  private:
+  // Pages [first, first + kWindowPages) of which those marked present are written.
+  struct Window {
+    std::uint32_t first = 0;
+    std::vector<std::uint8_t> bytes;    // kWindowPages pages
+    std::vector<std::uint8_t> present;  // one flag per page
+    bool empty = true;
+  };
+
+  Window NewWindow();
+  // Hands the gathered pages to the writing thread.
   void Flush();
-  void WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+  bool WriteWindow(const Window& window);
+  // Waits until every chunk handed over is written; throws if one failed.
+  void Drain();
+  void WriteChunks();
+  // Returns false with errno set when the write failed.
+  bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+  void ThrowIfWriteFailed();
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::filesystem::path path_;
@@ -52,14 +80,22 @@ class PageSink {
   int fd_ = -1;
   bool committed_ = false;
   std::uint32_t page_count_ = 0;
-  // Pages [pending_first_, pending_first_ + pending_count) waiting in pending_.
-  std::uint32_t pending_first_ = 0;
-  std::vector<std::uint8_t> pending_;
+  Window pending_;
   // After a Rewind: pages [stale_begin_, stale_end_) may hold bytes written
   // before it. written_ says which pages have been written (since the last
   // rewind that gave them up).
   std::uint32_t stale_begin_ = 0, stale_end_ = 0;
   std::vector<bool> written_;
+
+  // Shared with the writing thread, under mutex_.
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Window> queue_;    // handed over, not yet written
+  std::vector<Window> spare_;   // written, for reuse
+  bool busy_ = false;                     // the thread is writing a chunk
+  bool stopping_ = false;
+  int write_errno_ = 0;                   // first failure, 0 while none
+  std::thread writer_;                    // not started when no thread could be had
 };
 
 }  // namespace jet::write

@@ -181,8 +181,8 @@ void TableBuilder::KeepIndexMemoryInBudget() {
   std::size_t total = 0;
   IndexEntryList* largest = nullptr;
   for (IndexEntryList& list : index_entries_) {
-    total += list.memory_bytes();
-    if (!largest || list.memory_bytes() > largest->memory_bytes()) largest = &list;
+    total += list.used_bytes();
+    if (!largest || list.used_bytes() > largest->used_bytes()) largest = &list;
   }
   if (total > index_memory_budget_ && largest) largest->Spill();
 }

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -178,6 +181,67 @@ TEST(PageSink, RewoundPagesAreRewrittenOrZeroed) {
     const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(p * 4096);
     EXPECT_TRUE(std::all_of(first, first + 4096, [&](std::uint8_t b) { return b == expected[p]; })) << "page " << p;
   }
+}
+
+// Pages arrive out of order (late ones far behind the rest, rewritten ones
+// after a rewind) across many gathering windows; the file must hold each
+// page's last bytes at its place whatever the order of the writes.
+TEST(PageSink, PagesWrittenOutOfOrderLandAtTheirPlace) {
+  ScratchDir dir;
+  const auto path = dir / "shuffled.mdb";
+  const std::uint32_t count = 1500;
+  std::vector<std::uint8_t> last(count, 0);
+  {
+    PageSink sink(path, FormatVersion::Jet4, 0);
+    sink.Allocate(count);
+    std::mt19937 rng(5);
+    std::vector<std::uint32_t> order(count);
+    for (std::uint32_t p = 0; p < count; ++p) order[p] = p;
+    // Mostly ascending, with pages held back by up to 400 places.
+    for (std::uint32_t p = 0; p < count; ++p) std::swap(order[p], order[std::min<std::uint32_t>(count - 1, p + rng() % 400)]);
+    for (std::uint32_t p : order) {
+      last[p] = static_cast<std::uint8_t>(1 + p % 251);
+      sink.Write(p, FilledPage(last[p]));
+    }
+    for (std::uint32_t p = 0; p < count; p += 7) {  // second writes win
+      last[p] = 0xEE;
+      sink.Write(p, FilledPage(0xEE));
+    }
+    sink.Commit();
+  }
+  const auto bytes = FileBytes(path);
+  ASSERT_EQ(bytes.size(), std::size_t{count} * 4096);
+  for (std::size_t p = 0; p < count; ++p) {
+    const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(p * 4096);
+    ASSERT_TRUE(std::all_of(first, first + 4096, [&](std::uint8_t b) { return b == last[p]; })) << "page " << p;
+  }
+}
+
+// A write the system refuses (here: past a file-size limit) is reported by
+// a later call, and the file is removed.
+TEST(PageSink, AFailedWriteIsReportedAndTheFileRemoved) {
+  ScratchDir dir;
+  const auto path = dir / "limited.mdb";
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+  rlimit limited = saved;
+  limited.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  bool reported = false;
+  try {
+    PageSink sink(path, FormatVersion::Jet4, 0);
+    sink.Allocate(600);
+    for (std::uint32_t p = 0; p < 600; ++p) sink.Write(p, FilledPage(0x11));
+    sink.Commit();
+  } catch (const vondrel::Error& error) {
+    reported = true;
+    EXPECT_NE(error.description().find("cannot write"), std::string::npos) << error.description();
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_TRUE(reported);
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 }  // namespace
