@@ -140,7 +140,7 @@ class RowGate {
   }
 
   // Empty when the row may be written, else why not.
-  std::string Admit(std::span<const encode::FieldValue> values) {
+  std::string Admit(std::span<const encode::FieldValue> values, std::uint64_t row_tag) {
     if (!active_ || !job_.losses) return {};
     const auto& indexes = job_.target_table.real_indexes;
     pending_.clear();
@@ -151,7 +151,7 @@ class RowGate {
       if (index.IgnoresNulls() && key.all_null) continue;
       if (!key.coverage.covered) {
         if (!job_.check_keys) continue;  // the writer asks the fallback itself
-        std::optional<KeyBytes> vouched = fallback_ ? fallback_(r, key) : std::nullopt;
+        std::optional<KeyBytes> vouched = fallback_ ? fallback_(r, key, row_tag) : std::nullopt;
         if (!vouched) return "its key in index " + std::to_string(r) + " cannot be vouched for (" + key.coverage.reason + ")";
         key.key = std::move(*vouched);
       }
@@ -197,9 +197,9 @@ class RowGate {
 std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_builder) {
   write::TableBuilder* builder = &first_builder;
   RowConverter converter(job);
-  RowPointer current_source;
-  const write::KeyFallback fallback = [&](std::size_t real_index, const write::RowKey&) {
-    return job.source_keys.Find(job.source_table, real_index, current_source);
+  // Rows are tagged with the slot the source's indexes name them by.
+  const write::KeyFallback fallback = [&](std::size_t real_index, const write::RowKey&, std::uint64_t row_tag) {
+    return job.source_keys.Find(job.source_table, real_index, RowPointer::FromRaw(static_cast<std::uint32_t>(row_tag)));
   };
   std::optional<RowGate> gate;
   gate.emplace(job, fallback);
@@ -209,23 +209,23 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
   std::uint64_t copied = 0;
   auto add = [&](std::span<const StoredField> fields, RowPointer listed_at) {
     if (job.keep && !job.keep(fields)) return;
-    current_source = listed_at;
+    const std::uint64_t tag = listed_at.ToRaw();
     const std::span<const encode::FieldValue> values = converter.Convert(fields);
     if (!job.losses) {
-      builder->AddRow(values, fallback);
+      builder->AddRow(values, fallback, tag);
       ++copied;
       return;
     }
-    const std::string refused = gate->Admit(values);
+    const std::string refused = gate->Admit(values, tag);
     if (!refused.empty()) {
       lose_row(listed_at, refused.find("repeats") != std::string::npos ? 3022 : errors::kCorrupt, refused);
       return;
     }
     if (!job.check_keys) {
-      builder->AddRow(values, fallback);  // a refusal here fails this pass; the caller retries with checking
+      builder->AddRow(values, fallback, tag);  // a refusal here fails this pass; the caller retries with checking
     } else {
       try {
-        builder->AddRow(values, fallback);
+        builder->AddRow(values, fallback, tag);
       } catch (const vondrel::Error& error) {
         lose_row(listed_at, error.number(), error.description());
         return;
@@ -234,6 +234,7 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
     ++copied;
   };
   auto finish = [&]() {
+    builder->SettleKeys(fallback);
     if (job.losses && !job.check_keys && gate->RepeatedUniqueKey())
       job.losses->Add({LossKind::Object, 3022, "a unique index receives a key twice", job.table_name, {}, false});
     return copied;

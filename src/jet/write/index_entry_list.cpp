@@ -18,7 +18,7 @@ namespace {
 constexpr std::size_t kRecordHeader = 8;            // key size, row (both 32-bit little-endian)
 constexpr std::size_t kWriteChunk = 1 << 20;        // bytes gathered per write of a run
 constexpr std::size_t kReadBuffer = 16 * 1024;      // per run while merging
-constexpr std::size_t kLongestKey = kReadBuffer - kRecordHeader;
+static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a record must fit a run's read buffer");
 
 [[noreturn]] void FailSpill(const char* what) {
   throw vondrel::Error(errors::kCorrupt,
@@ -207,12 +207,12 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
 }
 IndexEntryList::~IndexEntryList() { Clear(); }
 
-void IndexEntryList::Add(const KeyBytes& key, RowPointer row) {
-  if (key.size() > kLongestKey)
-    throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(key.size()) + " bytes is too long");
-  entries_.push_back({0, keys_.size(), static_cast<std::uint32_t>(key.size()), row.ToRaw()});
+void IndexEntryList::Add(const std::uint8_t* key, std::size_t size, RowPointer row) {
+  if (size > kLongestKey)
+    throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(size) + " bytes is too long");
+  entries_.push_back({0, keys_.size(), static_cast<std::uint32_t>(size), row.ToRaw()});
   sorted_ = false;
-  keys_.insert(keys_.end(), key.begin(), key.end());
+  keys_.insert(keys_.end(), key, key + size);
 }
 
 bool IndexEntryList::Less(const Entry& a, const Entry& b) const {

@@ -24,7 +24,11 @@ class IndexEntryList {
   IndexEntryList(IndexEntryList&&) noexcept;
   IndexEntryList& operator=(IndexEntryList&&) noexcept;
 
-  void Add(const KeyBytes& key, RowPointer row);
+  // Keys longer than this cannot be added (Add throws vondrel::Error).
+  static constexpr std::size_t kLongestKey = 16 * 1024 - 8;
+
+  void Add(const KeyBytes& key, RowPointer row) { Add(key.data(), key.size(), row); }
+  void Add(const std::uint8_t* key, std::size_t size, RowPointer row);
   // Every entry added, spilled or not.
   std::size_t size() const { return spilled_entries_ + entries_.size(); }
   // Bytes the entries in memory take (keys and bookkeeping), and the bytes

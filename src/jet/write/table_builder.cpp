@@ -32,7 +32,7 @@ TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table, const K
       max_row_(ConstantsFor(table.version).max_row_size),
       data_page_(table.version, table.tdef_page),
       index_entries_(table.real_indexes.size()),
-      index_memory_budget_(index_memory_budget) {
+      index_feeder_(table, key_settings, index_entries_, index_memory_budget) {
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     if (IsLongValueType(table.columns[i].type)) {
       long_values_.push_back({i, encode::DataPageBuilder(table.version, kLongValueOwner), 0, false, {}});
@@ -91,7 +91,8 @@ void TableBuilder::CloseDataPage() {
   data_page_open_ = false;
 }
 
-RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, const KeyFallback& fallback) {
+RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, const KeyFallback& fallback,
+                                std::uint64_t row_tag) {
   if (values.size() != table_.columns.size()) throw std::logic_error("row has the wrong number of values");
   scratch_.assign(values.begin(), values.end());
   scratch_fields_.assign(long_values_.size(), {});
@@ -142,24 +143,39 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, cons
     key_fields_[i].bool_value = values[i].boolean;
     key_fields_[i].bytes = std::span<const std::uint8_t>(values[i].data, values[i].size);
   }
-  for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
-    const RealIndexDefinition& index = table_.real_indexes[r];
+  // The watched index's key is needed now, for the verdict on its order;
+  // the feeder computes the others, on its own thread for a large table.
+  if (watched_index_ < table_.real_indexes.size()) {
+    const RealIndexDefinition& index = table_.real_indexes[watched_index_];
     RowKey& key = key_scratch_;
     key.key.clear();
     key.coverage = jet::ComputeRowKey(table_, index, key_fields_, key_settings_, key.key);
-    // Only "ignore nulls" indexes and fallbacks look at whether the key is all null.
     key.all_null = (index.IgnoresNulls() || !key.coverage.covered) && AllKeyColumnsNull(table_, index, key_fields_);
-    if (r == watched_index_) WatchKey(key);
-    if (index.IgnoresNulls() && key.all_null) continue;
-    if (!key.coverage.covered) {
-      std::optional<KeyBytes> vouched = fallback ? fallback(r, key) : std::nullopt;
-      if (!vouched) Refuse(table_, "index key not covered: " + key.coverage.reason);
-      key.key = std::move(*vouched);
+    WatchKey(key);
+    if (!(index.IgnoresNulls() && key.all_null)) {
+      if (!key.coverage.covered) {
+        std::optional<KeyBytes> vouched = fallback ? fallback(watched_index_, key, row_tag) : std::nullopt;
+        if (!vouched) Refuse(table_, "index key not covered: " + key.coverage.reason);
+        key.key = std::move(*vouched);
+      }
+      index_feeder_.AddKey(watched_index_, key.key, at);
     }
-    index_entries_[r].Add(key.key, at);
   }
-  KeepIndexMemoryInBudget();
+  index_feeder_.AddRow(key_fields_, at, row_tag, watched_index_);
   return at;
+}
+
+void TableBuilder::SettleKeys(const KeyFallback& fallback) { Settle(index_feeder_.TakeUnvouched(), fallback); }
+
+void TableBuilder::Settle(std::vector<IndexFeeder::UnvouchedKey> keys, const KeyFallback& fallback) {
+  for (IndexFeeder::UnvouchedKey& unvouched : keys) {
+    std::optional<KeyBytes> vouched =
+        fallback ? fallback(unvouched.real_index, unvouched.key, unvouched.tag) : std::nullopt;
+    if (!vouched) Refuse(table_, "index key not covered: " + unvouched.key.coverage.reason);
+    if (vouched->size() > IndexEntryList::kLongestKey)
+      throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(vouched->size()) + " bytes is too long");
+    index_entries_[unvouched.real_index].Add(*vouched, unvouched.row);
+  }
 }
 
 void TableBuilder::WatchKeyOrder(std::size_t real_index) {
@@ -177,22 +193,13 @@ void TableBuilder::WatchKey(const RowKey& key) {
   watched_previous_.assign(key.key.begin(), key.key.end());
 }
 
-void TableBuilder::KeepIndexMemoryInBudget() {
-  std::size_t total = 0;
-  IndexEntryList* largest = nullptr;
-  for (IndexEntryList& list : index_entries_) {
-    total += list.used_bytes();
-    if (!largest || list.used_bytes() > largest->used_bytes()) largest = &list;
-  }
-  if (total > index_memory_budget_ && largest) largest->Spill();
-}
-
 TableResult TableBuilder::Finish() {
   CloseDataPage();
   for (LongValueColumn& column : long_values_) {
     CloseLongValuePage(column);
     result_.long_value_pages.push_back({table_.columns[column.position].number, std::move(column.pages)});
   }
+  Settle(index_feeder_.Finish(), {});
   IndexSorter sorter(index_entries_);
   for (std::size_t r = 0; r < index_entries_.size(); ++r) {
     IndexEntryList& entries = index_entries_[r];

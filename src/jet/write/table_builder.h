@@ -13,6 +13,7 @@
 #include "jet/format/data_page_encode.h"
 #include "jet/format/row_encode.h"
 #include "jet/format/table_definition.h"
+#include "jet/write/index_feeder.h"
 #include "jet/write/index_tree_writer.h"
 #include "jet/write/page_sink.h"
 #include "jet/write/row_keys.h"
@@ -20,9 +21,10 @@
 namespace jet::write {
 
 // Supplies an index key the encoder cannot vouch for (e.g. the key the
-// source's own index holds for this row); nothing = no trustworthy key, the
-// write fails.
-using KeyFallback = std::function<std::optional<KeyBytes>(std::size_t real_index, const RowKey& computed)>;
+// source's own index holds for the row that AddRow was given `row_tag` for);
+// nothing = no trustworthy key, the write fails.
+using KeyFallback =
+    std::function<std::optional<KeyBytes>(std::size_t real_index, const RowKey& computed, std::uint64_t row_tag)>;
 
 struct LongValuePages {
   std::uint16_t column_number = 0;
@@ -56,8 +58,16 @@ class TableBuilder {
 
   // values[i] belongs to table.columns[i]; memo/OLE values carry their full
   // data. Returns where the row was stored. Throws vondrel::Error when the
-  // row cannot be stored or one of its keys cannot be vouched for.
-  RowPointer AddRow(std::span<const encode::FieldValue> values, const KeyFallback& fallback = {});
+  // row cannot be stored. A key the encoder cannot vouch for is settled by
+  // `fallback` here for the watched index, else by SettleKeys.
+  RowPointer AddRow(std::span<const encode::FieldValue> values, const KeyFallback& fallback = {},
+                    std::uint64_t row_tag = 0);
+
+  // Waits until the keys of every row added so far are in their indexes'
+  // lists, asking `fallback` for each one the encoder could not vouch for.
+  // Throws vondrel::Error when one stays unvouched. Finish does it without a
+  // fallback for rows added since.
+  void SettleKeys(const KeyFallback& fallback);
 
   // Follows the keys real index `real_index` receives from now on (null keys
   // included), so that a caller copying rows can tell afterwards whether they
@@ -83,8 +93,8 @@ class TableBuilder {
   RowPointer AddLongValueRow(LongValueColumn& column, const encode::Bytes& row, bool fresh_page);
   void CloseLongValuePage(LongValueColumn& column);
   void CloseDataPage();
-  void KeepIndexMemoryInBudget();
   void WatchKey(const RowKey& key);
+  void Settle(std::vector<IndexFeeder::UnvouchedKey> keys, const KeyFallback& fallback);
 
   PageSink& sink_;
   const TableDefinition& table_;
@@ -95,7 +105,7 @@ class TableBuilder {
   bool data_page_open_ = false;
   std::vector<LongValueColumn> long_values_;
   std::vector<IndexEntryList> index_entries_;
-  std::size_t index_memory_budget_;
+  IndexFeeder index_feeder_;  // after the lists it fills
   TableResult result_;
   std::vector<encode::FieldValue> scratch_;
   std::vector<encode::Bytes> scratch_fields_;

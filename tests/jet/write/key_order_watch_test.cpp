@@ -98,7 +98,7 @@ TEST_F(KeyOrderWatch, AKeyFromTheFallbackIsNotTheEncodersAndEndsTheVerdict) {
     if (column.name == "Name") column.sort_order = 2052;
   rows_ = std::make_unique<TableBuilder>(*sink_, table_, KeyDatabaseSettings{});
   std::uint8_t next = 0;
-  const KeyFallback ascending_keys = [&](std::size_t, const RowKey&) {
+  const KeyFallback ascending_keys = [&](std::size_t, const RowKey&, std::uint64_t) {
     return std::optional<KeyBytes>(KeyBytes{0x7F, ++next});
   };
   rows_->WatchKeyOrder(id_index_);

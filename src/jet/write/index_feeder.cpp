@@ -1,0 +1,248 @@
+#include "jet/write/index_feeder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "base/error.h"
+#include "jet/io/error_numbers.h"
+
+namespace jet::write {
+namespace {
+
+constexpr std::size_t kBatchBytes = 256 * 1024;
+constexpr std::size_t kMaxQueued = 2;
+constexpr std::uint8_t kRowRecord = 0, kKeyRecord = 1;
+constexpr std::uint16_t kNoSkip = 0xFFFF;
+
+// Appends to a batch through a cursor: the batch's bytes are sized ahead,
+// so that each value is one copy and not a resize.
+class BatchWriter {
+ public:
+  explicit BatchWriter(std::vector<std::uint8_t>& batch, std::size_t& used, std::size_t most)
+      : batch_(batch), used_(used) {
+    if (batch_.size() < used_ + most) batch_.resize(std::max(2 * batch_.size(), used_ + most));
+  }
+  template <typename T>
+  void Put(T value) {
+    std::memcpy(batch_.data() + used_, &value, sizeof(T));
+    used_ += sizeof(T);
+  }
+  void Bytes(std::span<const std::uint8_t> bytes) {
+    if (!bytes.empty()) std::memcpy(batch_.data() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
+  }
+
+ private:
+  std::vector<std::uint8_t>& batch_;
+  std::size_t& used_;
+};
+
+template <typename T>
+T Take(const std::vector<std::uint8_t>& in, std::size_t& at) {
+  T value;
+  std::memcpy(&value, in.data() + at, sizeof(T));
+  at += sizeof(T);
+  return value;
+}
+
+}  // namespace
+
+IndexFeeder::IndexFeeder(const TableDefinition& table, const KeyDatabaseSettings& settings,
+                         std::vector<IndexEntryList>& lists, std::size_t memory_budget)
+    : table_(table), settings_(settings), lists_(lists), memory_budget_(memory_budget), fields_(table.columns.size()) {
+  std::vector<bool> used(table.columns.size(), false);
+  for (const RealIndexDefinition& index : table.real_indexes) {
+    for (const IndexKeyColumn& k : index.columns) {
+      for (std::size_t i = 0; i < table.columns.size(); ++i)
+        if (table.columns[i].number == k.column_number) used[i] = true;
+    }
+  }
+  for (std::size_t i = 0; i < used.size(); ++i)
+    if (used[i]) key_columns_.push_back(i);
+}
+
+IndexFeeder::~IndexFeeder() {
+  if (!thread_.joinable()) return;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    queue_.clear();
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void IndexFeeder::StartThreadWhenWorthIt() {
+  if (thread_.joinable() || ++rows_fed_ < kThreadWorthRows || table_.real_indexes.empty()) return;
+  try {
+    thread_ = std::thread([this] { Work(); });
+    batch_.resize(2 * kBatchBytes);
+  } catch (const std::system_error&) {
+    rows_fed_ = 0;  // no thread to be had: go on feeding directly
+  }
+}
+
+void IndexFeeder::AddRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip) {
+  StartThreadWhenWorthIt();
+  if (!thread_.joinable()) {
+    FeedRow(fields, row, tag, skip);
+    return;
+  }
+  std::size_t most = 1 + 4 + 8 + 2;
+  for (std::size_t position : key_columns_) most += 1 + 4 + fields[position].bytes.size();
+  BatchWriter out(batch_, batch_used_, most);
+  out.Put(kRowRecord);
+  out.Put(row.ToRaw());
+  out.Put(tag);
+  out.Put(static_cast<std::uint16_t>(skip < table_.real_indexes.size() ? skip : kNoSkip));
+  for (std::size_t position : key_columns_) {
+    const KeyField& field = fields[position];
+    out.Put(static_cast<std::uint8_t>((field.is_null ? 1 : 0) | (field.bool_value ? 2 : 0)));
+    out.Put(static_cast<std::uint32_t>(field.bytes.size()));
+    out.Bytes(field.bytes);
+  }
+  if (batch_used_ >= kBatchBytes) HandOver();
+}
+
+void IndexFeeder::AddKey(std::size_t real_index, const KeyBytes& key, RowPointer row) {
+  if (key.size() > IndexEntryList::kLongestKey)
+    throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(key.size()) + " bytes is too long");
+  if (!thread_.joinable()) {
+    AddEntry(real_index, key.data(), key.size(), row);
+    return;
+  }
+  BatchWriter out(batch_, batch_used_, 1 + 2 + 2 + 4 + key.size());
+  out.Put(kKeyRecord);
+  out.Put(static_cast<std::uint16_t>(real_index));
+  out.Put(static_cast<std::uint16_t>(key.size()));
+  out.Put(row.ToRaw());
+  out.Bytes(key);
+  if (batch_used_ >= kBatchBytes) HandOver();
+}
+
+void IndexFeeder::FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip) {
+  for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
+    if (r == skip) continue;
+    const RealIndexDefinition& index = table_.real_indexes[r];
+    key_.key.clear();
+    key_.coverage = ComputeRowKey(table_, index, fields, settings_, key_.key);
+    // Only "ignore nulls" indexes and unvouched keys look at whether the key is all null.
+    key_.all_null = (index.IgnoresNulls() || !key_.coverage.covered) && AllKeyColumnsNull(table_, index, fields);
+    if (index.IgnoresNulls() && key_.all_null) continue;
+    if (!key_.coverage.covered) {
+      unvouched_.push_back({r, key_, row, tag});
+      continue;
+    }
+    AddEntry(r, key_.key.data(), key_.key.size(), row);
+  }
+}
+
+void IndexFeeder::AddEntry(std::size_t list, const std::uint8_t* key, std::size_t size, RowPointer row) {
+  lists_[list].Add(key, size, row);
+  std::size_t total = 0;
+  IndexEntryList* largest = nullptr;
+  for (IndexEntryList& l : lists_) {
+    total += l.used_bytes();
+    if (!largest || l.used_bytes() > largest->used_bytes()) largest = &l;
+  }
+  if (total > memory_budget_ && largest) largest->Spill();
+}
+
+void IndexFeeder::FeedBatch(const std::vector<std::uint8_t>& batch) {
+  for (std::size_t at = 0; at < batch.size();) {
+    if (Take<std::uint8_t>(batch, at) == kKeyRecord) {
+      const auto list = Take<std::uint16_t>(batch, at);
+      const auto size = Take<std::uint16_t>(batch, at);
+      const auto row = RowPointer::FromRaw(Take<std::uint32_t>(batch, at));
+      AddEntry(list, batch.data() + at, size, row);
+      at += size;
+      continue;
+    }
+    const auto row = RowPointer::FromRaw(Take<std::uint32_t>(batch, at));
+    const auto tag = Take<std::uint64_t>(batch, at);
+    const auto skip = Take<std::uint16_t>(batch, at);
+    for (std::size_t position : key_columns_) {
+      const auto flags = Take<std::uint8_t>(batch, at);
+      const auto size = Take<std::uint32_t>(batch, at);
+      fields_[position] = {(flags & 1) != 0, (flags & 2) != 0, std::span<const std::uint8_t>(batch.data() + at, size)};
+      at += size;
+    }
+    FeedRow(fields_, row, tag, skip == kNoSkip ? kNoIndex : skip);
+  }
+}
+
+void IndexFeeder::HandOver() {
+  if (batch_used_ == 0) return;
+  batch_.resize(batch_used_);  // shrinking keeps the capacity
+  batch_used_ = 0;
+  std::vector<std::uint8_t> next;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return queue_.size() < kMaxQueued || failure_; });
+    if (failure_) std::rethrow_exception(failure_);
+    queue_.push_back(std::move(batch_));
+    if (!spare_.empty()) {
+      next = std::move(spare_.back());
+      spare_.pop_back();
+    }
+  }
+  changed_.notify_all();
+  next.resize(std::max(next.capacity(), 2 * kBatchBytes));
+  batch_ = std::move(next);
+}
+
+void IndexFeeder::WaitUntilIdle() {
+  if (!thread_.joinable()) return;
+  HandOver();
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return (queue_.empty() && !busy_) || failure_; });
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+std::vector<IndexFeeder::UnvouchedKey> IndexFeeder::TakeUnvouched() {
+  WaitUntilIdle();  // the thread touches nothing now
+  return std::exchange(unvouched_, {});
+}
+
+std::vector<IndexFeeder::UnvouchedKey> IndexFeeder::Finish() {
+  WaitUntilIdle();
+  if (thread_.joinable()) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  return std::exchange(unvouched_, {});
+}
+
+void IndexFeeder::Work() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [&] { return !queue_.empty() || stopping_; });
+    if (queue_.empty()) return;
+    std::vector<std::uint8_t> batch = std::move(queue_.front());
+    queue_.erase(queue_.begin());
+    busy_ = true;
+    lock.unlock();
+    try {
+      FeedBatch(batch);
+    } catch (...) {
+      lock.lock();
+      failure_ = std::current_exception();
+      busy_ = false;
+      changed_.notify_all();
+      return;
+    }
+    lock.lock();
+    busy_ = false;
+    spare_.push_back(std::move(batch));
+    changed_.notify_all();
+  }
+}
+
+}  // namespace jet::write

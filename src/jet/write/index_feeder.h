@@ -1,0 +1,99 @@
+#pragma once
+// Turns the rows of a table being written into its index entries: computes
+// each row's key in every index and adds it to that index's list. Keys, and
+// above all sorting and spilling the lists that outgrow their memory budget,
+// are a third of copying a large table, so once a table has enough rows a
+// second thread does this: the writer hands over batches of the rows' key
+// columns and goes on with the next rows. Entries are added in the order the
+// rows were given and lists spill at the same points as without the thread,
+// so the lists (and the trees written from them) do not depend on timing.
+//
+// A key the encoder cannot vouch for is not added: it is handed back by
+// Finish, with the row's tag, for the writer to settle.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "jet/format/index_row_key.h"
+#include "jet/format/table_definition.h"
+#include "jet/write/index_entry_list.h"
+#include "jet/write/row_keys.h"
+
+namespace jet::write {
+
+class IndexFeeder {
+ public:
+  // Rows fed directly before the thread is worth starting.
+  static constexpr std::size_t kThreadWorthRows = 10000;
+  static constexpr std::size_t kNoIndex = ~std::size_t{0};
+
+  struct UnvouchedKey {
+    std::size_t real_index;
+    RowKey key;
+    RowPointer row;
+    std::uint64_t tag;
+  };
+
+  // `table` and `lists` (one per real index) must outlive the feeder, which
+  // spills the largest list whenever their entries take more than
+  // `memory_budget` bytes.
+  IndexFeeder(const TableDefinition& table, const KeyDatabaseSettings& settings, std::vector<IndexEntryList>& lists,
+              std::size_t memory_budget);
+  // Joins the thread (rows still queued are dropped: the table failed).
+  ~IndexFeeder();
+  IndexFeeder(const IndexFeeder&) = delete;
+  IndexFeeder& operator=(const IndexFeeder&) = delete;
+
+  // Feeds the row stored at `row` to every index but `skip` (whose key the
+  // caller adds itself). fields[i] belongs to table.columns[i].
+  void AddRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip = kNoIndex);
+  // Adds one key the caller computed. Throws vondrel::Error when it is
+  // longer than an index list takes.
+  void AddKey(std::size_t real_index, const KeyBytes& key, RowPointer row);
+
+  // Returns once every row fed so far is in the lists, with the keys that
+  // were not added since the last call; rethrows what failed on the way (a
+  // key too long for a list). Rows may still be fed afterwards.
+  std::vector<UnvouchedKey> TakeUnvouched();
+  // The same, and ends the thread: no rows are fed afterwards.
+  std::vector<UnvouchedKey> Finish();
+
+ private:
+  void FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip);
+  void AddEntry(std::size_t list, const std::uint8_t* key, std::size_t size, RowPointer row);
+  void FeedBatch(const std::vector<std::uint8_t>& batch);
+  void StartThreadWhenWorthIt();
+  void HandOver();
+  void WaitUntilIdle();
+  void Work();
+
+  const TableDefinition& table_;
+  KeyDatabaseSettings settings_;
+  std::vector<IndexEntryList>& lists_;
+  std::size_t memory_budget_;
+  std::vector<std::size_t> key_columns_;  // positions in table.columns that some index reads
+  std::size_t rows_fed_ = 0;
+  std::vector<std::uint8_t> batch_;  // bytes [0, batch_used_) hold records
+  std::size_t batch_used_ = 0;
+  // Used by whichever thread feeds.
+  std::vector<KeyField> fields_;
+  RowKey key_;
+  std::vector<UnvouchedKey> unvouched_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::vector<std::uint8_t>> queue_;  // handed over, in order
+  std::vector<std::vector<std::uint8_t>> spare_;
+  bool busy_ = false;
+  bool stopping_ = false;
+  std::exception_ptr failure_;
+  std::thread thread_;
+};
+
+}  // namespace jet::write
