@@ -102,11 +102,10 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
   // One pass: a leaf is written once the entry that does not fit it arrives,
   // when the next leaf's number is allocated. Leaves are thereby numbered in
   // order before any node page, as the node levels expect. The leaf's
-  // entries live in `pending`, whose key buffers are reused page after page.
-  std::vector<IndexEntry> pending;
-  std::size_t used = 0;
-  IndexEntry current;
-  if (!next_entry(current)) {
+  // entries are read straight into `pending` (one slot past them is the
+  // incoming entry), whose key buffers are reused page after page.
+  std::vector<IndexEntry> pending(1);
+  if (!next_entry(pending[0])) {
     tree.root_page = allocate();
     IndexPage empty;
     empty.owner = owner;
@@ -114,18 +113,9 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
     tree.leaf_pages = 1;
     return tree;
   }
-  auto keep = [&](const IndexEntry& entry) {
-    if (used < pending.size()) {
-      IndexEntry& slot = pending[used];
-      slot.key.assign(entry.key.begin(), entry.key.end());
-      slot.data_page = entry.data_page;
-      slot.row = entry.row;
-    } else {
-      pending.push_back(entry);
-    }
-    pending[used].child_page = 0;
-    ++used;
-  };
+  pending[0].child_page = 0;
+  std::size_t used = 1;
+  tree.distinct_keys = 1;
   std::vector<Child> children;
   IndexPage leaf;
   leaf.owner = owner;
@@ -142,20 +132,22 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
   };
 
   PagePacker packer(true, layout);
-  packer.Start(current);
-  keep(current);
-  IndexEntry incoming;  // `current` keeps the entry before it, for the order check
-  std::size_t position = 1;
-  while (next_entry(incoming)) {
+  packer.Start(pending[0]);
+  for (std::size_t position = 1;; ++position) {
+    if (used == pending.size()) pending.emplace_back();
+    IndexEntry& incoming = pending[used];
+    if (!next_entry(incoming)) break;
+    incoming.child_page = 0;
+    const IndexEntry& current = pending[used - 1];
     if (CompareEntries(current, incoming) >= 0) Fail("entries out of order at entry " + std::to_string(position));
+    if (current.key != incoming.key) ++tree.distinct_keys;
     if (!packer.TryAdd(incoming)) {
       write_leaf(allocate());
+      std::swap(pending[0], pending[used]);
       used = 0;
-      packer.Start(incoming);
+      packer.Start(pending[0]);
     }
-    keep(incoming);
-    std::swap(current, incoming);
-    ++position;
+    ++used;
   }
   write_leaf(0);
   tree.leaf_pages = children.size();

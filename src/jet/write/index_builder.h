@@ -26,6 +26,7 @@ struct BuiltIndexTree {
   std::size_t leaf_pages = 0;
   std::size_t node_pages = 0;
   std::size_t levels = 1;  // 1: the root is a leaf
+  std::size_t distinct_keys = 0;
 };
 
 // entries: leaf entries (child_page ignored), strictly ordered by

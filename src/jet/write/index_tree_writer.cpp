@@ -8,18 +8,8 @@ namespace jet::write {
 IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t owner) {
   IndexTree tree;
   entries.StartReading();
-  KeyBytes previous_key;
-  bool first = true;
   const BuiltIndexTree built = BuildIndexTree(
-      [&](IndexEntry& next) {
-        if (!entries.Next(next)) return false;
-        if (first || next.key != previous_key) {
-          ++tree.distinct_keys;
-          previous_key.assign(next.key.begin(), next.key.end());
-          first = false;
-        }
-        return true;
-      },
+      [&](IndexEntry& next) { return entries.Next(next); },
       owner, IndexLayoutFor(sink.version()), [&sink]() { return sink.Allocate(); },
       [&sink, &tree](std::uint32_t page, std::vector<std::uint8_t> bytes) {
         sink.Write(page, bytes);
@@ -27,6 +17,7 @@ IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t 
       });
   entries.Clear();
   tree.root_page = built.root_page;
+  tree.distinct_keys = static_cast<std::uint32_t>(built.distinct_keys);
   return tree;
 }
 
