@@ -88,7 +88,13 @@ void IndexFeeder::StartThreadWhenWorthIt() {
 void IndexFeeder::AddRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip) {
   StartThreadWhenWorthIt();
   if (!thread_.joinable()) {
-    FeedRow(fields, row, tag, skip);
+    FeedRow(fields, row, tag, skip, unvouched_, [&](std::size_t r, const KeyBytes& key) {
+      AddEntry(r, key.data(), key.size(), row);
+    });
+    return;
+  }
+  if (caller_computes_keys_) {
+    FeedRow(fields, row, tag, skip, caller_unvouched_, [&](std::size_t r, const KeyBytes& key) { AddKey(r, key, row); });
     return;
   }
   std::size_t most = 1 + 4 + 8 + 2;
@@ -123,20 +129,24 @@ void IndexFeeder::AddKey(std::size_t real_index, const KeyBytes& key, RowPointer
   if (batch_used_ >= kBatchBytes) HandOver();
 }
 
-void IndexFeeder::FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip) {
+template <typename AddVouched>
+void IndexFeeder::FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip,
+                          std::vector<UnvouchedKey>& unvouched, const AddVouched& add) {
+  // Each feeding thread has its own scratch key.
+  RowKey& key = &unvouched == &caller_unvouched_ ? caller_key_ : key_;
   for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
     if (r == skip) continue;
     const RealIndexDefinition& index = table_.real_indexes[r];
-    key_.key.clear();
-    key_.coverage = ComputeRowKey(table_, index, fields, settings_, key_.key);
+    key.key.clear();
+    key.coverage = ComputeRowKey(table_, index, fields, settings_, key.key);
     // Only "ignore nulls" indexes and unvouched keys look at whether the key is all null.
-    key_.all_null = (index.IgnoresNulls() || !key_.coverage.covered) && AllKeyColumnsNull(table_, index, fields);
-    if (index.IgnoresNulls() && key_.all_null) continue;
-    if (!key_.coverage.covered) {
-      unvouched_.push_back({r, key_, row, tag});
+    key.all_null = (index.IgnoresNulls() || !key.coverage.covered) && AllKeyColumnsNull(table_, index, fields);
+    if (index.IgnoresNulls() && key.all_null) continue;
+    if (!key.coverage.covered) {
+      unvouched.push_back({r, key, row, tag});
       continue;
     }
-    AddEntry(r, key_.key.data(), key_.key.size(), row);
+    add(r, key.key);
   }
 }
 
@@ -170,7 +180,8 @@ void IndexFeeder::FeedBatch(const std::vector<std::uint8_t>& batch) {
       fields_[position] = {(flags & 1) != 0, (flags & 2) != 0, std::span<const std::uint8_t>(batch.data() + at, size)};
       at += size;
     }
-    FeedRow(fields_, row, tag, skip == kNoSkip ? kNoIndex : skip);
+    FeedRow(fields_, row, tag, skip == kNoSkip ? kNoIndex : skip, unvouched_,
+            [&](std::size_t r, const KeyBytes& key) { AddEntry(r, key.data(), key.size(), row); });
   }
 }
 
@@ -181,6 +192,9 @@ void IndexFeeder::HandOver() {
   std::vector<std::uint8_t> next;
   {
     std::unique_lock<std::mutex> lock(mutex_);
+    // A thread still busy with the batch before takes keys computed here
+    // next, until it catches up: the two share the work as they have time.
+    caller_computes_keys_ = !queue_.empty();
     changed_.wait(lock, [&] { return queue_.size() < kMaxQueued || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     queue_.push_back(std::move(batch_));
@@ -202,9 +216,21 @@ void IndexFeeder::WaitUntilIdle() {
   if (failure_) std::rethrow_exception(failure_);
 }
 
+std::vector<IndexFeeder::UnvouchedKey> IndexFeeder::CollectUnvouched() {
+  std::vector<UnvouchedKey> out = std::exchange(unvouched_, {});
+  out.insert(out.end(), std::make_move_iterator(caller_unvouched_.begin()),
+             std::make_move_iterator(caller_unvouched_.end()));
+  caller_unvouched_.clear();
+  // Which thread found a key depends on timing; the order handed back does not.
+  std::sort(out.begin(), out.end(), [](const UnvouchedKey& a, const UnvouchedKey& b) {
+    return a.row.ToRaw() != b.row.ToRaw() ? a.row.ToRaw() < b.row.ToRaw() : a.real_index < b.real_index;
+  });
+  return out;
+}
+
 std::vector<IndexFeeder::UnvouchedKey> IndexFeeder::TakeUnvouched() {
   WaitUntilIdle();  // the thread touches nothing now
-  return std::exchange(unvouched_, {});
+  return CollectUnvouched();
 }
 
 std::vector<IndexFeeder::UnvouchedKey> IndexFeeder::Finish() {
@@ -217,7 +243,7 @@ std::vector<IndexFeeder::UnvouchedKey> IndexFeeder::Finish() {
     changed_.notify_all();
     thread_.join();
   }
-  return std::exchange(unvouched_, {});
+  return CollectUnvouched();
 }
 
 void IndexFeeder::Work() {

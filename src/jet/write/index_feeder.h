@@ -8,6 +8,9 @@
 // rows were given and lists spill at the same points as without the thread,
 // so the lists (and the trees written from them) do not depend on timing.
 //
+// While the thread lags behind, the writer computes the keys of the next
+// batch itself and hands over only the keys.
+//
 // A key the encoder cannot vouch for is not added: it is handed back by
 // Finish, with the row's tag, for the writer to settle.
 
@@ -65,7 +68,12 @@ class IndexFeeder {
   std::vector<UnvouchedKey> Finish();
 
  private:
-  void FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip);
+  // Computes the row's keys: each vouched one goes to `add(index, key)`, the
+  // others to `unvouched`.
+  template <typename AddVouched>
+  void FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip,
+               std::vector<UnvouchedKey>& unvouched, const AddVouched& add);
+  std::vector<UnvouchedKey> CollectUnvouched();
   void AddEntry(std::size_t list, const std::uint8_t* key, std::size_t size, RowPointer row);
   void FeedBatch(const std::vector<std::uint8_t>& batch);
   void StartThreadWhenWorthIt();
@@ -81,10 +89,14 @@ class IndexFeeder {
   std::size_t rows_fed_ = 0;
   std::vector<std::uint8_t> batch_;  // bytes [0, batch_used_) hold records
   std::size_t batch_used_ = 0;
-  // Used by whichever thread feeds.
+  // Used by whichever thread adds to the lists.
   std::vector<KeyField> fields_;
   RowKey key_;
   std::vector<UnvouchedKey> unvouched_;
+  // While the thread lags behind, the caller computes keys itself.
+  bool caller_computes_keys_ = false;
+  RowKey caller_key_;
+  std::vector<UnvouchedKey> caller_unvouched_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
