@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "jet/format/index_text_key.h"
 
@@ -128,8 +129,8 @@ void AppendText97(KeyBytes& key, std::span<const std::uint8_t> text, bool ascend
 
 int CompareKeys(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
   const std::size_t common = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  if (common > 0) {
+    if (const int c = std::memcmp(a.data(), b.data(), common); c != 0) return c < 0 ? -1 : 1;
   }
   if (a.size() == b.size()) return 0;
   return a.size() < b.size() ? -1 : 1;

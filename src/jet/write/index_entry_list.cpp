@@ -117,13 +117,17 @@ class IndexEntryList::RunReader {
 };
 
 // A k-way merge of the runs and of the entries still in memory (sorted): a
-// binary heap of the sources by current record.
+// binary heap of the sources by current record. As in the sort in memory,
+// comparisons start after the bytes every key shares, with an 8-byte head.
 struct IndexEntryList::Merge {
   explicit Merge(const IndexEntryList& list) : list(list) {}
 
   const IndexEntryList& list;
   std::vector<RunReader> readers;  // source i < readers.size(); source readers.size() is the memory
+  std::vector<std::size_t> shared;  // per source: bytes all its keys begin with
   std::size_t memory_position = 0;
+  std::size_t skip = 0;             // bytes every key of every source begins with
+  std::vector<std::uint64_t> heads;  // per source: its current key's head after `skip`
   std::vector<std::size_t> heap;
 
   struct Head {
@@ -136,14 +140,29 @@ struct IndexEntryList::Merge {
     const Entry& e = list.entries_[memory_position];
     return {list.keys_.data() + e.key_offset, e.key_size, e.row};
   }
+  void TakeHead(std::size_t source) {
+    const Head h = HeadOf(source);
+    heads[source] = jet::write::HeadOf(h.key + skip, h.size - skip);
+  }
   bool Advance(std::size_t source, bool first) {
-    if (source < readers.size()) return readers[source].Advance();
-    if (!first) ++memory_position;
-    return memory_position < list.entries_.size();
+    bool more;
+    if (source < readers.size()) {
+      more = readers[source].Advance();
+    } else {
+      if (!first) ++memory_position;
+      more = memory_position < list.entries_.size();
+    }
+    if (more && !first) TakeHead(source);
+    return more;
   }
   bool Before(std::size_t a, std::size_t b) const {  // true when source a's record comes first
+    if (heads[a] != heads[b]) return heads[a] < heads[b];
     const Head x = HeadOf(a), y = HeadOf(b);
-    return CompareKeyThenRow(x.key, x.size, x.row, y.key, y.size, y.row) < 0;
+    if (x.size - skip <= 8 && y.size - skip <= 8) {  // equal heads: decided by length, then row
+      if (x.size != y.size) return x.size < y.size;
+      return x.row < y.row;
+    }
+    return CompareKeyThenRow(x.key + skip, x.size - skip, x.row, y.key + skip, y.size - skip, y.row) < 0;
   }
   void SiftDown(std::size_t i) {
     for (;;) {
@@ -159,6 +178,20 @@ struct IndexEntryList::Merge {
   void Build() {
     for (std::size_t i = 0; i <= readers.size(); ++i)
       if (Advance(i, true)) heap.push_back(i);
+    // Every key of a sorted source lies between its first and last, so it
+    // begins with what those share; across sources, with what the first
+    // keys share.
+    skip = heap.empty() ? 0 : shared[heap.front()];
+    const Head first = heap.empty() ? Head{} : HeadOf(heap.front());
+    for (std::size_t source : heap) {
+      const Head h = HeadOf(source);
+      std::size_t n = 0;
+      const std::size_t limit = std::min({skip, shared[source], h.size, first.size});
+      while (n < limit && h.key[n] == first.key[n]) ++n;
+      skip = n;
+    }
+    heads.assign(readers.size() + 1, 0);
+    for (std::size_t source : heap) TakeHead(source);
     for (std::size_t i = heap.size() / 2; i-- > 0;) SiftDown(i);
   }
   bool Next(IndexEntry& out) {
@@ -305,7 +338,7 @@ void IndexEntryList::Spill() {
     spill_possible_ = false;
     return;
   }
-  runs_.emplace_back(begin, spill_size_);
+  runs_.push_back({begin, spill_size_, common_prefix_});
   spilled_entries_ += entries_.size();
   // Growing the buffers again for every run would copy and fault in their
   // pages once more each time.
@@ -320,7 +353,11 @@ void IndexEntryList::StartReading() {
   // What is still in memory joins the merge as one more source.
   merge_ = std::make_unique<Merge>(*this);
   merge_->readers.reserve(runs_.size());
-  for (const auto& [begin, end] : runs_) merge_->readers.emplace_back(fileno(spill_), begin, end);
+  for (const Run& run : runs_) {
+    merge_->readers.emplace_back(fileno(spill_), run.begin, run.end);
+    merge_->shared.push_back(run.shared);
+  }
+  merge_->shared.push_back(common_prefix_);  // the entries in memory
   merge_->Build();
 }
 

@@ -76,7 +76,11 @@ class IndexEntryList {
   std::FILE* spill_ = nullptr;
   std::uint64_t spill_size_ = 0;
   bool spill_possible_ = true;
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> runs_;  // [begin, end) in the file
+  struct Run {
+    std::uint64_t begin, end;  // in the file
+    std::size_t shared;        // bytes every key of the run begins with
+  };
+  std::vector<Run> runs_;
   std::size_t spilled_entries_ = 0;
   std::unique_ptr<Merge> merge_;
 };
