@@ -212,7 +212,7 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
     const std::uint64_t tag = listed_at.ToRaw();
     const std::span<const encode::FieldValue> values = converter.Convert(fields);
     if (!job.losses) {
-      builder->AddRow(values, fallback, tag);
+      builder->AddRow(values, tag);
       ++copied;
       return;
     }
@@ -222,10 +222,10 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
       return;
     }
     if (!job.check_keys) {
-      builder->AddRow(values, fallback, tag);  // a refusal here fails this pass; the caller retries with checking
+      builder->AddRow(values, tag);  // a refusal here fails this pass; the caller retries with checking
     } else {
       try {
-        builder->AddRow(values, fallback, tag);
+        builder->AddRow(values, tag);
       } catch (const vondrel::Error& error) {
         lose_row(listed_at, error.number(), error.description());
         return;
@@ -277,6 +277,7 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
           return builder->WatchedKeysAscending();
         },
         plain);
+    builder->WaitForKeys();  // the verdict on the last rows
     if (builder->WatchedKeysAscending()) return finish();
     builder = &job.restart();
     gate.emplace(job, fallback);

@@ -139,8 +139,10 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
     if (!next_entry(incoming)) break;
     incoming.child_page = 0;
     const IndexEntry& current = pending[used - 1];
-    if (CompareEntries(current, incoming) >= 0) Fail("entries out of order at entry " + std::to_string(position));
-    if (current.key != incoming.key) ++tree.distinct_keys;
+    const int by_key = CompareKeys(current.key, incoming.key);
+    if (by_key > 0 || (by_key == 0 && CompareEntries(current, incoming) >= 0))
+      Fail("entries out of order at entry " + std::to_string(position));
+    if (by_key != 0) ++tree.distinct_keys;
     if (!packer.TryAdd(incoming)) {
       write_leaf(allocate());
       std::swap(pending[0], pending[used]);

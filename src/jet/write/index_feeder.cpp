@@ -14,8 +14,10 @@ namespace {
 
 constexpr std::size_t kBatchBytes = 256 * 1024;
 constexpr std::size_t kMaxQueued = 2;
-constexpr std::uint8_t kRowRecord = 0, kKeyRecord = 1;
-constexpr std::uint16_t kNoSkip = 0xFFFF;
+// Records of a batch: a row's key columns, a key computed by the caller
+// (to be watched and/or added), or "the watched index got an unvouched key".
+constexpr std::uint8_t kRowRecord = 0, kKeyRecord = 1, kWatchBroken = 2;
+constexpr std::uint8_t kWatch = 1, kAdd = 2;
 
 // Appends to a batch through a cursor: the batch's bytes are sized ahead,
 // so that each value is one copy and not a resize.
@@ -46,6 +48,22 @@ T Take(const std::vector<std::uint8_t>& in, std::size_t& at) {
   std::memcpy(&value, in.data() + at, sizeof(T));
   at += sizeof(T);
   return value;
+}
+
+// Computes one index's key of a row into `key`; false when the index leaves
+// the row out (all its key columns null in an "ignore nulls" index).
+bool ComputeIndexKey(const TableDefinition& table, const RealIndexDefinition& index,
+                            std::span<const KeyField> fields, const KeyDatabaseSettings& settings, RowKey& key) {
+  key.key.clear();
+  key.coverage = ComputeRowKey(table, index, fields, settings, key.key);
+  // Only "ignore nulls" indexes and unvouched keys look at whether the key is all null.
+  key.all_null = (index.IgnoresNulls() || !key.coverage.covered) && AllKeyColumnsNull(table, index, fields);
+  return !(index.IgnoresNulls() && key.all_null);
+}
+
+void CheckKeyLength(std::size_t size) {
+  if (size > IndexEntryList::kLongestKey)
+    throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(size) + " bytes is too long");
 }
 
 }  // namespace
@@ -85,68 +103,84 @@ void IndexFeeder::StartThreadWhenWorthIt() {
   }
 }
 
-void IndexFeeder::AddRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip) {
+void IndexFeeder::AddRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag) {
   StartThreadWhenWorthIt();
   if (!thread_.joinable()) {
-    FeedRow(fields, row, tag, skip, unvouched_, [&](std::size_t r, const KeyBytes& key) {
-      AddEntry(r, key.data(), key.size(), row);
-    });
+    FeedRow(fields, row, tag);
+  } else if (caller_computes_keys_) {
+    FeedRowAsKeys(fields, row, tag);
+  } else {
+    AppendFieldsRecord(fields, row, tag);
+  }
+  if (batch_used_ >= kBatchBytes) HandOver();
+}
+
+void IndexFeeder::Watch(std::size_t real_index) {
+  WaitUntilIdle();
+  watched_ = real_index;
+  ascending_ = true;
+  watched_previous_.clear();
+}
+
+void IndexFeeder::WatchKey(bool covered, std::span<const std::uint8_t> key) {
+  if (!ascending_.load(std::memory_order_relaxed)) return;
+  if (!covered || (!watched_previous_.empty() && CompareKeys(watched_previous_, key) >= 0)) {
+    ascending_.store(false, std::memory_order_relaxed);
     return;
   }
-  if (caller_computes_keys_) {
-    FeedRow(fields, row, tag, skip, caller_unvouched_, [&](std::size_t r, const KeyBytes& key) { AddKey(r, key, row); });
-    return;
+  watched_previous_.assign(key.begin(), key.end());
+}
+
+void IndexFeeder::FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag) {
+  for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
+    const bool included = ComputeIndexKey(table_, table_.real_indexes[r], fields, settings_, key_);
+    if (r == watched_) WatchKey(key_.coverage.covered, key_.key);
+    if (!included) continue;
+    if (!key_.coverage.covered) {
+      unvouched_.push_back({r, key_, row, tag});
+      continue;
+    }
+    AddEntry(r, key_.key.data(), key_.key.size(), row);
   }
-  std::size_t most = 1 + 4 + 8 + 2;
+}
+
+void IndexFeeder::FeedRowAsKeys(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag) {
+  for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
+    const bool included = ComputeIndexKey(table_, table_.real_indexes[r], fields, settings_, caller_key_);
+    const bool covered = caller_key_.coverage.covered;
+    if (!covered) {
+      if (r == watched_) BatchWriter(batch_, batch_used_, 1).Put(kWatchBroken);
+      if (included) caller_unvouched_.push_back({r, caller_key_, row, tag});
+      continue;
+    }
+    const std::uint8_t flags = (r == watched_ ? kWatch : 0) | (included ? kAdd : 0);
+    if (flags != 0) AppendKeyRecord(r, flags, caller_key_.key, row);
+  }
+}
+
+void IndexFeeder::AppendKeyRecord(std::size_t list, std::uint8_t flags, const KeyBytes& key, RowPointer row) {
+  CheckKeyLength(key.size());
+  BatchWriter out(batch_, batch_used_, 1 + 2 + 1 + 2 + 4 + key.size());
+  out.Put(kKeyRecord);
+  out.Put(static_cast<std::uint16_t>(list));
+  out.Put(flags);
+  out.Put(static_cast<std::uint16_t>(key.size()));
+  out.Put(row.ToRaw());
+  out.Bytes(key);
+}
+
+void IndexFeeder::AppendFieldsRecord(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag) {
+  std::size_t most = 1 + 4 + 8;
   for (std::size_t position : key_columns_) most += 1 + 4 + fields[position].bytes.size();
   BatchWriter out(batch_, batch_used_, most);
   out.Put(kRowRecord);
   out.Put(row.ToRaw());
   out.Put(tag);
-  out.Put(static_cast<std::uint16_t>(skip < table_.real_indexes.size() ? skip : kNoSkip));
   for (std::size_t position : key_columns_) {
     const KeyField& field = fields[position];
     out.Put(static_cast<std::uint8_t>((field.is_null ? 1 : 0) | (field.bool_value ? 2 : 0)));
     out.Put(static_cast<std::uint32_t>(field.bytes.size()));
     out.Bytes(field.bytes);
-  }
-  if (batch_used_ >= kBatchBytes) HandOver();
-}
-
-void IndexFeeder::AddKey(std::size_t real_index, const KeyBytes& key, RowPointer row) {
-  if (key.size() > IndexEntryList::kLongestKey)
-    throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(key.size()) + " bytes is too long");
-  if (!thread_.joinable()) {
-    AddEntry(real_index, key.data(), key.size(), row);
-    return;
-  }
-  BatchWriter out(batch_, batch_used_, 1 + 2 + 2 + 4 + key.size());
-  out.Put(kKeyRecord);
-  out.Put(static_cast<std::uint16_t>(real_index));
-  out.Put(static_cast<std::uint16_t>(key.size()));
-  out.Put(row.ToRaw());
-  out.Bytes(key);
-  if (batch_used_ >= kBatchBytes) HandOver();
-}
-
-template <typename AddVouched>
-void IndexFeeder::FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip,
-                          std::vector<UnvouchedKey>& unvouched, const AddVouched& add) {
-  // Each feeding thread has its own scratch key.
-  RowKey& key = &unvouched == &caller_unvouched_ ? caller_key_ : key_;
-  for (std::size_t r = 0; r < table_.real_indexes.size(); ++r) {
-    if (r == skip) continue;
-    const RealIndexDefinition& index = table_.real_indexes[r];
-    key.key.clear();
-    key.coverage = ComputeRowKey(table_, index, fields, settings_, key.key);
-    // Only "ignore nulls" indexes and unvouched keys look at whether the key is all null.
-    key.all_null = (index.IgnoresNulls() || !key.coverage.covered) && AllKeyColumnsNull(table_, index, fields);
-    if (index.IgnoresNulls() && key.all_null) continue;
-    if (!key.coverage.covered) {
-      unvouched.push_back({r, key, row, tag});
-      continue;
-    }
-    add(r, key.key);
   }
 }
 
@@ -163,25 +197,30 @@ void IndexFeeder::AddEntry(std::size_t list, const std::uint8_t* key, std::size_
 
 void IndexFeeder::FeedBatch(const std::vector<std::uint8_t>& batch) {
   for (std::size_t at = 0; at < batch.size();) {
-    if (Take<std::uint8_t>(batch, at) == kKeyRecord) {
+    const auto kind = Take<std::uint8_t>(batch, at);
+    if (kind == kWatchBroken) {
+      WatchKey(false, {});
+      continue;
+    }
+    if (kind == kKeyRecord) {
       const auto list = Take<std::uint16_t>(batch, at);
+      const auto flags = Take<std::uint8_t>(batch, at);
       const auto size = Take<std::uint16_t>(batch, at);
       const auto row = RowPointer::FromRaw(Take<std::uint32_t>(batch, at));
-      AddEntry(list, batch.data() + at, size, row);
+      if (flags & kWatch) WatchKey(true, std::span<const std::uint8_t>(batch.data() + at, size));
+      if (flags & kAdd) AddEntry(list, batch.data() + at, size, row);
       at += size;
       continue;
     }
     const auto row = RowPointer::FromRaw(Take<std::uint32_t>(batch, at));
     const auto tag = Take<std::uint64_t>(batch, at);
-    const auto skip = Take<std::uint16_t>(batch, at);
     for (std::size_t position : key_columns_) {
       const auto flags = Take<std::uint8_t>(batch, at);
       const auto size = Take<std::uint32_t>(batch, at);
       fields_[position] = {(flags & 1) != 0, (flags & 2) != 0, std::span<const std::uint8_t>(batch.data() + at, size)};
       at += size;
     }
-    FeedRow(fields_, row, tag, skip == kNoSkip ? kNoIndex : skip, unvouched_,
-            [&](std::size_t r, const KeyBytes& key) { AddEntry(r, key.data(), key.size(), row); });
+    FeedRow(fields_, row, tag);
   }
 }
 

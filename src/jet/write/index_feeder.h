@@ -13,7 +13,13 @@
 //
 // A key the encoder cannot vouch for is not added: it is handed back by
 // Finish, with the row's tag, for the writer to settle.
+//
+// One index may be watched: the feeder tells whether the keys it received
+// came in strictly ascending order, each the encoder's own. Rows handed to
+// the thread count once it has reached them; WaitUntilIdle makes the
+// verdict final.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -53,12 +59,16 @@ class IndexFeeder {
   IndexFeeder(const IndexFeeder&) = delete;
   IndexFeeder& operator=(const IndexFeeder&) = delete;
 
-  // Feeds the row stored at `row` to every index but `skip` (whose key the
-  // caller adds itself). fields[i] belongs to table.columns[i].
-  void AddRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip = kNoIndex);
-  // Adds one key the caller computed. Throws vondrel::Error when it is
-  // longer than an index list takes.
-  void AddKey(std::size_t real_index, const KeyBytes& key, RowPointer row);
+  // Feeds the row stored at `row` to every index. fields[i] belongs to
+  // table.columns[i].
+  void AddRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag);
+
+  // Watches index `real_index` from the next row on, forgetting the verdict so far.
+  void Watch(std::size_t real_index);
+  bool WatchedKeysAscending() const { return ascending_.load(std::memory_order_relaxed); }
+
+  // Returns once every row fed so far is in the lists.
+  void WaitUntilIdle();
 
   // Returns once every row fed so far is in the lists, with the keys that
   // were not added since the last call; rethrows what failed on the way (a
@@ -68,17 +78,19 @@ class IndexFeeder {
   std::vector<UnvouchedKey> Finish();
 
  private:
-  // Computes the row's keys: each vouched one goes to `add(index, key)`, the
-  // others to `unvouched`.
-  template <typename AddVouched>
-  void FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag, std::size_t skip,
-               std::vector<UnvouchedKey>& unvouched, const AddVouched& add);
+  // Computes the row's keys where the lists are filled (directly, or on the
+  // thread): adds them, or keeps them as unvouched, and watches.
+  void FeedRow(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag);
+  // Computes the row's keys here while the thread lags, and hands over keys.
+  void FeedRowAsKeys(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag);
+  void AppendKeyRecord(std::size_t list, std::uint8_t flags, const KeyBytes& key, RowPointer row);
+  void AppendFieldsRecord(std::span<const KeyField> fields, RowPointer row, std::uint64_t tag);
+  void WatchKey(bool covered, std::span<const std::uint8_t> key);
   std::vector<UnvouchedKey> CollectUnvouched();
   void AddEntry(std::size_t list, const std::uint8_t* key, std::size_t size, RowPointer row);
   void FeedBatch(const std::vector<std::uint8_t>& batch);
   void StartThreadWhenWorthIt();
   void HandOver();
-  void WaitUntilIdle();
   void Work();
 
   const TableDefinition& table_;
@@ -93,6 +105,10 @@ class IndexFeeder {
   std::vector<KeyField> fields_;
   RowKey key_;
   std::vector<UnvouchedKey> unvouched_;
+  // The watched index, followed where the lists are filled.
+  std::size_t watched_ = kNoIndex;
+  std::atomic<bool> ascending_{true};
+  KeyBytes watched_previous_;
   // While the thread lags behind, the caller computes keys itself.
   bool caller_computes_keys_ = false;
   RowKey caller_key_;

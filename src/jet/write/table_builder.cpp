@@ -91,8 +91,7 @@ void TableBuilder::CloseDataPage() {
   data_page_open_ = false;
 }
 
-RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, const KeyFallback& fallback,
-                                std::uint64_t row_tag) {
+RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std::uint64_t row_tag) {
   if (values.size() != table_.columns.size()) throw std::logic_error("row has the wrong number of values");
   scratch_.assign(values.begin(), values.end());
   scratch_fields_.assign(long_values_.size(), {});
@@ -143,25 +142,7 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, cons
     key_fields_[i].bool_value = values[i].boolean;
     key_fields_[i].bytes = std::span<const std::uint8_t>(values[i].data, values[i].size);
   }
-  // The watched index's key is needed now, for the verdict on its order;
-  // the feeder computes the others, on its own thread for a large table.
-  if (watched_index_ < table_.real_indexes.size()) {
-    const RealIndexDefinition& index = table_.real_indexes[watched_index_];
-    RowKey& key = key_scratch_;
-    key.key.clear();
-    key.coverage = jet::ComputeRowKey(table_, index, key_fields_, key_settings_, key.key);
-    key.all_null = (index.IgnoresNulls() || !key.coverage.covered) && AllKeyColumnsNull(table_, index, key_fields_);
-    WatchKey(key);
-    if (!(index.IgnoresNulls() && key.all_null)) {
-      if (!key.coverage.covered) {
-        std::optional<KeyBytes> vouched = fallback ? fallback(watched_index_, key, row_tag) : std::nullopt;
-        if (!vouched) Refuse(table_, "index key not covered: " + key.coverage.reason);
-        key.key = std::move(*vouched);
-      }
-      index_feeder_.AddKey(watched_index_, key.key, at);
-    }
-  }
-  index_feeder_.AddRow(key_fields_, at, row_tag, watched_index_);
+  index_feeder_.AddRow(key_fields_, at, row_tag);
   return at;
 }
 
@@ -176,21 +157,6 @@ void TableBuilder::Settle(std::vector<IndexFeeder::UnvouchedKey> keys, const Key
       throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(vouched->size()) + " bytes is too long");
     index_entries_[unvouched.real_index].Add(*vouched, unvouched.row);
   }
-}
-
-void TableBuilder::WatchKeyOrder(std::size_t real_index) {
-  watched_index_ = real_index;
-  watched_ascending_ = true;
-  watched_previous_.clear();
-}
-
-void TableBuilder::WatchKey(const RowKey& key) {
-  if (!watched_ascending_) return;
-  if (!key.coverage.covered || (!watched_previous_.empty() && CompareKeys(watched_previous_, key.key) >= 0)) {
-    watched_ascending_ = false;
-    return;
-  }
-  watched_previous_.assign(key.key.begin(), key.key.end());
 }
 
 TableResult TableBuilder::Finish() {

@@ -58,10 +58,9 @@ class TableBuilder {
 
   // values[i] belongs to table.columns[i]; memo/OLE values carry their full
   // data. Returns where the row was stored. Throws vondrel::Error when the
-  // row cannot be stored. A key the encoder cannot vouch for is settled by
-  // `fallback` here for the watched index, else by SettleKeys.
-  RowPointer AddRow(std::span<const encode::FieldValue> values, const KeyFallback& fallback = {},
-                    std::uint64_t row_tag = 0);
+  // row cannot be stored. Keys the encoder cannot vouch for are settled by
+  // SettleKeys, which hands `row_tag` to the fallback.
+  RowPointer AddRow(std::span<const encode::FieldValue> values, std::uint64_t row_tag = 0);
 
   // Waits until the keys of every row added so far are in their indexes'
   // lists, asking `fallback` for each one the encoder could not vouch for.
@@ -72,10 +71,13 @@ class TableBuilder {
   // Follows the keys real index `real_index` receives from now on (null keys
   // included), so that a caller copying rows can tell afterwards whether they
   // came in that index's order.
-  void WatchKeyOrder(std::size_t real_index);
+  void WatchKeyOrder(std::size_t real_index) { index_feeder_.Watch(real_index); }
   // True while every key the watched index received was computed by the
   // encoder (none needed a fallback) and came strictly after the one before.
-  bool WatchedKeysAscending() const { return watched_ascending_; }
+  // For a large table the keys are followed on a second thread, and the
+  // verdict may lag a few thousand rows behind until WaitForKeys.
+  bool WatchedKeysAscending() const { return index_feeder_.WatchedKeysAscending(); }
+  void WaitForKeys() { index_feeder_.WaitUntilIdle(); }
 
   // Writes the last pages and the index trees.
   TableResult Finish();
@@ -93,7 +95,6 @@ class TableBuilder {
   RowPointer AddLongValueRow(LongValueColumn& column, const encode::Bytes& row, bool fresh_page);
   void CloseLongValuePage(LongValueColumn& column);
   void CloseDataPage();
-  void WatchKey(const RowKey& key);
   void Settle(std::vector<IndexFeeder::UnvouchedKey> keys, const KeyFallback& fallback);
 
   PageSink& sink_;
@@ -109,12 +110,8 @@ class TableBuilder {
   TableResult result_;
   std::vector<encode::FieldValue> scratch_;
   std::vector<encode::Bytes> scratch_fields_;
-  RowKey key_scratch_;
   std::vector<KeyField> key_fields_;
   encode::Bytes row_scratch_;
-  std::size_t watched_index_ = ~std::size_t{0};
-  bool watched_ascending_ = true;
-  KeyBytes watched_previous_;
 };
 
 }  // namespace jet::write

@@ -28,9 +28,10 @@ class IndexFeederTest : public ::testing::Test {
                                         {{"PrimaryKey", {{"Id", true}}, true}, {"ByName", {{"Name", true}}}}}));
   }
 
-  // Row i: an id and a name that repeats, stored at page 100 + i / 50.
-  void MakeRow(std::size_t i) {
-    const std::int32_t id = static_cast<std::int32_t>((i * 7919) % 100003);
+  // Row i: an id (scattered unless given) and a name that repeats, stored at
+  // page 100 + i / 50.
+  void MakeRow(std::size_t i, std::int32_t given_id = -1) {
+    const std::int32_t id = given_id >= 0 ? given_id : static_cast<std::int32_t>((i * 7919) % 100003);
     std::memcpy(id_, &id, 4);
     name_.clear();
     for (char c : "name " + std::to_string(i % 977)) {
@@ -74,14 +75,7 @@ TEST_F(IndexFeederTest, ListsHoldTheEncodersEntriesWithOrWithoutTheThreadAndSpil
       IndexFeeder feeder(table_, KeyDatabaseSettings{}, lists, budget);
       for (std::size_t i = 0; i < rows; ++i) {
         MakeRow(i);
-        if (i % 3 == 0) {  // the caller adds index 0's key itself
-          KeyBytes key;
-          ComputeRowKey(table_, table_.real_indexes[0], fields_, KeyDatabaseSettings{}, key);
-          feeder.AddKey(0, key, At(i));
-          feeder.AddRow(fields_, At(i), i, 0);
-        } else {
-          feeder.AddRow(fields_, At(i), i);
-        }
+        feeder.AddRow(fields_, At(i), i);
       }
       EXPECT_TRUE(feeder.Finish().empty());
       const auto expected = Expected(rows);
@@ -89,6 +83,34 @@ TEST_F(IndexFeederTest, ListsHoldTheEncodersEntriesWithOrWithoutTheThreadAndSpil
         EXPECT_TRUE(ReadAll(lists[r]) == expected[r]) << rows << " rows, budget " << budget << ", index " << r;
     }
   }
+}
+
+// The verdict on the watched index follows the rows in order, also those
+// handed to the thread, and is final once the feeder is idle.
+TEST_F(IndexFeederTest, TheWatchedIndexsVerdictIsFinalOnceIdle) {
+  std::size_t id_index = 0;
+  for (std::size_t r = 0; r < table_.real_indexes.size(); ++r)
+    if (table_.FindColumn(table_.real_indexes[r].columns.at(0).column_number)->name == "Id") id_index = r;
+  std::vector<IndexEntryList> lists(table_.real_indexes.size());
+  IndexFeeder feeder(table_, KeyDatabaseSettings{}, lists, kDefaultIndexMemoryBudget);
+  feeder.Watch(id_index);
+  const std::size_t rows = 3 * IndexFeeder::kThreadWorthRows;
+  for (std::size_t i = 0; i < rows; ++i) {
+    MakeRow(i, static_cast<std::int32_t>(2 * i));
+    feeder.AddRow(fields_, At(i), i);
+  }
+  feeder.WaitUntilIdle();
+  EXPECT_TRUE(feeder.WatchedKeysAscending());
+  MakeRow(rows, static_cast<std::int32_t>(2 * rows - 2));  // repeats the last id
+  feeder.AddRow(fields_, At(rows), rows);
+  MakeRow(rows + 1, static_cast<std::int32_t>(4 * rows));  // ascending again: the verdict stays
+  feeder.AddRow(fields_, At(rows + 1), rows + 1);
+  feeder.WaitUntilIdle();
+  EXPECT_FALSE(feeder.WatchedKeysAscending());
+  feeder.Watch(id_index);  // a new watch forgets the verdict
+  EXPECT_TRUE(feeder.WatchedKeysAscending());
+  EXPECT_TRUE(feeder.Finish().empty());
+  EXPECT_EQ(ReadAll(lists[id_index]).size(), rows + 2);
 }
 
 TEST_F(IndexFeederTest, UnvouchedKeysComeBackWithTheirTagsAndFeedingGoesOn) {
