@@ -4,6 +4,7 @@
 #include "jet/format/index_page.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "base/error.h"
@@ -186,7 +187,11 @@ std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, std::span<const
     }
     std::uint8_t* target = out.data() + layout.first_entry_offset + position;
     std::size_t n = skip;
-    for (; n < entry.key.size(); ++n) *target++ = entry.key[n];
+    if (n < entry.key.size()) {
+      std::memcpy(target, entry.key.data() + n, entry.key.size() - n);
+      target += entry.key.size() - n;
+      n = entry.key.size();
+    }
     for (; n < whole; ++n) *target++ = EntryByte(entry, n);
     position += size;
     out[layout.bitmap_offset + position / 8] |= static_cast<std::uint8_t>(1u << (position % 8));

@@ -185,14 +185,17 @@ void IndexFeeder::AppendFieldsRecord(std::span<const KeyField> fields, RowPointe
 }
 
 void IndexFeeder::AddEntry(std::size_t list, const std::uint8_t* key, std::size_t size, RowPointer row) {
-  lists_[list].Add(key, size, row);
-  std::size_t total = 0;
-  IndexEntryList* largest = nullptr;
-  for (IndexEntryList& l : lists_) {
-    total += l.used_bytes();
-    if (!largest || l.used_bytes() > largest->used_bytes()) largest = &l;
-  }
-  if (total > memory_budget_ && largest) largest->Spill();
+  IndexEntryList& entries = lists_[list];
+  const std::size_t before = entries.used_bytes();
+  entries.Add(key, size, row);
+  used_bytes_ += entries.used_bytes() - before;
+  if (used_bytes_ <= memory_budget_) return;
+  IndexEntryList* largest = &lists_.front();
+  for (IndexEntryList& l : lists_)
+    if (l.used_bytes() > largest->used_bytes()) largest = &l;
+  const std::size_t spilled = largest->used_bytes();
+  largest->Spill();
+  used_bytes_ -= spilled - largest->used_bytes();  // unchanged when nothing could be spilled
 }
 
 void IndexFeeder::FeedBatch(const std::vector<std::uint8_t>& batch) {

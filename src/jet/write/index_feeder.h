@@ -97,6 +97,7 @@ class IndexFeeder {
   KeyDatabaseSettings settings_;
   std::vector<IndexEntryList>& lists_;
   std::size_t memory_budget_;
+  std::size_t used_bytes_ = 0;  // by the entries the lists hold in memory
   std::vector<std::size_t> key_columns_;  // positions in table.columns that some index reads
   std::size_t rows_fed_ = 0;
   std::vector<std::uint8_t> batch_;  // bytes [0, batch_used_) hold records
