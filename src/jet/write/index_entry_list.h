@@ -65,6 +65,7 @@ class IndexEntryList {
 
   void SortInMemory();
   bool NextInMemory(IndexEntry& out);
+  void PrefetchKey(std::size_t position) const;
   bool Less(const Entry& a, const Entry& b) const;
 
   std::vector<std::uint8_t> keys_;
