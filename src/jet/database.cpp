@@ -349,7 +349,14 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
       try {
         const std::uint16_t entry = page.RawEntry(slot_number);
         if (entry & kRowDeletedFlag) continue;
-        row.bytes = ResolveRow(listed, row.pointer);
+        // Most rows lie on the page that lists them: read them from the page at hand.
+        const RowSlot slot = page.Slot(slot_number);
+        if (!slot.overflow()) {
+          row.pointer = listed;
+          row.bytes = page.bytes().Sub(slot.start, slot.size(), "row");
+        } else {
+          row.bytes = ResolveRow(listed, row.pointer);
+        }
         DecodeRow(row.bytes, table, structure, fields);
       } catch (const vondrel::Error& error) {
         if (!options.on_damaged_row) throw;

@@ -7,10 +7,6 @@
 namespace jet::encode {
 namespace {
 
-struct VarSlot {
-  const FieldValue* value = nullptr;
-};
-
 void WriteNullMask(Bytes& row, const TableDefinition& table, std::span<const FieldValue> values, std::size_t columns) {
   const std::size_t start = row.size();
   row.resize(start + (columns + 7) / 8, 0);
@@ -30,28 +26,35 @@ Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values
 }
 
 void EncodeRow(const TableDefinition& table, std::span<const FieldValue> values, Bytes& row) {
-  if (values.size() != table.columns.size()) throw std::invalid_argument("row has the wrong number of values");
-  const bool jet3 = table.version == FormatVersion::Jet3;
-  const std::size_t count_size = jet3 ? 1 : 2;
-  std::size_t max_columns = table.max_columns;
-  std::size_t var_slots = table.var_slots;
-  std::size_t fixed_size = 0;  // TableDefinition::FixedAreaSize, in the same pass
+  RowEncoder(table).Encode(values, row);
+}
+
+RowEncoder::RowEncoder(const TableDefinition& table)
+    : table_(table), jet3_(table.version == FormatVersion::Jet3), max_columns_(table.max_columns),
+      var_slots_(table.var_slots) {
   for (const ColumnDefinition& column : table.columns) {
-    max_columns = std::max<std::size_t>(max_columns, column.number + 1u);
-    if (!column.IsFixed() && column.type != ColumnType::Boolean) var_slots = std::max<std::size_t>(var_slots, column.var_index + 1u);
+    max_columns_ = std::max<std::size_t>(max_columns_, column.number + 1u);
+    if (!column.IsFixed() && column.type != ColumnType::Boolean)
+      var_slots_ = std::max<std::size_t>(var_slots_, column.var_index + 1u);
     if (column.IsFixed() && !column.HasNoData())
-      fixed_size = std::max<std::size_t>(fixed_size, std::size_t{column.fixed_offset} + column.length);
+      fixed_size_ = std::max<std::size_t>(fixed_size_, std::size_t{column.fixed_offset} + column.length);
   }
-  if (jet3 && max_columns > 255) throw std::invalid_argument("too many columns for a Jet 3 row");
+}
+
+void RowEncoder::Encode(std::span<const FieldValue> values, Bytes& row) {
+  const TableDefinition& table = table_;
+  if (values.size() != table.columns.size()) throw std::invalid_argument("row has the wrong number of values");
+  if (jet3_ && max_columns_ > 255) throw std::invalid_argument("too many columns for a Jet 3 row");
+  const std::size_t max_columns = max_columns_;
+  const std::size_t var_slots = var_slots_;
 
   row.clear();
   Appender out(row);
-  if (jet3) out.U8(static_cast<std::uint8_t>(max_columns)); else out.U16(static_cast<std::uint16_t>(max_columns));
+  if (jet3_) out.U8(static_cast<std::uint8_t>(max_columns)); else out.U16(static_cast<std::uint16_t>(max_columns));
 
   const std::size_t fixed_start = row.size();
-  row.resize(fixed_start + fixed_size, 0);
-  thread_local std::vector<VarSlot> slots;  // reused: every row of a table is encoded here
-  slots.assign(var_slots, VarSlot{});
+  row.resize(fixed_start + fixed_size_, 0);
+  slots_.assign(var_slots, nullptr);
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     const ColumnDefinition& column = table.columns[i];
     const FieldValue& value = values[i];
@@ -61,21 +64,21 @@ void EncodeRow(const TableDefinition& table, std::span<const FieldValue> values,
       if (value.size > column.length) throw std::invalid_argument("value too long for fixed column " + column.name);
       PutBytes(row, fixed_start + column.fixed_offset, value.data, value.size);
     } else {
-      slots[column.var_index].value = &value;
+      slots_[column.var_index] = &value;
     }
   }
 
   if (var_slots > 0) {
-    thread_local std::vector<std::size_t> offsets;
+    std::vector<std::size_t>& offsets = offsets_;
     offsets.assign(var_slots + 1, 0);
     for (std::size_t s = 0; s < var_slots; ++s) {
       offsets[s] = row.size();
-      const FieldValue* value = slots[s].value;
+      const FieldValue* value = slots_[s];
       if (value && !value->is_null && value->size) out.Raw(value->data, value->size);
     }
     const std::size_t eod = row.size();
     offsets[var_slots] = eod;
-    if (jet3) {
+    if (jet3_) {
       const std::size_t mask_bytes = (max_columns + 7) / 8;
       const std::size_t real_jumps = eod / 256;
       std::size_t jumps = real_jumps;
@@ -108,7 +111,6 @@ void EncodeRow(const TableDefinition& table, std::span<const FieldValue> values,
       put(var_slots);
     }
   }
-  (void)count_size;
   WriteNullMask(row, table, values, max_columns);
 }
 

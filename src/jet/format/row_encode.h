@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "jet/format/bytes_encode.h"
 #include "jet/format/table_definition.h"
@@ -21,11 +22,30 @@ struct FieldValue {
   std::size_t size = 0;
 };
 
-// values[i] belongs to table.columns[i]. Throws std::invalid_argument when the
-// row cannot be represented (a value too long for its column, a Jet 3 row over
-// the jump table's reach).
+// Encodes the rows of one table: what the rows share (column count, the
+// fixed area's size, each column's place) is worked out once. The table must
+// outlive the encoder.
+class RowEncoder {
+ public:
+  explicit RowEncoder(const TableDefinition& table);
+
+  // values[i] belongs to table.columns[i]. Throws std::invalid_argument when
+  // the row cannot be represented (a value too long for its column, a Jet 3
+  // row over the jump table's reach). `row`'s buffer is reused.
+  void Encode(std::span<const FieldValue> values, Bytes& row);
+
+ private:
+  const TableDefinition& table_;
+  bool jet3_;
+  std::size_t max_columns_ = 0;
+  std::size_t var_slots_ = 0;
+  std::size_t fixed_size_ = 0;
+  std::vector<const FieldValue*> slots_;  // per variable slot, the value in it
+  std::vector<std::size_t> offsets_;
+};
+
+// One row, as above.
 Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values);
-// The same into `row`, whose buffer is reused (a writer encodes every row).
 void EncodeRow(const TableDefinition& table, std::span<const FieldValue> values, Bytes& row);
 
 }  // namespace jet::encode

@@ -30,10 +30,12 @@ TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table, const K
       table_(table),
       key_settings_(key_settings),
       max_row_(ConstantsFor(table.version).max_row_size),
+      row_encoder_(table),
       data_page_(table.version, table.tdef_page),
       index_entries_(table.real_indexes.size()),
       index_feeder_(table, key_settings, index_entries_, index_memory_budget) {
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    if (table.columns[i].IsAutoNumber()) autonumber_positions_.push_back(i);
     if (IsLongValueType(table.columns[i].type)) {
       long_values_.push_back({i, encode::DataPageBuilder(table.version, kLongValueOwner), 0, false, {}});
     }
@@ -110,7 +112,7 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std:
       scratch_[position].size = scratch_fields_[k].size();
     }
     try {
-      encode::EncodeRow(table_, scratch_, row);
+      row_encoder_.Encode(scratch_, row);
     } catch (const std::invalid_argument& e) {
       Refuse(table_, e.what());
     }
@@ -128,11 +130,9 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std:
   const RowPointer at{data_page_number_, data_page_.Add(row)};
   ++result_.row_count;
 
-  for (std::size_t i = 0; i < table_.columns.size(); ++i) {
-    const ColumnDefinition& column = table_.columns[i];
-    if (column.IsAutoNumber() && !values[i].is_null && values[i].size > 0 && values[i].size <= 8) {
+  for (std::size_t i : autonumber_positions_) {
+    if (!values[i].is_null && values[i].size > 0 && values[i].size <= 8)
       result_.largest_autonumber = std::max(result_.largest_autonumber, ReadSigned(values[i].data, values[i].size));
-    }
   }
 
   // The key encoder's view of the row, made once for all indexes.

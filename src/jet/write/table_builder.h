@@ -101,10 +101,12 @@ class TableBuilder {
   const TableDefinition& table_;
   KeyDatabaseSettings key_settings_;
   std::size_t max_row_;
+  encode::RowEncoder row_encoder_;
   encode::DataPageBuilder data_page_;
   std::uint32_t data_page_number_ = 0;
   bool data_page_open_ = false;
   std::vector<LongValueColumn> long_values_;
+  std::vector<std::size_t> autonumber_positions_;  // in table.columns
   std::vector<IndexEntryList> index_entries_;
   IndexFeeder index_feeder_;  // after the lists it fills
   TableResult result_;
