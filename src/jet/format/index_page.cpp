@@ -166,6 +166,11 @@ std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, std::span<const
     }
     prefix = *requested_prefix;
   }
+  return EncodeIndexPageWithMeasuredPrefix(page, entries, layout, prefix);
+}
+
+std::vector<std::uint8_t> EncodeIndexPageWithMeasuredPrefix(const IndexPage& page, std::span<const IndexEntry> entries,
+                                                            const IndexPageLayout& layout, std::size_t prefix) {
   std::vector<std::uint8_t> out(layout.page_size, 0);
   out[0] = page.leaf ? kIndexLeafPageType : kIndexNodePageType;
   out[1] = 0x01;

@@ -84,5 +84,10 @@ std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, const IndexPage
 std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, std::span<const IndexEntry> entries,
                                           const IndexPageLayout& layout,
                                           std::optional<std::size_t> prefix = std::nullopt);
+// The same with the longest shared prefix already measured by the caller
+// (a writer packing entries onto pages measures it entry by entry), so that
+// it is not measured again.
+std::vector<std::uint8_t> EncodeIndexPageWithMeasuredPrefix(const IndexPage& page, std::span<const IndexEntry> entries,
+                                                            const IndexPageLayout& layout, std::size_t prefix);
 
 }  // namespace jet

@@ -68,6 +68,9 @@ class PagePacker {
     return true;
   }
   std::size_t count() const { return count_; }
+  // The longest prefix the page's entries share with its first, as the
+  // page encoder measures it.
+  std::size_t prefix() const { return count_ < 2 ? 0 : prefix_; }
 
  private:
   bool leaf_;
@@ -121,17 +124,17 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
   leaf.owner = owner;
   std::uint32_t previous_number = 0;
   std::uint32_t number = allocate();
+  PagePacker packer(true, layout);
   auto write_leaf = [&](std::uint32_t next_number) {
     leaf.previous = previous_number;
     leaf.next = next_number;
     const std::span<const IndexEntry> entries(pending.data(), used);
     children.push_back(Child{number, entries.back()});
-    sink(number, EncodeIndexPage(leaf, entries, layout));
+    sink(number, EncodeIndexPageWithMeasuredPrefix(leaf, entries, layout, packer.prefix()));
     previous_number = number;
     number = next_number;
   };
 
-  PagePacker packer(true, layout);
   packer.Start(pending[0]);
   for (std::size_t position = 1;; ++position) {
     if (used == pending.size()) pending.emplace_back();
