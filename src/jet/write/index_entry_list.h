@@ -31,15 +31,16 @@ class IndexEntryList {
   void Add(const std::uint8_t* key, std::size_t size, RowPointer row);
   // Every entry added, spilled or not.
   std::size_t size() const { return spilled_entries_ + entries_.size(); }
-  // Bytes the entries in memory take (keys and bookkeeping), and the bytes
-  // held for them (a spill keeps its buffers for the next run).
+  // Bytes the entries in memory take (keys and bookkeeping); memory_bytes
+  // also counts the room their buffers keep (a spill keeps it for the next run).
   std::size_t used_bytes() const { return keys_.size() + entries_.size() * sizeof(Entry); }
   std::size_t memory_bytes() const { return keys_.capacity() + entries_.capacity() * sizeof(Entry); }
   std::size_t spilled_runs() const { return runs_.size(); }
 
   // Sorts the entries in memory and writes them as a run to a temporary file;
-  // their buffers are kept for the entries that follow. When no temporary file can be written the entries
-  // stay in memory (and later calls do nothing).
+  // their buffers are kept for the entries that follow. When no temporary
+  // file can be written the entries stay in memory (and later calls do
+  // nothing).
   void Spill();
 
   // Sorts the entries in memory, which StartReading does too (and then finds

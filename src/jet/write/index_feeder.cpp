@@ -53,7 +53,7 @@ T Take(const std::vector<std::uint8_t>& in, std::size_t& at) {
 // Computes one index's key of a row into `key`; false when the index leaves
 // the row out (all its key columns null in an "ignore nulls" index).
 bool ComputeIndexKey(const TableDefinition& table, const RealIndexDefinition& index,
-                            std::span<const KeyField> fields, const KeyDatabaseSettings& settings, RowKey& key) {
+                     std::span<const KeyField> fields, const KeyDatabaseSettings& settings, RowKey& key) {
   key.key.clear();
   key.coverage = ComputeRowKey(table, index, fields, settings, key.key);
   // Only "ignore nulls" indexes and unvouched keys look at whether the key is all null.

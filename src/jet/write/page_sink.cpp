@@ -27,9 +27,9 @@ PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std
   }
   pending_ = NewWindow();
   try {
-    writer_ = std::thread([this] { WriteChunks(); });
+    writer_ = std::thread([this] { WriteWindows(); });
   } catch (const std::system_error&) {
-    // No thread to be had: Flush writes each chunk itself.
+    // No thread to be had: Flush writes each window itself.
   }
 }
 
@@ -124,7 +124,7 @@ void PageSink::ThrowIfWriteFailed() {
   Fail("cannot write");
 }
 
-void PageSink::WriteChunks() {
+void PageSink::WriteWindows() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     changed_.wait(lock, [&] { return !queue_.empty() || stopping_; });

@@ -65,9 +65,9 @@ class PageSink {
   // Hands the gathered pages to the writing thread.
   void Flush();
   bool WriteWindow(const Window& window);
-  // Waits until every chunk handed over is written; throws if one failed.
+  // Waits until every window handed over is written; throws if one failed.
   void Drain();
-  void WriteChunks();
+  void WriteWindows();
   // Returns false with errno set when the write failed.
   bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
   void ThrowIfWriteFailed();
@@ -92,7 +92,7 @@ class PageSink {
   std::condition_variable changed_;
   std::deque<Window> queue_;    // handed over, not yet written
   std::vector<Window> spare_;   // written, for reuse
-  bool busy_ = false;                     // the thread is writing a chunk
+  bool busy_ = false;                     // the thread is writing a window
   bool stopping_ = false;
   int write_errno_ = 0;                   // first failure, 0 while none
   std::thread writer_;                    // not started when no thread could be had

@@ -28,7 +28,6 @@ TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table, const K
                            std::size_t index_memory_budget)
     : sink_(sink),
       table_(table),
-      key_settings_(key_settings),
       max_row_(ConstantsFor(table.version).max_row_size),
       row_encoder_(table),
       data_page_(table.version, table.tdef_page),
@@ -153,8 +152,6 @@ void TableBuilder::Settle(std::vector<IndexFeeder::UnvouchedKey> keys, const Key
     std::optional<KeyBytes> vouched =
         fallback ? fallback(unvouched.real_index, unvouched.key, unvouched.tag) : std::nullopt;
     if (!vouched) Refuse(table_, "index key not covered: " + unvouched.key.coverage.reason);
-    if (vouched->size() > IndexEntryList::kLongestKey)
-      throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(vouched->size()) + " bytes is too long");
     index_entries_[unvouched.real_index].Add(*vouched, unvouched.row);
   }
 }

@@ -99,7 +99,6 @@ class TableBuilder {
 
   PageSink& sink_;
   const TableDefinition& table_;
-  KeyDatabaseSettings key_settings_;
   std::size_t max_row_;
   encode::RowEncoder row_encoder_;
   encode::DataPageBuilder data_page_;
