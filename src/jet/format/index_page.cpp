@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "base/error.h"
@@ -203,6 +204,15 @@ std::vector<std::uint8_t> EncodeIndexPageWithMeasuredPrefix(const IndexPage& pag
   }
   WriteLe(out, kFreeSpaceOffset, static_cast<std::uint32_t>(capacity - position), 2);
   return out;
+}
+
+void SetIndexPageLinks(std::span<std::uint8_t> page, const IndexPageLayout& layout, std::uint32_t previous,
+                       std::uint32_t next) {
+  if (page.size() < layout.page_size) throw std::invalid_argument("index page too short to relink");
+  for (int i = 0; i < 4; ++i) {
+    page[layout.previous_offset + i] = static_cast<std::uint8_t>(previous >> (8 * i));
+    page[layout.next_offset + i] = static_cast<std::uint8_t>(next >> (8 * i));
+  }
 }
 
 }  // namespace jet

@@ -90,4 +90,9 @@ std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page, std::span<const
 std::vector<std::uint8_t> EncodeIndexPageWithMeasuredPrefix(const IndexPage& page, std::span<const IndexEntry> entries,
                                                             const IndexPageLayout& layout, std::size_t prefix);
 
+// Rewrites the previous and next page numbers of an encoded page, for pages
+// encoded before their neighbours' numbers were known.
+void SetIndexPageLinks(std::span<std::uint8_t> page, const IndexPageLayout& layout, std::uint32_t previous,
+                       std::uint32_t next);
+
 }  // namespace jet

@@ -92,16 +92,11 @@ std::size_t CountThatFit(std::span<const IndexEntry> entries, std::size_t from, 
   return packer.count();
 }
 
-struct Child {
-  std::uint32_t page;
-  IndexEntry last;  // last leaf entry below this child
-};
-
 }  // namespace
 
-BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
+IndexLeafLevel BuildLeafLevel(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
                               const IndexPageAllocator& allocate, const IndexPageSink& sink) {
-  BuiltIndexTree tree;
+  IndexLeafLevel level;
   // One pass: a leaf is written once the entry that does not fit it arrives,
   // when the next leaf's number is allocated. Leaves are thereby numbered in
   // order before any node page, as the node levels expect. The leaf's
@@ -109,17 +104,16 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
   // incoming entry), whose key buffers are reused page after page.
   std::vector<IndexEntry> pending(1);
   if (!next_entry(pending[0])) {
-    tree.root_page = allocate();
+    const std::uint32_t page = allocate();
     IndexPage empty;
     empty.owner = owner;
-    sink(tree.root_page, EncodeIndexPage(empty, layout));
-    tree.leaf_pages = 1;
-    return tree;
+    sink(page, EncodeIndexPage(empty, layout));
+    level.children.push_back({page, IndexEntry{}});
+    return level;
   }
   pending[0].child_page = 0;
   std::size_t used = 1;
-  tree.distinct_keys = 1;
-  std::vector<Child> children;
+  level.distinct_keys = 1;
   IndexPage leaf;
   leaf.owner = owner;
   std::uint32_t previous_number = 0;
@@ -129,7 +123,7 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
     leaf.previous = previous_number;
     leaf.next = next_number;
     const std::span<const IndexEntry> entries(pending.data(), used);
-    children.push_back(Child{number, entries.back()});
+    level.children.push_back({number, entries.back()});
     sink(number, EncodeIndexPageWithMeasuredPrefix(leaf, entries, layout, packer.prefix()));
     previous_number = number;
     number = next_number;
@@ -145,7 +139,7 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
     const int by_key = CompareKeys(current.key, incoming.key);
     if (by_key > 0 || (by_key == 0 && CompareEntries(current, incoming) >= 0))
       Fail("entries out of order at entry " + std::to_string(position));
-    if (by_key != 0) ++tree.distinct_keys;
+    if (by_key != 0) ++level.distinct_keys;
     if (!packer.TryAdd(incoming)) {
       write_leaf(allocate());
       std::swap(pending[0], pending[used]);
@@ -155,13 +149,21 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
     ++used;
   }
   write_leaf(0);
-  tree.leaf_pages = children.size();
+  return level;
+}
 
+BuiltIndexTree BuildNodeLevels(IndexLeafLevel leaves, std::uint32_t owner, const IndexPageLayout& layout,
+                               const IndexPageAllocator& allocate, const IndexPageSink& sink) {
+  BuiltIndexTree tree;
+  tree.distinct_keys = leaves.distinct_keys;
+  tree.leaf_pages = leaves.children.size();
+  std::vector<IndexChild> children = std::move(leaves.children);
+  if (children.empty()) Fail("no leaf pages");
   // Node levels until one page remains.
   while (children.size() > 1) {
     std::vector<IndexEntry> level_entries;
     level_entries.reserve(children.size());
-    for (const Child& c : children) {
+    for (const IndexChild& c : children) {
       IndexEntry e = c.last;
       e.child_page = c.page;
       level_entries.push_back(std::move(e));
@@ -185,7 +187,7 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
     }
     std::vector<std::uint32_t> node_numbers;
     for (std::size_t i = 0; i < node_groups.size(); ++i) node_numbers.push_back(allocate());
-    std::vector<Child> parents;
+    std::vector<IndexChild> parents;
     for (std::size_t i = 0; i < node_groups.size(); ++i) {
       const NodeGroup& g = node_groups[i];
       IndexPage node;
@@ -196,7 +198,7 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
       node.entries.assign(level_entries.begin() + g.start, level_entries.begin() + g.start + g.count);
       const std::size_t last_child = g.tail ? *g.tail : g.start + g.count - 1;
       if (g.tail) node.tail = children[*g.tail].page;
-      parents.push_back(Child{node_numbers[i], children[last_child].last});
+      parents.push_back(IndexChild{node_numbers[i], children[last_child].last});
       sink(node_numbers[i], EncodeIndexPage(node, layout));
     }
     tree.node_pages += node_groups.size();
@@ -205,6 +207,11 @@ BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t 
   }
   tree.root_page = children.front().page;
   return tree;
+}
+
+BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
+                              const IndexPageAllocator& allocate, const IndexPageSink& sink) {
+  return BuildNodeLevels(BuildLeafLevel(next_entry, owner, layout, allocate, sink), owner, layout, allocate, sink);
 }
 
 BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_at, std::uint32_t owner,

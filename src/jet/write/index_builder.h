@@ -45,6 +45,23 @@ using IndexEntryStream = std::function<bool(IndexEntry& next)>;
 BuiltIndexTree BuildIndexTree(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
                               const IndexPageAllocator& allocate, const IndexPageSink& sink);
 
+// The two halves of the above, for a writer that builds the leaves of
+// several trees at once and numbers their pages afterwards. The leaf level:
+// each leaf with the last entry on it, in order.
+struct IndexChild {
+  std::uint32_t page;
+  IndexEntry last;  // the last leaf entry below this child
+};
+struct IndexLeafLevel {
+  std::vector<IndexChild> children;
+  std::size_t distinct_keys = 0;
+};
+IndexLeafLevel BuildLeafLevel(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
+                              const IndexPageAllocator& allocate, const IndexPageSink& sink);
+// The node levels above the leaves, up to the root.
+BuiltIndexTree BuildNodeLevels(IndexLeafLevel leaves, std::uint32_t owner, const IndexPageLayout& layout,
+                               const IndexPageAllocator& allocate, const IndexPageSink& sink);
+
 // The same over entries produced on demand: entry_at(i) for i < count, each
 // asked for once, in order.
 using IndexEntrySource = std::function<IndexEntry(std::size_t position)>;

@@ -1,16 +1,145 @@
 #include "jet/write/index_tree_writer.h"
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+
 #include "jet/format/index_row_key.h"
 #include "jet/write/index_builder.h"
 
 namespace jet::write {
+namespace {
+
+IndexEntryStream StreamOf(IndexEntryList& entries) {
+  return [&entries](IndexEntry& next) { return entries.Next(next); };
+}
+
+// A tree's leaves built before their page numbers are known: leaf i is
+// numbered i + 1 (0 means "none" in a link) until it is placed.
+struct LeavesApart {
+  IndexLeafLevel level;
+  std::vector<std::vector<std::uint8_t>> pages;
+};
+
+LeavesApart BuildLeavesApart(IndexEntryList& entries, std::uint32_t owner, const IndexPageLayout& layout) {
+  LeavesApart apart;
+  entries.StartReading();
+  std::uint32_t next_number = 1;
+  apart.level = BuildLeafLevel(
+      StreamOf(entries), owner, layout, [&next_number] { return next_number++; },
+      [&apart](std::uint32_t, std::vector<std::uint8_t> bytes) { apart.pages.push_back(std::move(bytes)); });
+  entries.Clear();
+  return apart;
+}
+
+// Places the leaves at the sink's next pages, as the builder would have
+// numbered them there, and builds the node levels above them.
+IndexTree WriteLeavesApart(PageSink& sink, LeavesApart apart, std::uint32_t owner) {
+  const IndexPageLayout layout = IndexLayoutFor(sink.version());
+  const auto count = static_cast<std::uint32_t>(apart.pages.size());
+  const std::uint32_t first = sink.Allocate(count);
+  IndexTree tree;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    SetIndexPageLinks(apart.pages[i], layout, i > 0 ? first + i - 1 : 0, i + 1 < count ? first + i + 1 : 0);
+    sink.Write(first + i, apart.pages[i]);
+    tree.pages.push_back(first + i);
+    apart.pages[i] = {};
+  }
+  for (IndexChild& child : apart.level.children) child.page = first + child.page - 1;
+  const BuiltIndexTree built = BuildNodeLevels(
+      std::move(apart.level), owner, layout, [&sink] { return sink.Allocate(); },
+      [&sink, &tree](std::uint32_t page, std::vector<std::uint8_t> bytes) {
+        sink.Write(page, bytes);
+        tree.pages.push_back(page);
+      });
+  tree.root_page = built.root_page;
+  tree.distinct_keys = static_cast<std::uint32_t>(built.distinct_keys);
+  return tree;
+}
+
+// The helper's side of WriteIndexTrees: the lists it has taken, from the
+// back, and what it made of them.
+class TreeHelper {
+ public:
+  TreeHelper(std::vector<IndexEntryList>& lists, std::uint32_t owner, const IndexPageLayout& layout)
+      : lists_(lists), owner_(owner), layout_(layout), results_(lists.size()), unclaimed_end_(lists.size()) {
+    thread_ = std::thread([this] { Work(); });
+  }
+  ~TreeHelper() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    thread_.join();
+  }
+
+  // Claims list r for the caller unless the helper has it already.
+  bool ClaimForCaller(std::size_t r) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (r >= unclaimed_end_) return false;
+    unclaimed_begin_ = r + 1;
+    return true;
+  }
+  // Waits for the helper's leaves of list r; rethrows how it failed.
+  LeavesApart Take(std::size_t r) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return results_[r].done; });
+    if (results_[r].failure) std::rethrow_exception(results_[r].failure);
+    return std::move(*results_[r].leaves);
+  }
+
+ private:
+  struct Result {
+    bool done = false;
+    std::optional<LeavesApart> leaves;
+    std::exception_ptr failure;
+  };
+
+  void Work() {
+    for (;;) {
+      std::size_t r;
+      {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_ || unclaimed_end_ <= unclaimed_begin_) return;
+        r = --unclaimed_end_;
+      }
+      Result result;
+      try {
+        result.leaves = BuildLeavesApart(lists_[r], owner_, layout_);
+      } catch (...) {
+        result.failure = std::current_exception();
+      }
+      result.done = true;
+      {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        results_[r] = std::move(result);
+      }
+      done_.notify_all();
+    }
+  }
+
+  std::vector<IndexEntryList>& lists_;
+  std::uint32_t owner_;
+  IndexPageLayout layout_;
+  std::mutex mutex_;
+  std::condition_variable done_;
+  std::vector<Result> results_;
+  // Lists [unclaimed_begin_, unclaimed_end_) are still untaken.
+  std::size_t unclaimed_begin_ = 0, unclaimed_end_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
 
 IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t owner) {
   IndexTree tree;
   entries.StartReading();
   const BuiltIndexTree built = BuildIndexTree(
-      [&](IndexEntry& next) { return entries.Next(next); },
-      owner, IndexLayoutFor(sink.version()), [&sink]() { return sink.Allocate(); },
+      StreamOf(entries), owner, IndexLayoutFor(sink.version()), [&sink]() { return sink.Allocate(); },
       [&sink, &tree](std::uint32_t page, std::vector<std::uint8_t> bytes) {
         sink.Write(page, bytes);
         tree.pages.push_back(page);
@@ -19,6 +148,28 @@ IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t 
   tree.root_page = built.root_page;
   tree.distinct_keys = static_cast<std::uint32_t>(built.distinct_keys);
   return tree;
+}
+
+std::vector<IndexTree> WriteIndexTrees(PageSink& sink, std::vector<IndexEntryList>& lists, std::uint32_t owner) {
+  std::vector<IndexTree> trees;
+  std::size_t entries = 0;
+  for (const IndexEntryList& list : lists) entries += list.size();
+  std::optional<TreeHelper> helper;
+  if (lists.size() >= 2 && entries >= kIndexTreeThreadWorthEntries) {
+    try {
+      helper.emplace(lists, owner, IndexLayoutFor(sink.version()));
+    } catch (const std::system_error&) {
+      // No thread to be had: the caller writes every tree.
+    }
+  }
+  for (std::size_t r = 0; r < lists.size(); ++r) {
+    if (!helper || helper->ClaimForCaller(r)) {
+      trees.push_back(WriteIndexTree(sink, lists[r], owner));
+    } else {
+      trees.push_back(WriteLeavesApart(sink, helper->Take(r), owner));
+    }
+  }
+  return trees;
 }
 
 }  // namespace jet::write

@@ -1,6 +1,6 @@
 #pragma once
-// Writes one index's B-tree from the entries collected while its table was
-// written.
+// Writes the B-trees of a table's indexes from the entries collected while
+// its rows were written, one tree after another in the file.
 
 #include <cstdint>
 #include <vector>
@@ -19,5 +19,16 @@ struct IndexTree {
 // Sorts (or merges) the entries and consumes them. Writes the tree's pages,
 // allocated from the sink as the builder asks for them, and returns the root.
 IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t owner_tdef_page);
+
+// The trees of every list, in list order, as WriteIndexTree would write them
+// one after another. Sorting, merging and packing leaves is most of the work,
+// so with enough entries a second thread shares it: it builds trees from the
+// last list backwards, keeping their leaves in memory until their turn comes,
+// when they are numbered where the caller would have put them. The file is
+// the same whichever thread built which tree. The first failure in list
+// order is thrown.
+inline constexpr std::size_t kIndexTreeThreadWorthEntries = 20000;
+std::vector<IndexTree> WriteIndexTrees(PageSink& sink, std::vector<IndexEntryList>& lists,
+                                       std::uint32_t owner_tdef_page);
 
 }  // namespace jet::write

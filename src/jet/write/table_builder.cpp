@@ -6,7 +6,6 @@
 #include "base/error.h"
 #include "jet/format/long_value_encode.h"
 #include "jet/io/error_numbers.h"
-#include "jet/write/index_sorter.h"
 
 namespace jet::write {
 namespace {
@@ -163,17 +162,15 @@ TableResult TableBuilder::Finish() {
     result_.long_value_pages.push_back({table_.columns[column.position].number, std::move(column.pages)});
   }
   Settle(index_feeder_.Finish(), {});
-  IndexSorter sorter(index_entries_);
-  for (std::size_t r = 0; r < index_entries_.size(); ++r) {
-    IndexEntryList& entries = index_entries_[r];
-    sorter.WaitFor(r);
+  std::vector<std::size_t> entry_counts;
+  for (const IndexEntryList& entries : index_entries_) entry_counts.push_back(entries.size());
+  std::vector<IndexTree> trees = WriteIndexTrees(sink_, index_entries_, table_.tdef_page);
+  for (std::size_t r = 0; r < trees.size(); ++r) {
     IndexResult out;
-    out.entries = static_cast<std::uint32_t>(entries.size());
-    IndexTree tree = WriteIndexTree(sink_, entries, table_.tdef_page);
-    out.distinct_keys = tree.distinct_keys;
-    out.root_page = tree.root_page;
-    out.pages = std::move(tree.pages);
-    entries.Clear();
+    out.entries = static_cast<std::uint32_t>(entry_counts[r]);
+    out.distinct_keys = trees[r].distinct_keys;
+    out.root_page = trees[r].root_page;
+    out.pages = std::move(trees[r].pages);
     result_.indexes.push_back(std::move(out));
   }
   return std::move(result_);

@@ -1,0 +1,122 @@
+// A table's trees written by two threads, the helper's leaves placed after
+// the fact: the file must be the one a single thread writes, tree after
+// tree, whatever the timing, and a failure must surface in list order.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "base/error.h"
+#include "index_entry_reference.h"
+#include "jet/write/index_tree_writer.h"
+#include "support/samples.h"
+
+namespace jet::write {
+namespace {
+
+using vondrel::testing::ScratchDir;
+
+// Short keys that repeat and are prefixes of one another, so that ties
+// between keys are decided by the row.
+std::vector<Reference> MakeEntries(std::size_t count, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::vector<Reference> out;
+  for (std::size_t i = 0; i < count; ++i) {
+    KeyBytes key = {0x7F};
+    const std::size_t extra = rng() % 12;
+    for (std::size_t k = 0; k < extra; ++k) key.push_back(static_cast<std::uint8_t>(rng() % 3));
+    out.push_back({key, RowPointer{static_cast<std::uint32_t>(10 + i / 100), static_cast<std::uint8_t>(i % 100)}});
+  }
+  return out;
+}
+
+// Lists of different sizes (the helper finishes at other moments than the
+// caller), one of them partly spilled to a run on disk.
+std::vector<IndexEntryList> MakeLists(std::size_t per_list) {
+  std::vector<IndexEntryList> lists(4);
+  for (std::size_t r = 0; r < lists.size(); ++r) {
+    for (const Reference& e : MakeEntries(per_list * (r % 2 ? 3 : 1), static_cast<unsigned>(r + 1)))
+      lists[r].Add(e.key, e.row);
+    if (r == 2) lists[r].Spill();
+  }
+  return lists;
+}
+
+std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(WriteIndexTrees, WritesTheFileOneThreadWritesTreeAfterTree) {
+  ScratchDir dir;
+  for (std::size_t per_list : {std::size_t{50}, kIndexTreeThreadWorthEntries}) {  // alone, and with the helper
+    std::vector<std::vector<IndexTree>> written;
+    for (const bool shared : {false, true}) {
+      const auto path = dir / (std::to_string(per_list) + (shared ? "shared.mdb" : "alone.mdb"));
+      PageSink sink(path, FormatVersion::Jet4, 0);
+      sink.Allocate(3);
+      std::vector<IndexEntryList> lists = MakeLists(per_list);
+      std::vector<IndexTree> trees;
+      if (shared) {
+        trees = WriteIndexTrees(sink, lists, 2);
+      } else {
+        for (IndexEntryList& list : lists) trees.push_back(WriteIndexTree(sink, list, 2));
+      }
+      sink.Commit();
+      written.push_back(std::move(trees));
+    }
+    ASSERT_EQ(written[1].size(), 4u);
+    for (std::size_t r = 0; r < 4; ++r) {
+      EXPECT_EQ(written[0][r].root_page, written[1][r].root_page) << "tree " << r;
+      EXPECT_EQ(written[0][r].pages, written[1][r].pages) << "tree " << r;
+      EXPECT_EQ(written[0][r].distinct_keys, written[1][r].distinct_keys) << "tree " << r;
+    }
+    // The trees follow one another, each from where the previous one ended.
+    EXPECT_EQ(written[1][1].pages.front(), written[1][0].pages.size() + 3);
+    if (per_list > 50) {
+      EXPECT_GT(written[1][3].pages.size(), 20u);
+    }
+    const auto alone = FileBytes(dir / (std::to_string(per_list) + "alone.mdb"));
+    EXPECT_FALSE(alone.empty());
+    EXPECT_TRUE(alone == FileBytes(dir / (std::to_string(per_list) + "shared.mdb"))) << per_list << " per list";
+  }
+}
+
+// An entry too long for any page fails its tree; the error names its size
+// (the key and 4 bytes of row pointer).
+void AddUnfittingEntry(IndexEntryList& list, std::size_t bytes) {
+  list.Add(KeyBytes(bytes, 0x41), RowPointer{500, 0});
+}
+
+TEST(WriteIndexTrees, TheFirstFailingTreeInListOrderIsReported) {
+  ScratchDir dir;
+  {  // only the last tree fails: the helper's, reported when its turn comes
+    PageSink sink(dir / "last.mdb", FormatVersion::Jet4, 0);
+    std::vector<IndexEntryList> lists = MakeLists(kIndexTreeThreadWorthEntries);
+    AddUnfittingEntry(lists[3], 5000);
+    try {
+      WriteIndexTrees(sink, lists, 2);
+      ADD_FAILURE() << "no error";
+    } catch (const vondrel::Error& e) {
+      EXPECT_NE(e.description().find("5004 bytes"), std::string::npos) << e.description();
+    }
+  }
+  {  // the first and the last fail: the first is reported, and the helper is joined
+    PageSink sink(dir / "both.mdb", FormatVersion::Jet4, 0);
+    std::vector<IndexEntryList> lists = MakeLists(kIndexTreeThreadWorthEntries);
+    AddUnfittingEntry(lists[0], 6000);
+    AddUnfittingEntry(lists[3], 5000);
+    try {
+      WriteIndexTrees(sink, lists, 2);
+      ADD_FAILURE() << "no error";
+    } catch (const vondrel::Error& e) {
+      EXPECT_NE(e.description().find("6004 bytes"), std::string::npos) << e.description();
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "both.mdb"));  // never committed
+}
+
+}  // namespace
+}  // namespace jet::write
