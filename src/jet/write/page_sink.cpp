@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #include "base/error.h"
@@ -16,6 +17,9 @@ namespace jet::write {
 namespace {
 constexpr std::uint32_t kWindowPages = 256;  // 1 MiB of Jet 4 pages
 constexpr std::size_t kMaxQueued = 3;        // windows handed over and not yet written
+// Direct writes need buffers, offsets and sizes aligned to the device's
+// block; a page is at least 2 KiB, which every common device divides.
+constexpr std::size_t kDirectAlignment = 4096;
 }  // namespace
 
 PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std::uint32_t database_key)
@@ -25,6 +29,10 @@ PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std
     if (errno == EEXIST) throw vondrel::Error(errors::kAlreadyExists, "Database " + path.string() + " already exists.");
     Fail("cannot create the file");
   }
+  // Asked for after creating the file, so that a file system without direct
+  // writes simply keeps the page cache.
+  const int flags = ::fcntl(fd_, F_GETFL);
+  direct_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
   pending_ = NewWindow();
   try {
     writer_ = std::thread([this] { WriteWindows(); });
@@ -65,7 +73,8 @@ std::uint32_t PageSink::Allocate(std::uint32_t count) {
 
 PageSink::Window PageSink::NewWindow() {
   Window window;
-  window.bytes.resize(std::size_t{kWindowPages} * page_size_);
+  window.bytes.reset(static_cast<std::uint8_t*>(std::aligned_alloc(kDirectAlignment, std::size_t{kWindowPages} * page_size_)));
+  if (!window.bytes) throw std::bad_alloc();
   window.present.assign(kWindowPages, 0);
   return window;
 }
@@ -80,7 +89,7 @@ void PageSink::Write(std::uint32_t page, const encode::Bytes& bytes) {
   if (written_.size() < page_count_) written_.resize(page_count_, false);
   written_[page] = true;
   const std::uint32_t slot = page - pending_.first;
-  std::uint8_t* at = pending_.bytes.data() + std::size_t{slot} * page_size_;
+  std::uint8_t* at = pending_.bytes.get() + std::size_t{slot} * page_size_;
   std::memcpy(at, bytes.data(), page_size_);
   encode::ApplyPageCipher(at, page_size_, page, database_key_);
   pending_.present[slot] = 1;
@@ -106,7 +115,7 @@ void PageSink::Flush() {
     }
   }
   changed_.notify_one();
-  if (next.bytes.empty()) next = NewWindow();
+  if (!next.bytes) next = NewWindow();
   pending_ = std::move(next);
 }
 
@@ -154,7 +163,7 @@ bool PageSink::WriteWindow(const Window& window) {
     }
     std::uint32_t run = 1;
     while (i + run < kWindowPages && window.present[i + run]) ++run;
-    if (!WriteAt(std::uint64_t{window.first + i} * page_size_, window.bytes.data() + std::size_t{i} * page_size_,
+    if (!WriteAt(std::uint64_t{window.first + i} * page_size_, window.bytes.get() + std::size_t{i} * page_size_,
                  std::size_t{run} * page_size_))
       return false;
     i += run;
@@ -167,6 +176,13 @@ bool PageSink::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size
     const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (errno == EINVAL && direct_) {
+        // The device wants another alignment: go on through the page cache.
+        const int flags = ::fcntl(fd_, F_GETFL);
+        if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT) != 0) return false;
+        direct_ = false;
+        continue;
+      }
       return false;
     }
     data += n;

@@ -7,14 +7,19 @@
 // hands the runs to the kernel while the caller goes on building pages
 // (copying into the page cache is a tenth of a compaction). Windows are
 // written in the order they were handed over, so the file does not depend on
-// the timing. The file is created
+// the timing. Windows are written past the page cache where the file system
+// allows it: the file is flushed before it is handed back anyway, and copying
+// every page into the cache first costs a fifth of a compaction's processor
+// time. The file is created
 // exclusively; unless Commit() succeeds it is removed again, so a failed write
 // never leaves something that could pass for a database.
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -53,10 +58,13 @@ class PageSink {
   void Commit();
 
  private:
+  struct FreeAligned {
+    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+  };
   // Pages [first, first + kWindowPages) of which those marked present are written.
   struct Window {
     std::uint32_t first = 0;
-    std::vector<std::uint8_t> bytes;    // kWindowPages pages
+    std::unique_ptr<std::uint8_t[], FreeAligned> bytes;  // kWindowPages pages, aligned for direct writes
     std::vector<std::uint8_t> present;  // one flag per page
     bool empty = true;
   };
@@ -78,6 +86,7 @@ class PageSink {
   std::size_t page_size_;
   std::uint32_t database_key_;
   int fd_ = -1;
+  bool direct_ = false;  // writes bypass the page cache; dropped when the file system refuses one
   bool committed_ = false;
   std::uint32_t page_count_ = 0;
   Window pending_;
