@@ -255,23 +255,27 @@ SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
   } catch (const vondrel::Error&) {
     out.map_unreadable = true;
   }
+  // Live rows are counted in the same pass, each page read once.
+  std::uint64_t live_rows = 0;
   for (std::uint32_t page : named) {
     if (!file_->HasPage(page)) {
       out.foreign_pages.push_back(page);
       continue;
     }
     const io::ByteView bytes = file_->Page(page);
-    if (bytes.U8(0) == static_cast<std::uint8_t>(PageType::Data) && bytes.U32(4) == table.tdef_page)
+    if (bytes.U8(0) == static_cast<std::uint8_t>(PageType::Data) && bytes.U32(4) == table.tdef_page) {
       out.pages.push_back(page);
-    else
+      live_rows += LiveRowSlots(bytes);
+    } else {
       out.foreign_pages.push_back(page);
+    }
   }
   // A map that still decodes may name too few pages (a swapped map page
   // holding another table's map): fewer live rows than the definition counts
   // make the owned pages worth a look. Sound files keep counts at or below
   // the live rows, so they never get here.
-  const bool short_of_rows = !out.map_unreadable && out.foreign_pages.empty() && table.row_count > 0 &&
-                             LiveRowSlots(out.pages) < table.row_count;
+  const bool short_of_rows =
+      !out.map_unreadable && out.foreign_pages.empty() && table.row_count > 0 && live_rows < table.row_count;
   if (!out.map_unreadable && out.foreign_pages.empty() && !short_of_rows) return out;
   // The map cannot be trusted: add every page the table owns.
   const auto& owned = OwnedPages();
@@ -285,18 +289,16 @@ SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
   return out;
 }
 
-std::uint64_t Database::LiveRowSlots(const std::vector<std::uint32_t>& pages) const {
-  std::uint64_t live = 0;
-  for (std::uint32_t page_number : pages) {
-    try {
-      const DataPage page(file_->Page(page_number), constants());
-      for (std::uint32_t slot = 0; slot < page.row_count(); ++slot)
-        if (!(page.RawEntry(slot) & kRowDeletedFlag)) ++live;
-    } catch (const vondrel::Error&) {
-      // An unreadable page holds no rows a scan could deliver.
-    }
+std::uint64_t Database::LiveRowSlots(io::ByteView data_page) const {
+  try {
+    const DataPage page(data_page, constants());
+    std::uint64_t live = 0;
+    for (std::uint32_t slot = 0; slot < page.row_count(); ++slot)
+      if (!(page.RawEntry(slot) & kRowDeletedFlag)) ++live;
+    return live;
+  } catch (const vondrel::Error&) {
+    return 0;  // an unreadable page holds no rows a scan could deliver
   }
-  return live;
 }
 
 io::ByteView Database::ResolveRow(RowPointer listed, RowPointer& actual) const {

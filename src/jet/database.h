@@ -151,8 +151,8 @@ class Database {
   void LoadCatalog(bool salvage);
   // Data pages by owner, found by one pass over the file (salvaging reads).
   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& OwnedPages() const;
-  // Row slots not marked deleted on these pages (unreadable pages count none).
-  std::uint64_t LiveRowSlots(const std::vector<std::uint32_t>& pages) const;
+  // Row slots not marked deleted on a data page (an unreadable one counts none).
+  std::uint64_t LiveRowSlots(io::ByteView data_page) const;
   // Follows overflow pointers from a listed slot to the row's bytes.
   io::ByteView ResolveRow(RowPointer listed, RowPointer& actual) const;
 
