@@ -13,7 +13,6 @@ namespace jet::write {
 namespace {
 
 constexpr std::size_t kBatchBytes = 256 * 1024;
-constexpr std::size_t kMaxQueued = 2;
 // Records of a batch: a row's key columns, a key computed by the caller
 // (to be watched and/or added), or "the watched index got an unvouched key".
 constexpr std::uint8_t kRowRecord = 0, kKeyRecord = 1, kWatchBroken = 2;
@@ -69,8 +68,14 @@ void CheckKeyLength(std::size_t size) {
 }  // namespace
 
 IndexFeeder::IndexFeeder(const TableDefinition& table, const KeyDatabaseSettings& settings,
-                         std::vector<IndexEntryList>& lists, std::size_t memory_budget)
-    : table_(table), settings_(settings), lists_(lists), memory_budget_(memory_budget), fields_(table.columns.size()) {
+                         std::vector<IndexEntryList>& lists, std::size_t memory_budget,
+                         std::size_t caller_helps_at_queued)
+    : table_(table),
+      settings_(settings),
+      lists_(lists),
+      memory_budget_(memory_budget),
+      caller_helps_at_queued_(caller_helps_at_queued),
+      fields_(table.columns.size()) {
   std::vector<bool> used(table.columns.size(), false);
   for (const RealIndexDefinition& index : table.real_indexes) {
     for (const IndexKeyColumn& k : index.columns) {
@@ -234,9 +239,9 @@ void IndexFeeder::HandOver() {
   std::vector<std::uint8_t> next;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    // A thread still busy with the batch before takes keys computed here
-    // next, until it catches up: the two share the work as they have time.
-    caller_computes_keys_ = !queue_.empty();
+    // A thread that has fallen behind takes keys computed here next, until it
+    // catches up: the two share the work as they have time.
+    caller_computes_keys_ = queue_.size() >= caller_helps_at_queued_;
     changed_.wait(lock, [&] { return queue_.size() < kMaxQueued || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     queue_.push_back(std::move(batch_));

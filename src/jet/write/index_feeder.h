@@ -49,11 +49,19 @@ class IndexFeeder {
     std::uint64_t tag;
   };
 
+  // Batches handed over and not yet taken; the caller waits beyond this.
+  // There is room for those that arrive while the thread sorts and spills a
+  // list (tens of milliseconds), so that the caller need not wait meanwhile.
+  static constexpr std::size_t kMaxQueued = 12;
+  // The caller, which has its own rows to encode, computes keys only once
+  // this many batches wait for the thread.
+  static constexpr std::size_t kCallerHelpsAtQueued = kMaxQueued / 2;
+
   // `table` and `lists` (one per real index) must outlive the feeder, which
   // spills the largest list whenever their entries take more than
   // `memory_budget` bytes.
   IndexFeeder(const TableDefinition& table, const KeyDatabaseSettings& settings, std::vector<IndexEntryList>& lists,
-              std::size_t memory_budget);
+              std::size_t memory_budget, std::size_t caller_helps_at_queued = kCallerHelpsAtQueued);
   // Joins the thread (rows still queued are dropped: the table failed).
   ~IndexFeeder();
   IndexFeeder(const IndexFeeder&) = delete;
@@ -97,6 +105,7 @@ class IndexFeeder {
   KeyDatabaseSettings settings_;
   std::vector<IndexEntryList>& lists_;
   std::size_t memory_budget_;
+  std::size_t caller_helps_at_queued_;
   std::size_t used_bytes_ = 0;  // by the entries the lists hold in memory
   std::vector<std::size_t> key_columns_;  // positions in table.columns that some index reads
   std::size_t rows_fed_ = 0;

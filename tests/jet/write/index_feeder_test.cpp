@@ -71,16 +71,20 @@ class IndexFeederTest : public ::testing::Test {
 TEST_F(IndexFeederTest, ListsHoldTheEncodersEntriesWithOrWithoutTheThreadAndSpills) {
   for (std::size_t rows : {std::size_t{300}, 4 * IndexFeeder::kThreadWorthRows}) {
     for (std::size_t budget : {kDefaultIndexMemoryBudget, std::size_t{64 * 1024}}) {
-      std::vector<IndexEntryList> lists(table_.real_indexes.size());
-      IndexFeeder feeder(table_, KeyDatabaseSettings{}, lists, budget);
-      for (std::size_t i = 0; i < rows; ++i) {
-        MakeRow(i);
-        feeder.AddRow(fields_, At(i), i);
+      // 0: the caller computes every key itself once the thread runs.
+      for (std::size_t caller_helps_at : {IndexFeeder::kCallerHelpsAtQueued, std::size_t{0}}) {
+        std::vector<IndexEntryList> lists(table_.real_indexes.size());
+        IndexFeeder feeder(table_, KeyDatabaseSettings{}, lists, budget, caller_helps_at);
+        for (std::size_t i = 0; i < rows; ++i) {
+          MakeRow(i);
+          feeder.AddRow(fields_, At(i), i);
+        }
+        EXPECT_TRUE(feeder.Finish().empty());
+        const auto expected = Expected(rows);
+        for (std::size_t r = 0; r < lists.size(); ++r)
+          EXPECT_TRUE(ReadAll(lists[r]) == expected[r])
+              << rows << " rows, budget " << budget << ", caller helps at " << caller_helps_at << ", index " << r;
       }
-      EXPECT_TRUE(feeder.Finish().empty());
-      const auto expected = Expected(rows);
-      for (std::size_t r = 0; r < lists.size(); ++r)
-        EXPECT_TRUE(ReadAll(lists[r]) == expected[r]) << rows << " rows, budget " << budget << ", index " << r;
     }
   }
 }
@@ -91,26 +95,28 @@ TEST_F(IndexFeederTest, TheWatchedIndexsVerdictIsFinalOnceIdle) {
   std::size_t id_index = 0;
   for (std::size_t r = 0; r < table_.real_indexes.size(); ++r)
     if (table_.FindColumn(table_.real_indexes[r].columns.at(0).column_number)->name == "Id") id_index = r;
-  std::vector<IndexEntryList> lists(table_.real_indexes.size());
-  IndexFeeder feeder(table_, KeyDatabaseSettings{}, lists, kDefaultIndexMemoryBudget);
-  feeder.Watch(id_index);
-  const std::size_t rows = 3 * IndexFeeder::kThreadWorthRows;
-  for (std::size_t i = 0; i < rows; ++i) {
-    MakeRow(i, static_cast<std::int32_t>(2 * i));
-    feeder.AddRow(fields_, At(i), i);
+  for (std::size_t caller_helps_at : {IndexFeeder::kCallerHelpsAtQueued, std::size_t{0}}) {
+    std::vector<IndexEntryList> lists(table_.real_indexes.size());
+    IndexFeeder feeder(table_, KeyDatabaseSettings{}, lists, kDefaultIndexMemoryBudget, caller_helps_at);
+    feeder.Watch(id_index);
+    const std::size_t rows = 3 * IndexFeeder::kThreadWorthRows;
+    for (std::size_t i = 0; i < rows; ++i) {
+      MakeRow(i, static_cast<std::int32_t>(2 * i));
+      feeder.AddRow(fields_, At(i), i);
+    }
+    feeder.WaitUntilIdle();
+    EXPECT_TRUE(feeder.WatchedKeysAscending());
+    MakeRow(rows, static_cast<std::int32_t>(2 * rows - 2));  // repeats the last id
+    feeder.AddRow(fields_, At(rows), rows);
+    MakeRow(rows + 1, static_cast<std::int32_t>(4 * rows));  // ascending again: the verdict stays
+    feeder.AddRow(fields_, At(rows + 1), rows + 1);
+    feeder.WaitUntilIdle();
+    EXPECT_FALSE(feeder.WatchedKeysAscending());
+    feeder.Watch(id_index);  // a new watch forgets the verdict
+    EXPECT_TRUE(feeder.WatchedKeysAscending());
+    EXPECT_TRUE(feeder.Finish().empty());
+    EXPECT_EQ(ReadAll(lists[id_index]).size(), rows + 2);
   }
-  feeder.WaitUntilIdle();
-  EXPECT_TRUE(feeder.WatchedKeysAscending());
-  MakeRow(rows, static_cast<std::int32_t>(2 * rows - 2));  // repeats the last id
-  feeder.AddRow(fields_, At(rows), rows);
-  MakeRow(rows + 1, static_cast<std::int32_t>(4 * rows));  // ascending again: the verdict stays
-  feeder.AddRow(fields_, At(rows + 1), rows + 1);
-  feeder.WaitUntilIdle();
-  EXPECT_FALSE(feeder.WatchedKeysAscending());
-  feeder.Watch(id_index);  // a new watch forgets the verdict
-  EXPECT_TRUE(feeder.WatchedKeysAscending());
-  EXPECT_TRUE(feeder.Finish().empty());
-  EXPECT_EQ(ReadAll(lists[id_index]).size(), rows + 2);
 }
 
 TEST_F(IndexFeederTest, UnvouchedKeysComeBackWithTheirTagsAndFeedingGoesOn) {
@@ -120,25 +126,27 @@ TEST_F(IndexFeederTest, UnvouchedKeysComeBackWithTheirTagsAndFeedingGoesOn) {
   for (std::size_t r = 0; r < table_.real_indexes.size(); ++r)
     if (table_.FindColumn(table_.real_indexes[r].columns.at(0).column_number)->name == "Name") name_index = r;
   const std::size_t rows = 2 * IndexFeeder::kThreadWorthRows;
-  std::vector<IndexEntryList> lists(table_.real_indexes.size());
-  IndexFeeder feeder(table_, KeyDatabaseSettings{}, lists, kDefaultIndexMemoryBudget);
-  std::vector<IndexFeeder::UnvouchedKey> unvouched;
-  for (std::size_t i = 0; i < rows; ++i) {
-    MakeRow(i);
-    feeder.AddRow(fields_, At(i), 1000 + i);
-    if (i == rows / 2) unvouched = feeder.TakeUnvouched();
+  for (std::size_t caller_helps_at : {IndexFeeder::kCallerHelpsAtQueued, std::size_t{0}}) {
+    std::vector<IndexEntryList> lists(table_.real_indexes.size());
+    IndexFeeder feeder(table_, KeyDatabaseSettings{}, lists, kDefaultIndexMemoryBudget, caller_helps_at);
+    std::vector<IndexFeeder::UnvouchedKey> unvouched;
+    for (std::size_t i = 0; i < rows; ++i) {
+      MakeRow(i);
+      feeder.AddRow(fields_, At(i), 1000 + i);
+      if (i == rows / 2) unvouched = feeder.TakeUnvouched();
+    }
+    EXPECT_EQ(unvouched.size(), rows / 2 + 1);
+    for (IndexFeeder::UnvouchedKey& k : feeder.Finish()) unvouched.push_back(std::move(k));
+    ASSERT_EQ(unvouched.size(), rows);
+    for (std::size_t i = 0; i < rows; ++i) {
+      EXPECT_EQ(unvouched[i].real_index, name_index);
+      EXPECT_EQ(unvouched[i].tag, 1000 + i);
+      EXPECT_EQ(unvouched[i].row, At(i));
+      EXPECT_FALSE(unvouched[i].key.coverage.covered);
+    }
+    EXPECT_TRUE(ReadAll(lists[name_index]).empty());
+    EXPECT_TRUE(ReadAll(lists[1 - name_index]) == Expected(rows)[1 - name_index]);
   }
-  EXPECT_EQ(unvouched.size(), rows / 2 + 1);
-  for (IndexFeeder::UnvouchedKey& k : feeder.Finish()) unvouched.push_back(std::move(k));
-  ASSERT_EQ(unvouched.size(), rows);
-  for (std::size_t i = 0; i < rows; ++i) {
-    EXPECT_EQ(unvouched[i].real_index, name_index);
-    EXPECT_EQ(unvouched[i].tag, 1000 + i);
-    EXPECT_EQ(unvouched[i].row, At(i));
-    EXPECT_FALSE(unvouched[i].key.coverage.covered);
-  }
-  EXPECT_TRUE(ReadAll(lists[name_index]).empty());
-  EXPECT_TRUE(ReadAll(lists[1 - name_index]) == Expected(rows)[1 - name_index]);
 }
 
 }  // namespace
