@@ -332,6 +332,7 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
   RowStructure structure;
   std::vector<StoredField> fields;
   std::vector<std::vector<std::uint8_t>> long_values(table.columns.size());
+  const LongValueRowFetcher fetch_row = [this](RowPointer pointer) { return RowBytes(pointer); };
   const FormatConstants& c = constants();
   for (std::uint32_t page_number : pages) {
     std::optional<DataPage> readable;
@@ -370,8 +371,13 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
           StoredField& field = fields[k];
           if (field.is_null || !IsLongValueType(table.columns[k].type)) continue;
           try {
-            ReadLongValue(field.bytes, long_values[k]);
-            field.bytes = io::ByteView(long_values[k].data(), long_values[k].size(), field.bytes.source());
+            // Pages handed out stay valid, so a value in one piece is used where it lies.
+            if (const auto piece = LongValueInOnePiece(field.bytes, fetch_row, file_->file_size())) {
+              field.bytes = *piece;
+            } else {
+              ReadLongValue(field.bytes, long_values[k]);
+              field.bytes = io::ByteView(long_values[k].data(), long_values[k].size(), field.bytes.source());
+            }
           } catch (const vondrel::Error& error) {
             if (!options.on_damaged_value) throw;
             field.is_null = true;

@@ -21,42 +21,40 @@ LongValueHeader DecodeLongValueHeader(const io::ByteView& field) {
   return header;
 }
 
-void AssembleLongValue(const io::ByteView& field, const LongValueRowFetcher& fetch, std::size_t max_length,
-                       std::vector<std::uint8_t>& out) {
+std::optional<io::ByteView> LongValueInOnePiece(const io::ByteView& field, const LongValueRowFetcher& fetch,
+                                                std::size_t max_length) {
   const LongValueHeader header = DecodeLongValueHeader(field);
-  out.clear();
   if (header.length > max_length)
     field.Fail("a memo or OLE value claims " + std::to_string(header.length) + " bytes, more than the file holds");
   switch (header.kind) {
-    case LongValueKind::Inline: {
-      io::ByteView data = field.Sub(kLongValueHeaderSize, header.length, "inline long value");
-      out.assign(data.data(), data.data() + data.size());
-      return;
-    }
-    case LongValueKind::SingleRow: {
-      io::ByteView row = fetch(header.first_row);
-      io::ByteView data = row.Sub(0, header.length, "long value row");
-      out.assign(data.data(), data.data() + data.size());
-      return;
-    }
-    case LongValueKind::Chain: {
-      out.reserve(header.length);
-      std::set<RowPointer> seen;
-      RowPointer next = header.first_row;
-      while (out.size() < header.length) {
-        if (next.IsNull()) field.Fail("a memo or OLE chain ends before its declared length");
-        if (!seen.insert(next).second) field.Fail("a memo or OLE chain loops");
-        io::ByteView row = fetch(next);
-        if (row.size() <= 4) row.Fail("a memo or OLE chain row holds no data");
-        next = RowPointer::FromRaw(row.U32(0));
-        const std::size_t take = std::min(row.size() - 4, header.length - out.size());
-        out.insert(out.end(), row.data() + 4, row.data() + 4 + take);
-      }
-      return;
-    }
+    case LongValueKind::Inline: return field.Sub(kLongValueHeaderSize, header.length, "inline long value");
+    case LongValueKind::SingleRow: return fetch(header.first_row).Sub(0, header.length, "long value row");
+    case LongValueKind::Chain: return std::nullopt;
     case LongValueKind::Invalid: break;
   }
   field.Fail("a memo or OLE header has an unknown kind");
+}
+
+void AssembleLongValue(const io::ByteView& field, const LongValueRowFetcher& fetch, std::size_t max_length,
+                       std::vector<std::uint8_t>& out) {
+  out.clear();
+  if (const std::optional<io::ByteView> piece = LongValueInOnePiece(field, fetch, max_length)) {
+    out.assign(piece->data(), piece->data() + piece->size());
+    return;
+  }
+  const LongValueHeader header = DecodeLongValueHeader(field);
+  out.reserve(header.length);
+  std::set<RowPointer> seen;
+  RowPointer next = header.first_row;
+  while (out.size() < header.length) {
+    if (next.IsNull()) field.Fail("a memo or OLE chain ends before its declared length");
+    if (!seen.insert(next).second) field.Fail("a memo or OLE chain loops");
+    io::ByteView row = fetch(next);
+    if (row.size() <= 4) row.Fail("a memo or OLE chain row holds no data");
+    next = RowPointer::FromRaw(row.U32(0));
+    const std::size_t take = std::min(row.size() - 4, header.length - out.size());
+    out.insert(out.end(), row.data() + 4, row.data() + 4 + take);
+  }
 }
 
 }  // namespace jet

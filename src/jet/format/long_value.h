@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "jet/format/table_definition.h"
@@ -37,5 +38,11 @@ using LongValueRowFetcher = std::function<io::ByteView(RowPointer)>;
 // that does not fit, a broken or looping chain.
 void AssembleLongValue(const io::ByteView& field, const LongValueRowFetcher& fetch, std::size_t max_length,
                        std::vector<std::uint8_t>& out);
+
+// The value where it lies in one piece (inline, or in a single row), so that
+// it need not be copied; nullopt for a chain, which AssembleLongValue joins.
+// Throws as AssembleLongValue does.
+std::optional<io::ByteView> LongValueInOnePiece(const io::ByteView& field, const LongValueRowFetcher& fetch,
+                                                std::size_t max_length);
 
 }  // namespace jet

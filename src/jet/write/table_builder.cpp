@@ -46,7 +46,7 @@ void TableBuilder::CloseLongValuePage(LongValueColumn& column) {
   column.open = false;
 }
 
-RowPointer TableBuilder::AddLongValueRow(LongValueColumn& column, const encode::Bytes& row, bool fresh_page) {
+RowPointer TableBuilder::AddLongValueRow(LongValueColumn& column, std::span<const std::uint8_t> row, bool fresh_page) {
   if (column.open && (fresh_page || !column.page.Fits(row.size()))) CloseLongValuePage(column);
   if (!column.open) {
     column.page.Reset(kLongValueOwner);
@@ -54,7 +54,7 @@ RowPointer TableBuilder::AddLongValueRow(LongValueColumn& column, const encode::
     column.pages.push_back(column.page_number);
     column.open = true;
   }
-  const std::uint8_t number = column.page.Add(row);
+  const std::uint8_t number = column.page.Add(row.data(), row.size());
   return {column.page_number, number};
 }
 
@@ -63,8 +63,7 @@ encode::Bytes TableBuilder::StoreLongValue(LongValueColumn& column, const encode
   if (allow_inline && length <= encode::kLongValueInlineLimit) return encode::EncodeInlineLongValue(value.data, length);
   const std::size_t single_limit = encode::DataPageBuilder::MaxRowOnEmptyPage(table_.version);
   if (length <= single_limit) {
-    const encode::Bytes row(value.data, value.data + length);
-    const RowPointer at = AddLongValueRow(column, row, false);
+    const RowPointer at = AddLongValueRow(column, {value.data, length}, false);
     return encode::EncodeLongValueReference(length, at, true);
   }
   // A chain: one full chunk per fresh page, so each row's successor is the

@@ -92,7 +92,7 @@ class TableBuilder {
   };
 
   encode::Bytes StoreLongValue(LongValueColumn& column, const encode::FieldValue& value, bool allow_inline);
-  RowPointer AddLongValueRow(LongValueColumn& column, const encode::Bytes& row, bool fresh_page);
+  RowPointer AddLongValueRow(LongValueColumn& column, std::span<const std::uint8_t> row, bool fresh_page);
   void CloseLongValuePage(LongValueColumn& column);
   void CloseDataPage();
   void Settle(std::vector<IndexFeeder::UnvouchedKey> keys, const KeyFallback& fallback);
