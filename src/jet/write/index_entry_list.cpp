@@ -16,6 +16,7 @@ namespace jet::write {
 namespace {
 
 constexpr std::size_t kRecordHeader = 8;            // key size, row (both 32-bit little-endian)
+constexpr std::size_t kKeySizeBytes = 2;            // before each key in memory, little-endian
 constexpr std::size_t kWriteChunk = 1 << 20;        // bytes gathered per write of a run
 constexpr std::size_t kReadBuffer = 16 * 1024;      // per run while merging
 // Sorted entries name their keys all over the key buffer: reading them in
@@ -32,17 +33,28 @@ static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a rec
                        std::string("cannot ") + what + " the temporary index file (" + std::strerror(errno) + ")");
 }
 
+// A key (after the bytes every key shares) as one number that orders as the
+// key does: its first 7 bytes, big-endian and zero padded, then its length
+// up to 8. Keys of at most 7 bytes are thereby whole in their heads: equal
+// heads mean equal keys, and such a key can be rebuilt from its head. Longer
+// keys with equal heads are told apart by their remaining bytes.
+constexpr std::size_t kHeadBytes = 7;
 std::uint64_t HeadOf(const std::uint8_t* key, std::size_t size) {
+  std::uint64_t bytes = 0;
   if (size >= 8) {  // one load (every sort computes a head per entry)
-    std::uint64_t bytes;
     std::memcpy(&bytes, key, 8);
     if constexpr (std::endian::native == std::endian::little) bytes = __builtin_bswap64(bytes);
-    return bytes;
+  } else {
+    for (std::size_t i = 0; i < kHeadBytes; ++i) bytes = (bytes << 8) | (i < size ? key[i] : 0);
+    bytes <<= 8;
   }
-  std::uint64_t head = 0;
-  for (std::size_t i = 0; i < 8; ++i) head = (head << 8) | (i < size ? key[i] : 0);
-  return head;
+  return (bytes & ~std::uint64_t{0xFF}) | std::min<std::size_t>(size, kHeadBytes + 1);
 }
+bool WholeInHead(std::uint64_t head) { return (head & 0xFF) <= kHeadBytes; }
+
+// Entries with equal heads: by the bytes after the head, then by row.
+int CompareBeyondHeads(std::uint64_t head, const std::uint8_t* a, std::size_t a_size, std::uint32_t a_row,
+                       const std::uint8_t* b, std::size_t b_size, std::uint32_t b_row);
 
 void Put32(std::uint8_t* at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -62,12 +74,36 @@ int CompareKeyThenRow(const std::uint8_t* a, std::size_t a_size, std::uint32_t a
   return 0;
 }
 
-void FillEntry(IndexEntry& out, const std::uint8_t* key, std::size_t size, std::uint32_t raw_row) {
-  out.key.assign(key, key + size);
+int CompareBeyondHeads(std::uint64_t head, const std::uint8_t* a, std::size_t a_size, std::uint32_t a_row,
+                       const std::uint8_t* b, std::size_t b_size, std::uint32_t b_row) {
+  if (WholeInHead(head)) return a_row < b_row ? -1 : (a_row > b_row ? 1 : 0);
+  return CompareKeyThenRow(a + kHeadBytes, a_size - kHeadBytes, a_row, b + kHeadBytes, b_size - kHeadBytes, b_row);
+}
+
+void SetRow(IndexEntry& out, std::uint32_t raw_row) {
   const RowPointer row = RowPointer::FromRaw(raw_row);
   out.data_page = row.page;
   out.row = row.row;
   out.child_page = 0;
+}
+
+void FillEntry(IndexEntry& out, const std::uint8_t* key, std::size_t size, std::uint32_t raw_row) {
+  out.key.assign(key, key + size);
+  SetRow(out, raw_row);
+}
+
+// A key whole in its head, rebuilt from the bytes every key shares and the head.
+void FillEntryFromHead(IndexEntry& out, const std::vector<std::uint8_t>& prefix, std::uint64_t head,
+                       std::uint32_t raw_row) {
+  const std::size_t rest = head & 0xFF;
+  out.key.resize(prefix.size() + 8);  // room for one 8-byte store
+  std::uint8_t* at = out.key.data();
+  if (!prefix.empty()) std::memcpy(at, prefix.data(), prefix.size());
+  std::uint64_t bytes = head;
+  if constexpr (std::endian::native == std::endian::little) bytes = __builtin_bswap64(bytes);
+  std::memcpy(at + prefix.size(), &bytes, 8);
+  out.key.resize(prefix.size() + rest);
+  SetRow(out, raw_row);
 }
 
 }  // namespace
@@ -145,7 +181,7 @@ struct IndexEntryList::Merge {
   Head HeadOf(std::size_t source) const {
     if (source < readers.size()) return {readers[source].key(), readers[source].key_size(), readers[source].row()};
     const Entry& e = list.entries_[memory_position];
-    return {list.keys_.data() + e.key_offset, e.key_size, e.row};
+    return {list.keys_.data() + e.key_offset, list.KeySize(e), e.row};
   }
   void TakeHead(std::size_t source) {
     if (source == readers.size() && skip == list.common_prefix_) {  // the sort's own head
@@ -170,11 +206,7 @@ struct IndexEntryList::Merge {
   bool Before(std::size_t a, std::size_t b) const {  // true when source a's record comes first
     if (heads[a] != heads[b]) return heads[a] < heads[b];
     const Head x = HeadOf(a), y = HeadOf(b);
-    if (x.size - skip <= 8 && y.size - skip <= 8) {  // equal heads: decided by length, then row
-      if (x.size != y.size) return x.size < y.size;
-      return x.row < y.row;
-    }
-    return CompareKeyThenRow(x.key + skip, x.size - skip, x.row, y.key + skip, y.size - skip, y.row) < 0;
+    return CompareBeyondHeads(heads[a], x.key + skip, x.size - skip, x.row, y.key + skip, y.size - skip, y.row) < 0;
   }
   void SiftDown(std::size_t i) {
     for (;;) {
@@ -226,6 +258,7 @@ IndexEntryList::IndexEntryList(IndexEntryList&& other) noexcept
       entries_(std::move(other.entries_)),
       read_position_(other.read_position_),
       common_prefix_(other.common_prefix_),
+      prefix_(std::move(other.prefix_)),
       sorted_(other.sorted_),
       spill_(std::exchange(other.spill_, nullptr)),
       spill_size_(other.spill_size_),
@@ -240,6 +273,7 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
     entries_ = std::move(other.entries_);
     read_position_ = other.read_position_;
     common_prefix_ = other.common_prefix_;
+    prefix_ = std::move(other.prefix_);
     sorted_ = other.sorted_;
     spill_ = std::exchange(other.spill_, nullptr);
     spill_size_ = other.spill_size_;
@@ -255,23 +289,24 @@ IndexEntryList::~IndexEntryList() { Clear(); }
 void IndexEntryList::Add(const std::uint8_t* key, std::size_t size, RowPointer row) {
   if (size > kLongestKey)
     throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(size) + " bytes is too long");
-  entries_.push_back({0, keys_.size(), static_cast<std::uint32_t>(size), row.ToRaw()});
+  const std::size_t offset = keys_.size() + kKeySizeBytes;
+  if (offset + size > UINT32_MAX)
+    throw vondrel::Error(errors::kCorrupt, "an index has more keys than can be sorted in memory");
+  entries_.push_back({0, static_cast<std::uint32_t>(offset), row.ToRaw()});
   sorted_ = false;
+  keys_.push_back(static_cast<std::uint8_t>(size));
+  keys_.push_back(static_cast<std::uint8_t>(size >> 8));
   keys_.insert(keys_.end(), key, key + size);
 }
 
-bool IndexEntryList::Less(const Entry& a, const Entry& b) const {
-  if (a.head != b.head) return a.head < b.head;
+std::size_t IndexEntryList::KeySize(const Entry& e) const {
+  return keys_[e.key_offset - 2] | (std::size_t{keys_[e.key_offset - 1]} << 8);
+}
+
+bool IndexEntryList::LessBeyondHeads(const Entry& a, const Entry& b) const {
   const std::size_t skip = common_prefix_;  // every key has these bytes in common
-  // Keys that end within their heads are decided without the bytes: equal
-  // heads then mean equal keys, or the shorter one (padded with zeros in its
-  // head) is a prefix of the longer.
-  if (a.key_size - skip <= 8 && b.key_size - skip <= 8) {
-    if (a.key_size != b.key_size) return a.key_size < b.key_size;
-    return a.row < b.row;
-  }
-  return CompareKeyThenRow(keys_.data() + a.key_offset + skip, a.key_size - skip, a.row,
-                           keys_.data() + b.key_offset + skip, b.key_size - skip, b.row) < 0;
+  return CompareBeyondHeads(a.head, keys_.data() + a.key_offset + skip, KeySize(a) - skip, a.row,
+                            keys_.data() + b.key_offset + skip, KeySize(b) - skip, b.row) < 0;
 }
 
 void IndexEntryList::SortForReading() { SortInMemory(); }
@@ -285,22 +320,24 @@ void IndexEntryList::SortInMemory() {
   // Keys of one index often begin alike (a common word, a high zero byte):
   // the heads are taken after what all keys share, so that they decide.
   common_prefix_ = 0;
+  prefix_.clear();
   if (!entries_.empty()) {
     const std::uint8_t* first = keys_.data() + entries_.front().key_offset;
-    std::size_t common = entries_.front().key_size;
+    std::size_t common = KeySize(entries_.front());
     for (const Entry& e : entries_) {
       const std::uint8_t* key = keys_.data() + e.key_offset;
       std::size_t n = 0;
-      const std::size_t limit = std::min<std::size_t>(common, e.key_size);
+      const std::size_t limit = std::min<std::size_t>(common, KeySize(e));
       while (n < limit && key[n] == first[n]) ++n;
       common = n;
       if (common == 0) break;
     }
     common_prefix_ = common;
+    prefix_.assign(first, first + common);
   }
   std::uint64_t differing = 0;  // the bits in which some head differs from the first
   for (Entry& e : entries_) {
-    e.head = HeadOf(keys_.data() + e.key_offset + common_prefix_, e.key_size - common_prefix_);
+    e.head = HeadOf(keys_.data() + e.key_offset + common_prefix_, KeySize(e) - common_prefix_);
     differing |= e.head ^ entries_.front().head;
   }
   const auto less = [this](const Entry& a, const Entry& b) { return Less(a, b); };
@@ -369,10 +406,11 @@ void IndexEntryList::Spill() {
     return true;
   };
   for (const Entry& e : entries_) {
-    Put32(chunk.data() + used, e.key_size);
+    const std::size_t size = KeySize(e);
+    Put32(chunk.data() + used, static_cast<std::uint32_t>(size));
     Put32(chunk.data() + used + 4, e.row);
-    std::memcpy(chunk.data() + used + kRecordHeader, keys_.data() + e.key_offset, e.key_size);
-    used += kRecordHeader + e.key_size;
+    std::memcpy(chunk.data() + used + kRecordHeader, keys_.data() + e.key_offset, size);
+    used += kRecordHeader + size;
     if (used >= kWriteChunk && !flush()) break;
   }
   if (!flush()) {
@@ -405,14 +443,19 @@ void IndexEntryList::StartReading() {
 }
 
 void IndexEntryList::PrefetchKey(std::size_t position) const {
-  if (position < entries_.size()) __builtin_prefetch(keys_.data() + entries_[position].key_offset);
+  if (position < entries_.size() && !WholeInHead(entries_[position].head))
+    __builtin_prefetch(keys_.data() + entries_[position].key_offset - kKeySizeBytes);
 }
 
 bool IndexEntryList::NextInMemory(IndexEntry& out) {
   if (read_position_ >= entries_.size()) return false;
   PrefetchKey(read_position_ + kPrefetchDistance);
   const Entry& e = entries_[read_position_++];
-  FillEntry(out, keys_.data() + e.key_offset, e.key_size, e.row);
+  if (WholeInHead(e.head)) {
+    FillEntryFromHead(out, prefix_, e.head, e.row);  // the key's own bytes need not be fetched
+  } else {
+    FillEntry(out, keys_.data() + e.key_offset, KeySize(e), e.row);
+  }
   return true;
 }
 
