@@ -299,10 +299,6 @@ void IndexEntryList::Add(const std::uint8_t* key, std::size_t size, RowPointer r
   keys_.insert(keys_.end(), key, key + size);
 }
 
-std::size_t IndexEntryList::KeySize(const Entry& e) const {
-  return keys_[e.key_offset - 2] | (std::size_t{keys_[e.key_offset - 1]} << 8);
-}
-
 bool IndexEntryList::LessBeyondHeads(const Entry& a, const Entry& b) const {
   const std::size_t skip = common_prefix_;  // every key has these bytes in common
   return CompareBeyondHeads(a.head, keys_.data() + a.key_offset + skip, KeySize(a) - skip, a.row,

@@ -74,7 +74,9 @@ class IndexEntryList {
     return LessBeyondHeads(a, b);
   }
   bool LessBeyondHeads(const Entry& a, const Entry& b) const;
-  std::size_t KeySize(const Entry& e) const;
+  std::size_t KeySize(const Entry& e) const {
+    return keys_[e.key_offset - 2] | (std::size_t{keys_[e.key_offset - 1]} << 8);
+  }
 
   std::vector<std::uint8_t> keys_;
   std::vector<Entry> entries_;
