@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -22,10 +23,8 @@ constexpr std::size_t kReadBuffer = 16 * 1024;      // per run while merging
 // Sorted entries name their keys all over the key buffer: reading them in
 // order, the key a few entries ahead is fetched into the cache early.
 constexpr std::size_t kPrefetchDistance = 8;
-// Sorting many entries starts with distributing them into this many buckets.
-constexpr int kBucketBits = 8;
-constexpr std::size_t kBuckets = std::size_t{1} << kBucketBits;
-constexpr std::size_t kBucketWorthEntries = 1 << 16;
+// Entries sorted by a radix sort of their heads rather than by comparison.
+constexpr std::size_t kRadixWorthEntries = 1 << 14;
 static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a record must fit a run's read buffer");
 
 [[noreturn]] void FailSpill(const char* what) {
@@ -331,41 +330,45 @@ void IndexEntryList::SortInMemory() {
     common_prefix_ = common;
     prefix_.assign(first, first + common);
   }
-  std::uint64_t differing = 0;  // the bits in which some head differs from the first
-  for (Entry& e : entries_) {
-    e.head = HeadOf(keys_.data() + e.key_offset + common_prefix_, KeySize(e) - common_prefix_);
-    differing |= e.head ^ entries_.front().head;
-  }
+  for (Entry& e : entries_) e.head = HeadOf(keys_.data() + e.key_offset + common_prefix_, KeySize(e) - common_prefix_);
   const auto less = [this](const Entry& a, const Entry& b) { return Less(a, b); };
   if (std::is_sorted(entries_.begin(), entries_.end(), less)) return;
-  if (entries_.size() >= kBucketWorthEntries && differing != 0) {
-    // Distributes the entries in place by 8 bits of their heads, from the
-    // first bit in which heads differ, so that the sort that follows works
-    // on small buckets: a third of the time of one large sort.
-    const int shift = std::countl_zero(differing);
-    const auto bucket_of = [shift](const Entry& e) { return static_cast<std::size_t>((e.head << shift) >> (64 - kBucketBits)); };
-    std::vector<std::size_t> next(kBuckets + 1, 0), end(kBuckets);
-    for (const Entry& e : entries_) ++next[bucket_of(e) + 1];
-    for (std::size_t b = 0; b < kBuckets; ++b) {
-      next[b + 1] += next[b];
-      end[b] = next[b + 1];
-    }
-    for (std::size_t b = 0; b < kBuckets; ++b) {
-      while (next[b] < end[b]) {
-        Entry moving = entries_[next[b]];
-        for (std::size_t target = bucket_of(moving); target != b; target = bucket_of(moving))
-          std::swap(moving, entries_[next[target]++]);
-        entries_[next[b]++] = moving;
-      }
-    }
-    std::size_t begin = 0;
-    for (std::size_t b = 0; b < kBuckets; ++b) {
-      if (end[b] - begin > 1) std::sort(entries_.begin() + begin, entries_.begin() + end[b], less);
-      begin = end[b];
+  if (entries_.size() >= kRadixWorthEntries) {
+    SortByHeads();
+    // Entries of equal heads now stand in the order they were added, which
+    // is row order for the rows of a table written in order; keys longer
+    // than their heads, and entries added out of row order, are put right.
+    for (auto run = entries_.begin(); run != entries_.end();) {
+      auto run_end = run + 1;
+      while (run_end != entries_.end() && run_end->head == run->head) ++run_end;
+      if (run_end - run > 1 && !std::is_sorted(run, run_end, less)) std::sort(run, run_end, less);
+      run = run_end;
     }
     return;
   }
   std::sort(entries_.begin(), entries_.end(), less);
+}
+
+void IndexEntryList::SortByHeads() {
+  // A stable radix sort, a byte of the head at a time from the lowest;
+  // bytes in which all heads agree are skipped.
+  const std::size_t n = entries_.size();
+  std::vector<std::array<std::size_t, 256>> counts(8);
+  for (auto& count : counts) count.fill(0);
+  for (const Entry& e : entries_)
+    for (int b = 0; b < 8; ++b) ++counts[b][(e.head >> (8 * b)) & 0xFF];
+  std::unique_ptr<Entry[]> scratch(new Entry[n]);
+  Entry* from = entries_.data();
+  Entry* to = scratch.get();
+  for (int b = 0; b < 8; ++b) {
+    std::array<std::size_t, 256>& count = counts[b];
+    if (count[(from[0].head >> (8 * b)) & 0xFF] == n) continue;
+    std::size_t position = 0;
+    for (std::size_t& c : count) position += std::exchange(c, position);
+    for (std::size_t i = 0; i < n; ++i) to[count[(from[i].head >> (8 * b)) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != entries_.data()) std::memcpy(entries_.data(), from, n * sizeof(Entry));
 }
 
 void IndexEntryList::Spill() {

@@ -66,6 +66,7 @@ class IndexEntryList {
   struct Merge;
 
   void SortInMemory();
+  void SortByHeads();
   bool NextInMemory(IndexEntry& out);
   void PrefetchKey(std::size_t position) const;
   bool Less(const Entry& a, const Entry& b) const {
