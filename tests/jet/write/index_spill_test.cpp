@@ -53,15 +53,24 @@ TEST(IndexEntryList, SpilledRunsMergeToTheOrderOfASortInMemory) {
   EXPECT_EQ(spilled.size(), entries.size());
   EXPECT_LT(spilled.memory_bytes(), in_memory.memory_bytes());
 
+  // Rows added last first, as keys settled after a table's rows are: ties
+  // between equal keys are not in the order of addition.
+  IndexEntryList reversed;
+  for (auto e = entries.rbegin(); e != entries.rend(); ++e) reversed.Add(e->key, e->row);
+
   const auto a = ReadAll(in_memory);
   const auto b = ReadAll(spilled);
+  const auto c = ReadAll(reversed);
   ASSERT_EQ(a.size(), expected.size());
   ASSERT_EQ(b.size(), expected.size());
+  ASSERT_EQ(c.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     ASSERT_EQ(a[i].key, expected[i].key) << "in memory, entry " << i;
     ASSERT_EQ(a[i].row, expected[i].row) << "in memory, entry " << i;
     ASSERT_EQ(b[i].key, expected[i].key) << "spilled, entry " << i;
     ASSERT_EQ(b[i].row, expected[i].row) << "spilled, entry " << i;
+    ASSERT_EQ(c[i].key, expected[i].key) << "added in reverse, entry " << i;
+    ASSERT_EQ(c[i].row, expected[i].row) << "added in reverse, entry " << i;
   }
 }
 
