@@ -192,13 +192,21 @@ std::vector<std::uint8_t> EncodeIndexPageWithMeasuredPrefix(const IndexPage& pag
       throw vondrel::Error(kDamagedIndexPageError, "index entries do not fit one page");
     }
     std::uint8_t* target = out.data() + layout.first_entry_offset + position;
-    std::size_t n = skip;
-    if (n < entry.key.size()) {
-      std::memcpy(target, entry.key.data() + n, entry.key.size() - n);
-      target += entry.key.size() - n;
-      n = entry.key.size();
+    const std::size_t key_size = entry.key.size();
+    if (skip < key_size) {
+      std::memcpy(target, entry.key.data() + skip, key_size - skip);
+      target += key_size - skip;
     }
-    for (; n < whole; ++n) *target++ = EntryByte(entry, n);
+    // The pointers after the key (data page, row, and a node's child page),
+    // less what the prefix took.
+    std::uint8_t pointers[8];
+    pointers[0] = static_cast<std::uint8_t>(entry.data_page >> 16);
+    pointers[1] = static_cast<std::uint8_t>(entry.data_page >> 8);
+    pointers[2] = static_cast<std::uint8_t>(entry.data_page);
+    pointers[3] = entry.row;
+    for (int b = 0; b < 4; ++b) pointers[4 + b] = static_cast<std::uint8_t>(entry.child_page >> (8 * (3 - b)));
+    const std::size_t pointer_from = skip > key_size ? skip - key_size : 0;
+    std::memcpy(target, pointers + pointer_from, whole - key_size - pointer_from);
     position += size;
     out[layout.bitmap_offset + position / 8] |= static_cast<std::uint8_t>(1u << (position % 8));
   }
