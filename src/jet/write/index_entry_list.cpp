@@ -285,6 +285,11 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
 }
 IndexEntryList::~IndexEntryList() { Clear(); }
 
+void IndexEntryList::Reserve(std::size_t bytes) {
+  entries_.reserve(bytes / 2 / sizeof(Entry));
+  keys_.reserve(bytes / 2);
+}
+
 void IndexEntryList::Add(const std::uint8_t* key, std::size_t size, RowPointer row) {
   if (size > kLongestKey)
     throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(size) + " bytes is too long");

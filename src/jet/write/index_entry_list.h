@@ -37,6 +37,11 @@ class IndexEntryList {
   std::size_t memory_bytes() const { return keys_.capacity() + entries_.capacity() * sizeof(Entry); }
   std::size_t spilled_runs() const { return runs_.size(); }
 
+  // Sets room aside for entries taking about `bytes` in all, so that a list
+  // filling up is not copied to ever larger buffers. The room is only
+  // address space until entries fill it.
+  void Reserve(std::size_t bytes);
+
   // Sorts the entries in memory and writes them as a run to a temporary file;
   // their buffers are kept for the entries that follow. When no temporary
   // file can be written the entries stay in memory (and later calls do

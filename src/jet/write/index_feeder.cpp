@@ -100,6 +100,9 @@ IndexFeeder::~IndexFeeder() {
 
 void IndexFeeder::StartThreadWhenWorthIt() {
   if (thread_.joinable() || ++rows_fed_ < kThreadWorthRows || table_.real_indexes.empty()) return;
+  // A table this large will likely fill the budget: the lists get their
+  // shares of it up front.
+  for (IndexEntryList& list : lists_) list.Reserve(memory_budget_ / lists_.size());
   try {
     thread_ = std::thread([this] { Work(); });
     batch_.resize(2 * kBatchBytes);
