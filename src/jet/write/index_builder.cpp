@@ -3,6 +3,7 @@
 #include "jet/write/index_builder.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,8 @@ std::vector<std::uint8_t> LeadingBytes(const IndexEntry& entry) {
 // they share with the page's first entry. (A node entry's child pointer
 // follows its row; entries never repeat a key and row, so the estimate
 // never counts on sharing the child pointer, which makes it safe.)
+}  // namespace
+
 class PagePacker {
  public:
   PagePacker(bool leaf, const IndexPageLayout& layout)
@@ -82,6 +85,8 @@ class PagePacker {
   std::size_t count_ = 0;
 };
 
+namespace {
+
 // How many of `entries` from `from` fit on one page.
 std::size_t CountThatFit(std::span<const IndexEntry> entries, std::size_t from, bool leaf,
                          const IndexPageLayout& layout) {
@@ -94,62 +99,83 @@ std::size_t CountThatFit(std::span<const IndexEntry> entries, std::size_t from, 
 
 }  // namespace
 
+// A leaf is written once the entry that does not fit it arrives, when the
+// next leaf's number is allocated. Leaves are thereby numbered in order
+// before any node page, as the node levels expect. The leaf's entries stay
+// in `pending_` (one slot past them is the incoming entry), whose key
+// buffers are reused page after page.
+LeafLevelBuilder::LeafLevelBuilder(std::uint32_t owner, const IndexPageLayout& layout, IndexPageAllocator allocate,
+                                   IndexPageSink sink)
+    : layout_(layout),
+      allocate_(std::move(allocate)),
+      sink_(std::move(sink)),
+      packer_(std::make_unique<PagePacker>(true, layout)) {
+  leaf_.owner = owner;
+}
+
+LeafLevelBuilder::~LeafLevelBuilder() = default;
+
+IndexEntry& LeafLevelBuilder::Incoming() {
+  if (used_ == pending_.size()) pending_.emplace_back();
+  return pending_[used_];
+}
+
+void LeafLevelBuilder::Commit() {
+  IndexEntry& incoming = pending_[used_];
+  incoming.child_page = 0;
+  const std::size_t position = count_++;
+  if (position == 0) {
+    level_.distinct_keys = 1;
+    number_ = allocate_();
+    packer_->Start(incoming);
+    used_ = 1;
+    return;
+  }
+  const IndexEntry& current = pending_[used_ - 1];
+  const int by_key = CompareKeys(current.key, incoming.key);
+  if (by_key > 0 || (by_key == 0 && CompareEntries(current, incoming) >= 0))
+    Fail("entries out of order at entry " + std::to_string(position));
+  if (by_key != 0) ++level_.distinct_keys;
+  if (!packer_->TryAdd(incoming)) {
+    WriteLeaf(allocate_());
+    std::swap(pending_[0], pending_[used_]);
+    used_ = 0;
+    packer_->Start(pending_[0]);
+  }
+  ++used_;
+}
+
+const IndexEntry* LeafLevelBuilder::Last() const { return used_ > 0 ? &pending_[used_ - 1] : nullptr; }
+
+void LeafLevelBuilder::WriteLeaf(std::uint32_t next_number) {
+  leaf_.previous = previous_number_;
+  leaf_.next = next_number;
+  const std::span<const IndexEntry> entries(pending_.data(), used_);
+  level_.children.push_back({number_, entries.back()});
+  sink_(number_, EncodeIndexPageWithMeasuredPrefix(leaf_, entries, layout_, packer_->prefix()));
+  previous_number_ = number_;
+  number_ = next_number;
+}
+
+IndexLeafLevel LeafLevelBuilder::Finish() {
+  if (count_ == 0) {  // an empty index: one empty leaf
+    const std::uint32_t page = allocate_();
+    IndexPage empty;
+    empty.owner = leaf_.owner;
+    sink_(page, EncodeIndexPage(empty, layout_));
+    level_.children.push_back({page, IndexEntry{}});
+  } else {
+    WriteLeaf(0);
+  }
+  used_ = 0;
+  return std::move(level_);
+}
+
 IndexLeafLevel BuildLeafLevel(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
                               const IndexPageAllocator& allocate, const IndexPageSink& sink) {
-  IndexLeafLevel level;
-  // One pass: a leaf is written once the entry that does not fit it arrives,
-  // when the next leaf's number is allocated. Leaves are thereby numbered in
-  // order before any node page, as the node levels expect. The leaf's
-  // entries are read straight into `pending` (one slot past them is the
-  // incoming entry), whose key buffers are reused page after page.
-  std::vector<IndexEntry> pending(1);
-  if (!next_entry(pending[0])) {
-    const std::uint32_t page = allocate();
-    IndexPage empty;
-    empty.owner = owner;
-    sink(page, EncodeIndexPage(empty, layout));
-    level.children.push_back({page, IndexEntry{}});
-    return level;
-  }
-  pending[0].child_page = 0;
-  std::size_t used = 1;
-  level.distinct_keys = 1;
-  IndexPage leaf;
-  leaf.owner = owner;
-  std::uint32_t previous_number = 0;
-  std::uint32_t number = allocate();
-  PagePacker packer(true, layout);
-  auto write_leaf = [&](std::uint32_t next_number) {
-    leaf.previous = previous_number;
-    leaf.next = next_number;
-    const std::span<const IndexEntry> entries(pending.data(), used);
-    level.children.push_back({number, entries.back()});
-    sink(number, EncodeIndexPageWithMeasuredPrefix(leaf, entries, layout, packer.prefix()));
-    previous_number = number;
-    number = next_number;
-  };
-
-  packer.Start(pending[0]);
-  for (std::size_t position = 1;; ++position) {
-    if (used == pending.size()) pending.emplace_back();
-    IndexEntry& incoming = pending[used];
-    if (!next_entry(incoming)) break;
-    incoming.child_page = 0;
-    const IndexEntry& current = pending[used - 1];
-    const int by_key = CompareKeys(current.key, incoming.key);
-    if (by_key > 0 || (by_key == 0 && CompareEntries(current, incoming) >= 0))
-      Fail("entries out of order at entry " + std::to_string(position));
-    if (by_key != 0) ++level.distinct_keys;
-    if (!packer.TryAdd(incoming)) {
-      write_leaf(allocate());
-      std::swap(pending[0], pending[used]);
-      used = 0;
-      packer.Start(pending[0]);
-    }
-    ++used;
-  }
-  write_leaf(0);
-  return level;
+  LeafLevelBuilder builder(owner, layout, allocate, sink);
+  while (next_entry(builder.Incoming())) builder.Commit();
+  return builder.Finish();
 }
 
 BuiltIndexTree BuildNodeLevels(IndexLeafLevel leaves, std::uint32_t owner, const IndexPageLayout& layout,

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -58,6 +59,45 @@ struct IndexLeafLevel {
 };
 IndexLeafLevel BuildLeafLevel(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
                               const IndexPageAllocator& allocate, const IndexPageSink& sink);
+
+// The leaf level fed one entry at a time, for a writer whose entries arrive
+// in order as its rows are written.
+class PagePacker;
+class LeafLevelBuilder {
+ public:
+  LeafLevelBuilder(std::uint32_t owner, const IndexPageLayout& layout, IndexPageAllocator allocate, IndexPageSink sink);
+  ~LeafLevelBuilder();
+  LeafLevelBuilder(const LeafLevelBuilder&) = delete;
+  LeafLevelBuilder& operator=(const LeafLevelBuilder&) = delete;
+
+  // The slot to fill with the next entry (its buffers are reused), which
+  // Commit() then takes. Throws vondrel::Error when it does not follow the
+  // last entry or is too long for a page.
+  IndexEntry& Incoming();
+  void Commit();
+  // The last entry taken, or nullptr.
+  const IndexEntry* Last() const;
+  // Entries taken and not yet on a written page, in order.
+  std::span<const IndexEntry> Pending() const { return {pending_.data(), used_}; }
+  std::size_t count() const { return count_; }
+  // Writes the last leaf (or, without entries, one empty leaf).
+  IndexLeafLevel Finish();
+
+ private:
+  void WriteLeaf(std::uint32_t next_number);
+
+  IndexPageLayout layout_;
+  IndexPageAllocator allocate_;
+  IndexPageSink sink_;
+  std::unique_ptr<PagePacker> packer_;
+  IndexPage leaf_;
+  std::vector<IndexEntry> pending_;
+  std::size_t used_ = 0;
+  std::size_t count_ = 0;
+  std::uint32_t previous_number_ = 0;
+  std::uint32_t number_ = 0;
+  IndexLeafLevel level_;
+};
 // The node levels above the leaves, up to the root.
 BuiltIndexTree BuildNodeLevels(IndexLeafLevel leaves, std::uint32_t owner, const IndexPageLayout& layout,
                                const IndexPageAllocator& allocate, const IndexPageSink& sink);
