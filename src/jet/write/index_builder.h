@@ -60,6 +60,13 @@ struct IndexLeafLevel {
 IndexLeafLevel BuildLeafLevel(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
                               const IndexPageAllocator& allocate, const IndexPageSink& sink);
 
+// A leaf level built before its page numbers are known: leaf i is numbered
+// i + 1 (0 means "none" in a link) until it is placed.
+struct LeavesApart {
+  IndexLeafLevel level;
+  std::vector<std::vector<std::uint8_t>> pages;
+};
+
 // The leaf level fed one entry at a time, for a writer whose entries arrive
 // in order as its rows are written.
 class PagePacker;

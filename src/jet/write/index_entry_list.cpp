@@ -7,6 +7,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -264,7 +265,9 @@ IndexEntryList::IndexEntryList(IndexEntryList&& other) noexcept
       spill_possible_(other.spill_possible_),
       runs_(std::move(other.runs_)),
       spilled_entries_(other.spilled_entries_),
-      merge_(std::move(other.merge_)) {}
+      merge_(std::move(other.merge_)),
+      stream_(std::move(other.stream_)),
+      streamed_entries_(std::exchange(other.streamed_entries_, 0)) {}
 IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
   if (this != &other) {
     Clear();
@@ -280,6 +283,8 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
     runs_ = std::move(other.runs_);
     spilled_entries_ = other.spilled_entries_;
     merge_ = std::move(other.merge_);
+    stream_ = std::move(other.stream_);
+    streamed_entries_ = std::exchange(other.streamed_entries_, 0);
   }
   return *this;
 }
@@ -290,7 +295,69 @@ void IndexEntryList::Reserve(std::size_t bytes) {
   keys_.reserve(bytes / 2);
 }
 
+struct IndexEntryList::Stream {
+  Stream(std::uint32_t owner, const IndexPageLayout& layout)
+      : layout(layout),
+        builder(owner, layout, [this] { return ++numbered; },
+                [this](std::uint32_t, std::vector<std::uint8_t> bytes) { pages.push_back(std::move(bytes)); }) {}
+
+  IndexPageLayout layout;
+  std::uint32_t numbered = 0;
+  std::vector<std::vector<std::uint8_t>> pages;
+  LeafLevelBuilder builder;
+};
+
+void IndexEntryList::StreamLeaves(std::uint32_t owner, const IndexPageLayout& layout) {
+  if (size() == 0) stream_ = std::make_unique<Stream>(owner, layout);
+}
+
+bool IndexEntryList::StreamNext(const std::uint8_t* key, std::size_t size, RowPointer row) {
+  LeafLevelBuilder& builder = stream_->builder;
+  // Checked here, so that the builder never refuses an entry.
+  if (size + 4 > stream_->layout.EntryCapacity()) return false;
+  if (const IndexEntry* last = builder.Last()) {
+    const int by_key = CompareKeys(last->key, std::span<const std::uint8_t>(key, size));
+    if (by_key > 0 || (by_key == 0 && RowPointer{last->data_page, last->row}.ToRaw() >= row.ToRaw())) return false;
+  }
+  IndexEntry& entry = builder.Incoming();
+  entry.key.assign(key, key + size);
+  entry.data_page = row.page;
+  entry.row = row.row;
+  builder.Commit();
+  ++streamed_entries_;
+  return true;
+}
+
+void IndexEntryList::Unstream() {
+  const std::unique_ptr<Stream> stream = std::move(stream_);
+  streamed_entries_ = 0;
+  for (const std::vector<std::uint8_t>& bytes : stream->pages) {
+    for (const IndexEntry& e : DecodeIndexPage(bytes, stream->layout).entries)
+      AddEntry(e.key.data(), e.key.size(), RowPointer{e.data_page, e.row});
+  }
+  for (const IndexEntry& e : stream->builder.Pending())
+    AddEntry(e.key.data(), e.key.size(), RowPointer{e.data_page, e.row});
+}
+
+LeavesApart IndexEntryList::TakeLeaves() {
+  if (!stream_) throw std::logic_error("the list holds no leaf pages");
+  LeavesApart leaves;
+  leaves.level = stream_->builder.Finish();
+  leaves.pages = std::move(stream_->pages);
+  stream_.reset();
+  streamed_entries_ = 0;
+  return leaves;
+}
+
 void IndexEntryList::Add(const std::uint8_t* key, std::size_t size, RowPointer row) {
+  if (stream_) {
+    if (StreamNext(key, size, row)) return;
+    Unstream();
+  }
+  AddEntry(key, size, row);
+}
+
+void IndexEntryList::AddEntry(const std::uint8_t* key, std::size_t size, RowPointer row) {
   if (size > kLongestKey)
     throw vondrel::Error(errors::kCorrupt, "an index key of " + std::to_string(size) + " bytes is too long");
   const std::size_t offset = keys_.size() + kKeySizeBytes;
@@ -377,7 +444,7 @@ void IndexEntryList::SortByHeads() {
 }
 
 void IndexEntryList::Spill() {
-  if (entries_.empty() || !spill_possible_) return;
+  if (entries_.empty() || !spill_possible_) return;  // (a streamed list holds no entries)
   if (!spill_) {
     spill_ = std::tmpfile();
     if (!spill_) {
@@ -432,6 +499,7 @@ void IndexEntryList::Spill() {
 }
 
 void IndexEntryList::StartReading() {
+  if (stream_) Unstream();  // read entry by entry after all
   read_position_ = 0;
   SortInMemory();
   if (runs_.empty()) return;
@@ -467,6 +535,8 @@ bool IndexEntryList::Next(IndexEntry& out) { return merge_ ? merge_->Next(out) :
 
 void IndexEntryList::Clear() {
   merge_.reset();
+  stream_.reset();
+  streamed_entries_ = 0;
   keys_.clear();
   keys_.shrink_to_fit();
   entries_.clear();

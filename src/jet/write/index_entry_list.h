@@ -14,6 +14,7 @@
 
 #include "jet/format/index_page.h"
 #include "jet/format/table_definition.h"
+#include "jet/write/index_builder.h"
 
 namespace jet::write {
 
@@ -29,13 +30,26 @@ class IndexEntryList {
 
   void Add(const KeyBytes& key, RowPointer row) { Add(key.data(), key.size(), row); }
   void Add(const std::uint8_t* key, std::size_t size, RowPointer row);
-  // Every entry added, spilled or not.
-  std::size_t size() const { return spilled_entries_ + entries_.size(); }
+  // Every entry added, spilled or streamed or not.
+  std::size_t size() const { return spilled_entries_ + entries_.size() + streamed_entries_; }
   // Bytes the entries in memory take (keys and bookkeeping); memory_bytes
   // also counts the room their buffers keep (a spill keeps it for the next run).
+  // Streamed leaf pages count in neither: they take a fraction of the entries'
+  // room and cannot be spilled.
   std::size_t used_bytes() const { return keys_.size() + entries_.size() * sizeof(Entry); }
   std::size_t memory_bytes() const { return keys_.capacity() + entries_.capacity() * sizeof(Entry); }
   std::size_t spilled_runs() const { return runs_.size(); }
+
+  // From now on, entries that arrive in order (by key, then row) go straight
+  // onto leaf pages of index table `owner`, held in memory: an index that
+  // follows the order the rows are written in (a primary key, mostly) is
+  // neither kept entry by entry nor sorted. The first entry out of order
+  // turns the pages back into entries, and the list goes on as usual.
+  void StreamLeaves(std::uint32_t owner, const IndexPageLayout& layout);
+  // Every entry so far is on the leaf pages.
+  bool streamed() const { return stream_ != nullptr; }
+  // Ends adding to a streamed list: its leaves, to be numbered where the tree goes.
+  LeavesApart TakeLeaves();
 
   // Sets room aside for entries taking about `bytes` in all, so that a list
   // filling up is not copied to ever larger buffers. The room is only
@@ -69,7 +83,11 @@ class IndexEntryList {
   };
   class RunReader;
   struct Merge;
+  struct Stream;
 
+  void AddEntry(const std::uint8_t* key, std::size_t size, RowPointer row);
+  bool StreamNext(const std::uint8_t* key, std::size_t size, RowPointer row);
+  void Unstream();
   void SortInMemory();
   void SortByHeads();
   bool NextInMemory(IndexEntry& out);
@@ -101,6 +119,8 @@ class IndexEntryList {
   std::vector<Run> runs_;
   std::size_t spilled_entries_ = 0;
   std::unique_ptr<Merge> merge_;
+  std::unique_ptr<Stream> stream_;
+  std::size_t streamed_entries_ = 0;
 };
 
 }  // namespace jet::write

@@ -17,14 +17,8 @@ IndexEntryStream StreamOf(IndexEntryList& entries) {
   return [&entries](IndexEntry& next) { return entries.Next(next); };
 }
 
-// A tree's leaves built before their page numbers are known: leaf i is
-// numbered i + 1 (0 means "none" in a link) until it is placed.
-struct LeavesApart {
-  IndexLeafLevel level;
-  std::vector<std::vector<std::uint8_t>> pages;
-};
-
 LeavesApart BuildLeavesApart(IndexEntryList& entries, std::uint32_t owner, const IndexPageLayout& layout) {
+  if (entries.streamed()) return entries.TakeLeaves();
   LeavesApart apart;
   entries.StartReading();
   std::uint32_t next_number = 1;
@@ -136,6 +130,7 @@ class TreeHelper {
 }  // namespace
 
 IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t owner) {
+  if (entries.streamed()) return WriteLeavesApart(sink, entries.TakeLeaves(), owner);
   IndexTree tree;
   entries.StartReading();
   const BuiltIndexTree built = BuildIndexTree(

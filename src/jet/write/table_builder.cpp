@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "jet/format/index_row_key.h"
 #include "jet/format/long_value_encode.h"
 #include "jet/io/error_numbers.h"
 
@@ -32,6 +33,7 @@ TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table, const K
       data_page_(table.version, table.tdef_page),
       index_entries_(table.real_indexes.size()),
       index_feeder_(table, key_settings, index_entries_, index_memory_budget) {
+  for (IndexEntryList& entries : index_entries_) entries.StreamLeaves(table.tdef_page, IndexLayoutFor(table.version));
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     if (table.columns[i].IsAutoNumber()) autonumber_positions_.push_back(i);
     if (IsLongValueType(table.columns[i].type)) {

@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "index_entry_reference.h"
+#include "jet/format/index_row_key.h"
 #include "jet/write/index_tree_writer.h"
 #include "support/samples.h"
 
@@ -82,6 +83,52 @@ TEST(WriteIndexTrees, WritesTheFileOneThreadWritesTreeAfterTree) {
     EXPECT_FALSE(alone.empty());
     EXPECT_TRUE(alone == FileBytes(dir / (std::to_string(per_list) + "shared.mdb"))) << per_list << " per list";
   }
+}
+
+// Entries in key order on rows in order, as a primary key's arrive.
+std::vector<Reference> AscendingEntries(std::size_t count) {
+  std::vector<Reference> out;
+  for (std::size_t i = 0; i < count; ++i) {
+    KeyBytes key = {0x7F, static_cast<std::uint8_t>(i >> 16), static_cast<std::uint8_t>(i >> 8),
+                    static_cast<std::uint8_t>(i)};
+    if (i % 3 == 0) key.push_back(0x41);  // keys of two lengths
+    out.push_back({key, RowPointer{static_cast<std::uint32_t>(10 + i / 50), static_cast<std::uint8_t>(i % 50)}});
+  }
+  return out;
+}
+
+TEST(WriteIndexTrees, StreamedLeavesWriteTheTreeOfTheEntries) {
+  ScratchDir dir;
+  const auto ascending = AscendingEntries(30000);
+  auto broken = ascending;  // in order for many pages, then not
+  std::swap(broken[20000], broken[20001]);
+  for (const std::vector<Reference>* entries : {&ascending, static_cast<const std::vector<Reference>*>(&broken)}) {
+    std::vector<std::vector<std::uint8_t>> files;
+    for (const bool streamed : {false, true}) {
+      const auto path = dir / ((entries == &ascending ? "in-order" : "broken") + std::string(streamed ? "s" : "p"));
+      PageSink sink(path, FormatVersion::Jet4, 0);
+      sink.Allocate(3);
+      std::vector<IndexEntryList> lists(2);
+      for (IndexEntryList& list : lists) {
+        if (streamed) list.StreamLeaves(2, IndexLayoutFor(FormatVersion::Jet4));
+        for (const Reference& e : *entries) list.Add(e.key, e.row);
+      }
+      EXPECT_EQ(lists[0].streamed(), streamed && entries == &ascending);
+      EXPECT_EQ(lists[0].size(), entries->size());
+      const std::vector<IndexTree> trees = WriteIndexTrees(sink, lists, 2);
+      EXPECT_EQ(trees[0].distinct_keys, entries->size());
+      sink.Commit();
+      files.push_back(FileBytes(path));
+    }
+    EXPECT_GT(files[0].size(), 100u * 4096);
+    EXPECT_TRUE(files[0] == files[1]) << (entries == &ascending ? "in order" : "broken order");
+  }
+  // A streamed list can still be read entry by entry.
+  IndexEntryList list;
+  list.StreamLeaves(2, IndexLayoutFor(FormatVersion::Jet4));
+  for (const Reference& e : ascending) list.Add(e.key, e.row);
+  EXPECT_TRUE(list.streamed());
+  EXPECT_TRUE(ReadAll(list) == ascending);
 }
 
 // An entry too long for any page fails its tree; the error names its size
