@@ -23,21 +23,6 @@ namespace {
 
 using vondrel::testing::ScratchDir;
 
-// Keys that share long prefixes, are prefixes of one another, repeat, and
-// arrive out of order, on rows in page order.
-std::vector<Reference> MakeEntries(std::size_t count, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::vector<Reference> out;
-  for (std::size_t i = 0; i < count; ++i) {
-    KeyBytes key = {0x7F, 'P', 'r', 'o', 'd', 'u', 'c', 't', ' ', 'x'};
-    const std::size_t extra = rng() % 14;
-    for (std::size_t k = 0; k < extra; ++k) key.push_back(static_cast<std::uint8_t>(rng() % 4));
-    if (rng() % 50 == 0) key.resize(rng() % 3);
-    out.push_back({key, RowPointer{static_cast<std::uint32_t>(100 + i / 40), static_cast<std::uint8_t>(i % 40)}});
-  }
-  return out;
-}
-
 TEST(IndexEntryList, SpilledRunsMergeToTheOrderOfASortInMemory) {
   const auto entries = MakeEntries(20000, 7);
   auto expected = entries;

@@ -4,13 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <random>
 
 #include "base/error.h"
 #include "index_entry_reference.h"
 #include "jet/format/index_row_key.h"
+#include "jet/io/page_file.h"
 #include "jet/write/index_tree_writer.h"
 #include "support/samples.h"
 
@@ -18,20 +17,6 @@ namespace jet::write {
 namespace {
 
 using vondrel::testing::ScratchDir;
-
-// Short keys that repeat and are prefixes of one another, so that ties
-// between keys are decided by the row.
-std::vector<Reference> MakeEntries(std::size_t count, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::vector<Reference> out;
-  for (std::size_t i = 0; i < count; ++i) {
-    KeyBytes key = {0x7F};
-    const std::size_t extra = rng() % 12;
-    for (std::size_t k = 0; k < extra; ++k) key.push_back(static_cast<std::uint8_t>(rng() % 3));
-    out.push_back({key, RowPointer{static_cast<std::uint32_t>(10 + i / 100), static_cast<std::uint8_t>(i % 100)}});
-  }
-  return out;
-}
 
 // Lists of different sizes (the helper finishes at other moments than the
 // caller), one of them partly spilled to a run on disk.
@@ -43,11 +28,6 @@ std::vector<IndexEntryList> MakeLists(std::size_t per_list) {
     if (r == 2) lists[r].Spill();
   }
   return lists;
-}
-
-std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(WriteIndexTrees, WritesTheFileOneThreadWritesTreeAfterTree) {
@@ -79,9 +59,9 @@ TEST(WriteIndexTrees, WritesTheFileOneThreadWritesTreeAfterTree) {
     if (per_list > 50) {
       EXPECT_GT(written[1][3].pages.size(), 20u);
     }
-    const auto alone = FileBytes(dir / (std::to_string(per_list) + "alone.mdb"));
+    const auto alone = io::ReadWholeFile(dir / (std::to_string(per_list) + "alone.mdb"));
     EXPECT_FALSE(alone.empty());
-    EXPECT_TRUE(alone == FileBytes(dir / (std::to_string(per_list) + "shared.mdb"))) << per_list << " per list";
+    EXPECT_TRUE(alone == io::ReadWholeFile(dir / (std::to_string(per_list) + "shared.mdb"))) << per_list << " per list";
   }
 }
 
@@ -118,7 +98,7 @@ TEST(WriteIndexTrees, StreamedLeavesWriteTheTreeOfTheEntries) {
       const std::vector<IndexTree> trees = WriteIndexTrees(sink, lists, 2);
       EXPECT_EQ(trees[0].distinct_keys, entries->size());
       sink.Commit();
-      files.push_back(FileBytes(path));
+      files.push_back(io::ReadWholeFile(path));
     }
     EXPECT_GT(files[0].size(), 100u * 4096);
     EXPECT_TRUE(files[0] == files[1]) << (entries == &ascending ? "in order" : "broken order");
@@ -137,30 +117,32 @@ void AddUnfittingEntry(IndexEntryList& list, std::size_t bytes) {
   list.Add(KeyBytes(bytes, 0x41), RowPointer{500, 0});
 }
 
+// What WriteIndexTrees fails with, or "" when it does not.
+std::string FailureOf(PageSink& sink, std::vector<IndexEntryList>& lists) {
+  try {
+    WriteIndexTrees(sink, lists, 2);
+  } catch (const vondrel::Error& e) {
+    return e.description();
+  }
+  return "";
+}
+
 TEST(WriteIndexTrees, TheFirstFailingTreeInListOrderIsReported) {
   ScratchDir dir;
   {  // only the last tree fails: the helper's, reported when its turn comes
     PageSink sink(dir / "last.mdb", FormatVersion::Jet4, 0);
     std::vector<IndexEntryList> lists = MakeLists(kIndexTreeThreadWorthEntries);
     AddUnfittingEntry(lists[3], 5000);
-    try {
-      WriteIndexTrees(sink, lists, 2);
-      ADD_FAILURE() << "no error";
-    } catch (const vondrel::Error& e) {
-      EXPECT_NE(e.description().find("5004 bytes"), std::string::npos) << e.description();
-    }
+    const std::string failure = FailureOf(sink, lists);
+    EXPECT_NE(failure.find("5004 bytes"), std::string::npos) << failure;
   }
   {  // the first and the last fail: the first is reported, and the helper is joined
     PageSink sink(dir / "both.mdb", FormatVersion::Jet4, 0);
     std::vector<IndexEntryList> lists = MakeLists(kIndexTreeThreadWorthEntries);
     AddUnfittingEntry(lists[0], 6000);
     AddUnfittingEntry(lists[3], 5000);
-    try {
-      WriteIndexTrees(sink, lists, 2);
-      ADD_FAILURE() << "no error";
-    } catch (const vondrel::Error& e) {
-      EXPECT_NE(e.description().find("6004 bytes"), std::string::npos) << e.description();
-    }
+    const std::string failure = FailureOf(sink, lists);
+    EXPECT_NE(failure.find("6004 bytes"), std::string::npos) << failure;
   }
   EXPECT_FALSE(std::filesystem::exists(dir / "both.mdb"));  // never committed
 }
