@@ -111,17 +111,18 @@ void RowEncoder::EncodeJet4(std::span<const FieldValue> values, Bytes& row) {
 void RowEncoder::Encode(std::span<const FieldValue> values, Bytes& row) {
   const TableDefinition& table = table_;
   if (values.size() != table.columns.size()) throw std::invalid_argument("row has the wrong number of values");
-  if (jet3_ && max_columns_ > 255) throw std::invalid_argument("too many columns for a Jet 3 row");
   if (!jet3_) {
     EncodeJet4(values, row);
     return;
   }
+  // Jet 3: one-byte counts and offsets, with a jump table past 255 bytes.
+  if (max_columns_ > 255) throw std::invalid_argument("too many columns for a Jet 3 row");
   const std::size_t max_columns = max_columns_;
   const std::size_t var_slots = var_slots_;
 
   row.clear();
   Appender out(row);
-  if (jet3_) out.U8(static_cast<std::uint8_t>(max_columns)); else out.U16(static_cast<std::uint16_t>(max_columns));
+  out.U8(static_cast<std::uint8_t>(max_columns));
 
   const std::size_t fixed_start = row.size();
   row.resize(fixed_start + fixed_size_, 0);
@@ -149,38 +150,23 @@ void RowEncoder::Encode(std::span<const FieldValue> values, Bytes& row) {
     }
     const std::size_t eod = row.size();
     offsets[var_slots] = eod;
-    if (jet3_) {
-      const std::size_t mask_bytes = (max_columns + 7) / 8;
-      const std::size_t real_jumps = eod / 256;
-      std::size_t jumps = real_jumps;
-      while ((eod + (var_slots + 1) + jumps + 1 + mask_bytes - 1) / 256 > jumps) ++jumps;
-      if (jumps > 255) throw std::invalid_argument("row too long for Jet 3");
-      // Offsets are stored as their low byte; the jump table says where each
-      // further 256 bytes begin.
-      out.U8(static_cast<std::uint8_t>(eod));
-      for (std::size_t s = var_slots; s-- > 0;) out.U8(static_cast<std::uint8_t>(offsets[s]));
-      std::vector<std::uint8_t> jump(jumps, 0xFF);
-      for (std::size_t k = 0; k < real_jumps; ++k) {
-        std::size_t entry = 0;
-        while (entry <= var_slots && offsets[entry] < 256 * (k + 1)) ++entry;
-        jump[k] = static_cast<std::uint8_t>(entry);
-      }
-      for (std::size_t k = jumps; k-- > 0;) out.U8(jump[k]);
-      out.U8(static_cast<std::uint8_t>(var_slots));
-    } else {
-      // eod, the offsets from the last slot down, the slot count: 16 bits each.
-      const std::size_t at = row.size();
-      row.resize(at + 2 * (var_slots + 2));
-      std::uint8_t* field = row.data() + at;
-      auto put = [&field](std::size_t v) {
-        field[0] = static_cast<std::uint8_t>(v);
-        field[1] = static_cast<std::uint8_t>(v >> 8);
-        field += 2;
-      };
-      put(eod);
-      for (std::size_t s = var_slots; s-- > 0;) put(offsets[s]);
-      put(var_slots);
+    const std::size_t mask_bytes = (max_columns + 7) / 8;
+    const std::size_t real_jumps = eod / 256;
+    std::size_t jumps = real_jumps;
+    while ((eod + (var_slots + 1) + jumps + 1 + mask_bytes - 1) / 256 > jumps) ++jumps;
+    if (jumps > 255) throw std::invalid_argument("row too long for Jet 3");
+    // Offsets are stored as their low byte; the jump table says where each
+    // further 256 bytes begin.
+    out.U8(static_cast<std::uint8_t>(eod));
+    for (std::size_t s = var_slots; s-- > 0;) out.U8(static_cast<std::uint8_t>(offsets[s]));
+    std::vector<std::uint8_t> jump(jumps, 0xFF);
+    for (std::size_t k = 0; k < real_jumps; ++k) {
+      std::size_t entry = 0;
+      while (entry <= var_slots && offsets[entry] < 256 * (k + 1)) ++entry;
+      jump[k] = static_cast<std::uint8_t>(entry);
     }
+    for (std::size_t k = jumps; k-- > 0;) out.U8(jump[k]);
+    out.U8(static_cast<std::uint8_t>(var_slots));
   }
   WriteNullMask(row, table, values, max_columns);
 }

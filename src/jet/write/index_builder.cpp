@@ -121,20 +121,24 @@ IndexEntry& LeafLevelBuilder::Incoming() {
 }
 
 void LeafLevelBuilder::Commit() {
+  if (!TryCommit()) Fail("entries out of order at entry " + std::to_string(count_));
+}
+
+bool LeafLevelBuilder::TryCommit() {
   IndexEntry& incoming = pending_[used_];
   incoming.child_page = 0;
-  const std::size_t position = count_++;
-  if (position == 0) {
+  if (count_ == 0) {
     level_.distinct_keys = 1;
     number_ = allocate_();
     packer_->Start(incoming);
     used_ = 1;
-    return;
+    count_ = 1;
+    return true;
   }
   const IndexEntry& current = pending_[used_ - 1];
   const int by_key = CompareKeys(current.key, incoming.key);
-  if (by_key > 0 || (by_key == 0 && CompareEntries(current, incoming) >= 0))
-    Fail("entries out of order at entry " + std::to_string(position));
+  if (by_key > 0 || (by_key == 0 && CompareEntries(current, incoming) >= 0)) return false;
+  ++count_;
   if (by_key != 0) ++level_.distinct_keys;
   if (!packer_->TryAdd(incoming)) {
     WriteLeaf(allocate_());
@@ -143,9 +147,8 @@ void LeafLevelBuilder::Commit() {
     packer_->Start(pending_[0]);
   }
   ++used_;
+  return true;
 }
-
-const IndexEntry* LeafLevelBuilder::Last() const { return used_ > 0 ? &pending_[used_ - 1] : nullptr; }
 
 void LeafLevelBuilder::WriteLeaf(std::uint32_t next_number) {
   leaf_.previous = previous_number_;

@@ -82,8 +82,9 @@ class LeafLevelBuilder {
   // last entry or is too long for a page.
   IndexEntry& Incoming();
   void Commit();
-  // The last entry taken, or nullptr.
-  const IndexEntry* Last() const;
+  // The same, but an entry that does not follow the last one is left out
+  // and false returned (an entry too long for a page still throws).
+  bool TryCommit();
   // Entries taken and not yet on a written page, in order.
   std::span<const IndexEntry> Pending() const { return {pending_.data(), used_}; }
   std::size_t count() const { return count_; }

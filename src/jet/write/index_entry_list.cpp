@@ -18,7 +18,6 @@ namespace jet::write {
 namespace {
 
 constexpr std::size_t kRecordHeader = 8;            // key size, row (both 32-bit little-endian)
-constexpr std::size_t kKeySizeBytes = 2;            // before each key in memory, little-endian
 constexpr std::size_t kWriteChunk = 1 << 20;        // bytes gathered per write of a run
 constexpr std::size_t kReadBuffer = 16 * 1024;      // per run while merging
 // Sorted entries name their keys all over the key buffer: reading them in
@@ -38,7 +37,8 @@ static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a rec
 // up to 8. Keys of at most 7 bytes are thereby whole in their heads: equal
 // heads mean equal keys, and such a key can be rebuilt from its head. Longer
 // keys with equal heads are told apart by their remaining bytes.
-constexpr std::size_t kHeadBytes = 7;
+constexpr std::size_t kHeadBytes = IndexEntryList::kHeadBytes;
+constexpr std::size_t kKeySizeBytes = IndexEntryList::kKeySizeBytes;
 std::uint64_t HeadOf(const std::uint8_t* key, std::size_t size) {
   std::uint64_t bytes = 0;
   if (size >= 8) {  // one load (every sort computes a head per entry)
@@ -50,7 +50,7 @@ std::uint64_t HeadOf(const std::uint8_t* key, std::size_t size) {
   }
   return (bytes & ~std::uint64_t{0xFF}) | std::min<std::size_t>(size, kHeadBytes + 1);
 }
-bool WholeInHead(std::uint64_t head) { return (head & 0xFF) <= kHeadBytes; }
+bool WholeInHead(std::uint64_t head) { return IndexEntryList::WholeInHead(head); }
 
 // Entries with equal heads: by the bytes after the head, then by row.
 int CompareBeyondHeads(std::uint64_t head, const std::uint8_t* a, std::size_t a_size, std::uint32_t a_row,
@@ -313,17 +313,13 @@ void IndexEntryList::StreamLeaves(std::uint32_t owner, const IndexPageLayout& la
 
 bool IndexEntryList::StreamNext(const std::uint8_t* key, std::size_t size, RowPointer row) {
   LeafLevelBuilder& builder = stream_->builder;
-  // Checked here, so that the builder never refuses an entry.
-  if (size + 4 > stream_->layout.EntryCapacity()) return false;
-  if (const IndexEntry* last = builder.Last()) {
-    const int by_key = CompareKeys(last->key, std::span<const std::uint8_t>(key, size));
-    if (by_key > 0 || (by_key == 0 && RowPointer{last->data_page, last->row}.ToRaw() >= row.ToRaw())) return false;
-  }
   IndexEntry& entry = builder.Incoming();
   entry.key.assign(key, key + size);
   entry.data_page = row.page;
   entry.row = row.row;
-  builder.Commit();
+  // Checked here, so that the builder never throws: a key too long for a
+  // page fails the tree later, as it does when not streamed.
+  if (EntrySize(entry, true) > stream_->layout.EntryCapacity() || !builder.TryCommit()) return false;
   ++streamed_entries_;
   return true;
 }

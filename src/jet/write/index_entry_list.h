@@ -28,6 +28,14 @@ class IndexEntryList {
   // Keys longer than this cannot be added (Add throws vondrel::Error).
   static constexpr std::size_t kLongestKey = 16 * 1024 - 8;
 
+  // How entries are kept: each key is preceded by its size (kKeySizeBytes,
+  // little-endian), and its head holds kHeadBytes of it past the common
+  // prefix, then its length up to kHeadBytes + 1, so that a key of at most
+  // kHeadBytes there is whole in its head.
+  static constexpr std::size_t kKeySizeBytes = 2;
+  static constexpr std::size_t kHeadBytes = 7;
+  static bool WholeInHead(std::uint64_t head) { return (head & 0xFF) <= kHeadBytes; }
+
   void Add(const KeyBytes& key, RowPointer row) { Add(key.data(), key.size(), row); }
   void Add(const std::uint8_t* key, std::size_t size, RowPointer row);
   // Every entry added, spilled or streamed or not.
@@ -41,9 +49,9 @@ class IndexEntryList {
   std::size_t spilled_runs() const { return runs_.size(); }
 
   // From now on, entries that arrive in order (by key, then row) go straight
-  // onto leaf pages of index table `owner`, held in memory: an index that
-  // follows the order the rows are written in (a primary key, mostly) is
-  // neither kept entry by entry nor sorted. The first entry out of order
+  // onto leaf pages held in memory (`owner`: the table's definition page):
+  // an index that follows the order the rows are written in (a primary key,
+  // mostly) is neither kept entry by entry nor sorted. The first entry out of order
   // turns the pages back into entries, and the list goes on as usual.
   void StreamLeaves(std::uint32_t owner, const IndexPageLayout& layout);
   // Every entry so far is on the leaf pages.
@@ -94,12 +102,12 @@ class IndexEntryList {
   void PrefetchKey(std::size_t position) const;
   bool Less(const Entry& a, const Entry& b) const {
     if (a.head != b.head) return a.head < b.head;
-    if ((a.head & 0xFF) < 8) return a.row < b.row;  // the whole keys are in their heads, and equal
+    if (WholeInHead(a.head)) return a.row < b.row;  // the whole keys are in their heads, and equal
     return LessBeyondHeads(a, b);
   }
   bool LessBeyondHeads(const Entry& a, const Entry& b) const;
   std::size_t KeySize(const Entry& e) const {
-    return keys_[e.key_offset - 2] | (std::size_t{keys_[e.key_offset - 1]} << 8);
+    return keys_[e.key_offset - kKeySizeBytes] | (std::size_t{keys_[e.key_offset - kKeySizeBytes + 1]} << 8);
   }
 
   std::vector<std::uint8_t> keys_;
