@@ -4,15 +4,14 @@
 // is encoded. Pages are written a little out of order (a data page is
 // finished after the long-value pages its rows point to), so they are gathered
 // in a window of consecutive page numbers and written as runs; a second thread
-// hands the runs to the kernel while the caller goes on building pages
-// (copying into the page cache is a tenth of a compaction). Windows are
-// written in the order they were handed over, so the file does not depend on
-// the timing. Windows are written past the page cache where the file system
-// allows it: the file is flushed before it is handed back anyway, and copying
-// every page into the cache first costs a fifth of a compaction's processor
-// time. The file is created
-// exclusively; unless Commit() succeeds it is removed again, so a failed write
-// never leaves something that could pass for a database.
+// hands the runs to the kernel while the caller goes on building pages.
+// Windows are written in the order they were handed over, so the file does not
+// depend on the timing. They are written past the page cache where the file
+// system allows it: the file is flushed before it is handed back anyway, and
+// copying every page into the cache first costs a fifth of a compaction's
+// processor time. The file is created exclusively; unless Commit() succeeds it
+// is removed again, so a failed write never leaves something that could pass
+// for a database.
 
 #include <condition_variable>
 #include <cstdint>
