@@ -13,8 +13,6 @@ namespace {
 // Pages named by a usage map, sorted.
 using PageList = std::vector<std::uint32_t>;
 
-bool Contains(const PageList& sorted, std::uint32_t page) { return std::binary_search(sorted.begin(), sorted.end(), page); }
-
 // Usage-map rows are collected first and placed on map pages at the end; a
 // map's row pointer is known once it is placed.
 struct PendingMap {
@@ -104,10 +102,9 @@ void DatabaseBuilder::WriteUsageMapsAndDefinitions() {
   // otherwise a reference map whose bitmap pages are written now.
   auto make_map = [&](PageList pages, RowPointer* target) {
     std::sort(pages.begin(), pages.end());
-    const auto is_set = [&pages](std::uint32_t p) { return Contains(pages, p); };
     const std::uint32_t start = pages.empty() ? 0 : pages.front() / 8 * 8;
     if (pages.empty() || pages.back() - start < inline_bytes * 8) {
-      maps.push_back({encode::EncodeInlineMap(start, inline_bytes, is_set), target});
+      maps.push_back({encode::EncodeInlineMap(start, inline_bytes, pages), target});
       return;
     }
     const std::size_t slots = pages.back() / per_bitmap + 1;
@@ -117,7 +114,7 @@ void DatabaseBuilder::WriteUsageMapsAndDefinitions() {
       const auto it = std::lower_bound(pages.begin(), pages.end(), first);
       if (it == pages.end() || *it >= first + per_bitmap) continue;
       bitmap_pages[k] = sink_.Allocate();
-      sink_.Write(bitmap_pages[k], encode::EncodeMapBitmapPage(page_size, first, is_set));
+      sink_.Write(bitmap_pages[k], encode::EncodeMapBitmapPage(page_size, first, pages));
     }
     maps.push_back({encode::EncodeReferenceMap(bitmap_pages), target});
   };

@@ -42,7 +42,7 @@ class BatchWriter {
 };
 
 template <typename T>
-T Take(const std::vector<std::uint8_t>& in, std::size_t& at) {
+T Take(std::span<const std::uint8_t> in, std::size_t& at) {
   T value;
   std::memcpy(&value, in.data() + at, sizeof(T));
   at += sizeof(T);
@@ -206,7 +206,7 @@ void IndexFeeder::AddEntry(std::size_t list, const std::uint8_t* key, std::size_
   used_bytes_ -= spilled - largest->used_bytes();  // unchanged when nothing could be spilled
 }
 
-void IndexFeeder::FeedBatch(const std::vector<std::uint8_t>& batch) {
+void IndexFeeder::FeedBatch(std::span<const std::uint8_t> batch) {
   for (std::size_t at = 0; at < batch.size();) {
     const auto kind = Take<std::uint8_t>(batch, at);
     if (kind == kWatchBroken) {
@@ -237,8 +237,7 @@ void IndexFeeder::FeedBatch(const std::vector<std::uint8_t>& batch) {
 
 void IndexFeeder::HandOver() {
   if (batch_used_ == 0) return;
-  batch_.resize(batch_used_);  // shrinking keeps the capacity
-  batch_used_ = 0;
+  Batch full{std::move(batch_), std::exchange(batch_used_, 0)};
   std::vector<std::uint8_t> next;
   {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -247,14 +246,15 @@ void IndexFeeder::HandOver() {
     caller_computes_keys_ = queue_.size() >= caller_helps_at_queued_;
     changed_.wait(lock, [&] { return queue_.size() < kMaxQueued || failure_; });
     if (failure_) std::rethrow_exception(failure_);
-    queue_.push_back(std::move(batch_));
+    queue_.push_back(std::move(full));
     if (!spare_.empty()) {
       next = std::move(spare_.back());
       spare_.pop_back();
     }
   }
   changed_.notify_all();
-  next.resize(std::max(next.capacity(), 2 * kBatchBytes));
+  // Only a fresh buffer is sized (and zeroed); a spare one keeps its size.
+  if (next.size() < 2 * kBatchBytes) next.resize(2 * kBatchBytes);
   batch_ = std::move(next);
 }
 
@@ -301,12 +301,12 @@ void IndexFeeder::Work() {
   for (;;) {
     changed_.wait(lock, [&] { return !queue_.empty() || stopping_; });
     if (queue_.empty()) return;
-    std::vector<std::uint8_t> batch = std::move(queue_.front());
+    Batch batch = std::move(queue_.front());
     queue_.erase(queue_.begin());
     busy_ = true;
     lock.unlock();
     try {
-      FeedBatch(batch);
+      FeedBatch({batch.bytes.data(), batch.used});
     } catch (...) {
       lock.lock();
       failure_ = std::current_exception();
@@ -316,7 +316,7 @@ void IndexFeeder::Work() {
     }
     lock.lock();
     busy_ = false;
-    spare_.push_back(std::move(batch));
+    spare_.push_back(std::move(batch.bytes));
     changed_.notify_all();
   }
 }

@@ -96,7 +96,7 @@ class IndexFeeder {
   void WatchKey(bool covered, std::span<const std::uint8_t> key);
   std::vector<UnvouchedKey> CollectUnvouched();
   void AddEntry(std::size_t list, const std::uint8_t* key, std::size_t size, RowPointer row);
-  void FeedBatch(const std::vector<std::uint8_t>& batch);
+  void FeedBatch(std::span<const std::uint8_t> records);
   void StartThreadWhenWorthIt();
   void HandOver();
   void Work();
@@ -126,7 +126,11 @@ class IndexFeeder {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<std::vector<std::uint8_t>> queue_;  // handed over, in order
+  struct Batch {
+    std::vector<std::uint8_t> bytes;
+    std::size_t used = 0;  // bytes [0, used) hold records
+  };
+  std::vector<Batch> queue_;  // handed over, in order
   std::vector<std::vector<std::uint8_t>> spare_;
   bool busy_ = false;
   bool stopping_ = false;

@@ -146,6 +146,13 @@ TEST(UsageMapEncode, InlineAndReferenceMapsDecodeToThePagesTheyWereGiven) {
   EXPECT_EQ(refmap.type, jet::UsageMapType::Reference);
   const auto decoded = jet::UsageMapPages(refmap, c, 2 * per, [&](std::uint32_t p) { return View(store.at(p)); });
   EXPECT_EQ(decoded, far);
+
+  // Given the sorted pages themselves, the bits are the same; pages outside
+  // the row's or the bitmap page's range are left out.
+  const std::vector<std::uint32_t> with_outside = {3, 16, 17, 20, 71, 16 + 64 * 8};
+  EXPECT_EQ(jet::encode::EncodeInlineMap(16, 64, with_outside), row);
+  EXPECT_EQ(jet::encode::EncodeMapBitmapPage(4096, 0, far), store[900]);
+  EXPECT_EQ(jet::encode::EncodeMapBitmapPage(4096, per, far), store[901]);
 }
 
 TEST(DataPageEncode, RowsComeBackInOrderAndFreeSpaceFollowsTheFormula) {
