@@ -50,12 +50,13 @@ class IndexFeeder {
   };
 
   // Batches handed over and not yet taken; the caller waits beyond this.
-  // There is room for those that arrive while the thread sorts and spills a
-  // list (tens of milliseconds), so that the caller need not wait meanwhile.
-  static constexpr std::size_t kMaxQueued = 12;
   // The caller, which has its own rows to encode, computes keys only once
-  // this many batches wait for the thread.
-  static constexpr std::size_t kCallerHelpsAtQueued = kMaxQueued / 2;
+  // kCallerHelpsAtQueued batches wait for the thread, so the queue mostly
+  // stays near that; above it there is room for the batches that arrive
+  // while the thread sorts and spills a list (tens of milliseconds), so that
+  // the caller need not wait meanwhile.
+  static constexpr std::size_t kMaxQueued = 24;
+  static constexpr std::size_t kCallerHelpsAtQueued = 6;
 
   // `table` and `lists` (one per real index) must outlive the feeder, which
   // spills the largest list whenever their entries take more than
