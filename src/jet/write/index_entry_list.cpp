@@ -25,6 +25,10 @@ constexpr std::size_t kReadBuffer = 16 * 1024;      // per run while merging
 constexpr std::size_t kPrefetchDistance = 8;
 // Entries sorted by a radix sort of their heads rather than by comparison.
 constexpr std::size_t kRadixWorthEntries = 1 << 14;
+// The radix sort's buckets: 2^kBucketBits of them, by the top bits in which
+// heads differ; a bucket of at most kInsertionSortEntries is sorted by insertion.
+constexpr int kBucketBits = 11;
+constexpr std::size_t kInsertionSortEntries = 32;
 static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a record must fit a run's read buffer");
 
 [[noreturn]] void FailSpill(const char* what) {
@@ -104,6 +108,37 @@ void FillEntryFromHead(IndexEntry& out, const std::vector<std::uint8_t>& prefix,
   std::memcpy(at + prefix.size(), &bytes, 8);
   out.key.resize(prefix.size() + rest);
   SetRow(out, raw_row);
+}
+
+// Sorts the n entries at `from` stably by head, using the room at `spare` on
+// the way; the heads agree in every bit from `low_bits` up.
+template <typename Entry>
+void SortBucketByHeads(Entry* from, Entry* spare, std::size_t n, int low_bits) {
+  if (n <= kInsertionSortEntries) {
+    for (std::size_t i = 1; i < n; ++i) {
+      const Entry e = from[i];
+      std::size_t j = i;
+      for (; j > 0 && from[j - 1].head > e.head; --j) from[j] = from[j - 1];
+      from[j] = e;
+    }
+    return;
+  }
+  const int bytes = (low_bits + 7) / 8;
+  std::array<std::uint32_t, 256> counts[8];
+  for (int b = 0; b < bytes; ++b) counts[b].fill(0);
+  for (std::size_t i = 0; i < n; ++i)
+    for (int b = 0; b < bytes; ++b) ++counts[b][(from[i].head >> (8 * b)) & 0xFF];
+  Entry* in = from;
+  Entry* out = spare;
+  for (int b = 0; b < bytes; ++b) {
+    std::array<std::uint32_t, 256>& count = counts[b];
+    if (count[(in[0].head >> (8 * b)) & 0xFF] == n) continue;  // every head has this byte alike
+    std::uint32_t position = 0;
+    for (std::uint32_t& c : count) position += std::exchange(c, position);
+    for (std::size_t i = 0; i < n; ++i) out[count[(in[i].head >> (8 * b)) & 0xFF]++] = in[i];
+    std::swap(in, out);
+  }
+  if (in != from) std::memcpy(from, in, n * sizeof(Entry));
 }
 
 }  // namespace
@@ -418,25 +453,35 @@ void IndexEntryList::SortInMemory() {
 }
 
 void IndexEntryList::SortByHeads() {
-  // A stable radix sort, a byte of the head at a time from the lowest;
-  // bytes in which all heads agree are skipped.
+  // A stable radix sort of the heads. The top bits in which heads differ
+  // spread the entries over buckets small enough to stay in the cache, and
+  // each bucket is sorted on its own; a sort of the whole list a byte at a
+  // time would sweep all of it through memory once per byte.
   const std::size_t n = entries_.size();
-  std::vector<std::array<std::size_t, 256>> counts(8);
-  for (auto& count : counts) count.fill(0);
-  for (const Entry& e : entries_)
-    for (int b = 0; b < 8; ++b) ++counts[b][(e.head >> (8 * b)) & 0xFF];
+  const std::uint64_t first = entries_.front().head;
+  std::uint64_t differing = 0;
+  for (const Entry& e : entries_) differing |= e.head ^ first;
+  if (differing == 0) return;
+  const int width = std::bit_width(differing);  // heads agree in every bit from here up
+  const int shift = std::max(0, width - kBucketBits);
+  const std::size_t buckets = std::size_t{1} << (width - shift);
+  const auto bucket_of = [shift, buckets](const Entry& e) { return (e.head >> shift) & (buckets - 1); };
+  std::vector<std::size_t> start(buckets + 1, 0);
+  for (const Entry& e : entries_) ++start[bucket_of(e) + 1];
+  for (std::size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
   std::unique_ptr<Entry[]> scratch(new Entry[n]);
-  Entry* from = entries_.data();
-  Entry* to = scratch.get();
-  for (int b = 0; b < 8; ++b) {
-    std::array<std::size_t, 256>& count = counts[b];
-    if (count[(from[0].head >> (8 * b)) & 0xFF] == n) continue;
-    std::size_t position = 0;
-    for (std::size_t& c : count) position += std::exchange(c, position);
-    for (std::size_t i = 0; i < n; ++i) to[count[(from[i].head >> (8 * b)) & 0xFF]++] = from[i];
-    std::swap(from, to);
+  {
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    for (const Entry& e : entries_) scratch[next[bucket_of(e)]++] = e;
   }
-  if (from != entries_.data()) std::memcpy(entries_.data(), from, n * sizeof(Entry));
+  // A bucket is sorted where it lies in scratch, its place in entries_ lending
+  // the room a pass needs, and then copied back.
+  for (std::size_t b = 0; b < buckets; ++b) {
+    const std::size_t begin = start[b], size = start[b + 1] - begin;
+    if (size == 0) continue;
+    SortBucketByHeads(scratch.get() + begin, entries_.data() + begin, size, shift);
+    std::memcpy(entries_.data() + begin, scratch.get() + begin, size * sizeof(Entry));
+  }
 }
 
 void IndexEntryList::Spill() {
