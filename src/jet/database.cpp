@@ -38,6 +38,9 @@ std::int64_t FixedInteger(const StoredField& field) {
   }
 }
 
+// A usage map's pages past the end of the file count too: a truncated file lost them.
+constexpr std::uint32_t kPagesPastTheEnd = 65536;
+
 }  // namespace
 
 Database::Database(DatabaseHeader header, std::unique_ptr<io::PageFile> file)
@@ -243,12 +246,24 @@ const std::vector<std::pair<std::uint32_t, std::uint32_t>>& Database::OwnedPages
   return *owned_pages_;
 }
 
+std::optional<std::vector<std::uint32_t>> Database::MapDataPages(const TableDefinition& table) const {
+  std::vector<std::uint32_t> named;
+  try {
+    const UsageMap map = DecodeUsageMap(RowBytes(table.owned_map));
+    named = jet::UsageMapPages(map, constants(), file_->page_count() + kPagesPastTheEnd,
+                               [this](std::uint32_t page) { return file_->Page(page); });
+  } catch (const vondrel::Error&) {
+    return std::nullopt;
+  }
+  for (std::uint32_t page : named)
+    if (!file_->HasPage(page)) return std::nullopt;
+  return named;
+}
+
 SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
   SalvagePages out;
   std::vector<std::uint32_t> named;
   try {
-    // Pages past the end count too: a truncated file lost them.
-    constexpr std::uint32_t kPagesPastTheEnd = 65536;
     const UsageMap map = DecodeUsageMap(RowBytes(table.owned_map));
     named = jet::UsageMapPages(map, constants(), file_->page_count() + kPagesPastTheEnd,
                                [this](std::uint32_t page) { return file_->Page(page); });
@@ -291,11 +306,7 @@ SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
 
 std::uint64_t Database::LiveRowSlots(io::ByteView data_page) const {
   try {
-    const DataPage page(data_page, constants());
-    std::uint64_t live = 0;
-    for (std::uint32_t slot = 0; slot < page.row_count(); ++slot)
-      if (!(page.RawEntry(slot) & kRowDeletedFlag)) ++live;
-    return live;
+    return DataPage(data_page, constants()).live_row_count();
   } catch (const vondrel::Error&) {
     return 0;  // an unreadable page holds no rows a scan could deliver
   }
@@ -344,6 +355,7 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
       continue;
     }
     const DataPage& page = *readable;
+    if (options.on_page) options.on_page(page_number, page);
     for (std::uint32_t slot_number = 0; slot_number < page.row_count(); ++slot_number) {
       const RowPointer listed{page_number, static_cast<std::uint8_t>(slot_number)};
       Row row;

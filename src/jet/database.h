@@ -14,6 +14,7 @@
 
 #include "base/error.h"
 #include "jet/catalog.h"
+#include "jet/format/data_page.h"
 #include "jet/format/header_page.h"
 #include "jet/format/row_layout.h"
 #include "jet/format/table_definition.h"
@@ -46,6 +47,8 @@ struct ScanOptions {
   // Called for a data page whose row table cannot be read (its rows are
   // lost); the scan then goes on. Without it the error is thrown.
   std::function<void(std::uint32_t page, const vondrel::Error&)> on_damaged_page;
+  // Called with each data page that can be read, before its rows.
+  std::function<void(std::uint32_t page, const DataPage& data_page)> on_page;
   // Visit exactly these data pages (e.g. SalvageDataPages) instead of the map's.
   const std::vector<std::uint32_t>* pages = nullptr;
 };
@@ -127,6 +130,11 @@ class Database {
   // other pages) the map's good pages together with every data page whose
   // owner is the table and that the global map does not list as free.
   SalvagePages SalvageDataPages(const TableDefinition& table) const;
+  // The pages a table's usage map names, in the order SalvageDataPages
+  // gives them for a sound table, when the map decodes and names only pages
+  // within the file. The pages themselves are not read: whoever scans them
+  // checks them (ScanOptions::on_page).
+  std::optional<std::vector<std::uint32_t>> MapDataPages(const TableDefinition& table) const;
   // The bytes of one stored row, deleted or not; throws 3049 when absent.
   io::ByteView RowBytes(RowPointer pointer) const;
 

@@ -30,6 +30,38 @@ struct SourceTable {
   TableDefinition definition;
   std::uint32_t new_page = 0;
   SalvagePages pages;
+  bool pages_unchecked = false;  // as the map names them, checked while they are read
+};
+
+// Thrown when the pages a usage map names, checked as they are read, are not
+// all the table's own or hold fewer rows than its definition counts: the
+// pass is abandoned for one that checks every table's pages first.
+struct PagesNeedChecking {};
+
+// Checks the pages a table's map names as the copy reads them; a table
+// copied over again reads its pages again.
+class PageCheck {
+ public:
+  PageCheck(std::uint32_t file_pages, std::uint32_t owner) : seen_(file_pages, false), owner_(owner) {}
+
+  void See(std::uint32_t page, const DataPage& data) {
+    if (data.owner() != owner_) throw PagesNeedChecking{};  // never copy another table's rows
+    if (page >= seen_.size() || seen_[page]) return;
+    seen_[page] = true;
+    ++pages_;
+    live_rows_ += data.live_row_count();
+  }
+  // After the copy: every named page read, and rows enough. A pass that has
+  // met damage already ends in the salvage anyway.
+  void Finish(std::size_t named_pages, std::uint64_t row_count, const LossLog& losses) const {
+    if (losses.empty() && (pages_ != named_pages || live_rows_ < row_count)) throw PagesNeedChecking{};
+  }
+
+ private:
+  std::vector<bool> seen_;
+  std::uint32_t owner_;
+  std::size_t pages_ = 0;
+  std::uint64_t live_rows_ = 0;
 };
 
 std::string VersionName(FormatVersion version) { return version == FormatVersion::Jet3 ? "Jet 3" : "Jet 4"; }
@@ -44,11 +76,13 @@ constexpr AceRow kNewTableAces[] = {{0x02, 0x04, 983294}, {0x03, 0x01, 1048575},
 
 class Compaction {
  public:
-  Compaction(const Database& db, const std::filesystem::path& destination, bool record)
-      : db_(db), destination_(destination), record_(record) {}
+  // A pass that records losses always checks the pages first.
+  Compaction(const Database& db, const std::filesystem::path& destination, bool record, bool check_pages_first)
+      : db_(db), destination_(destination), record_(record), check_pages_first_(record || check_pages_first) {}
 
   // The statistics, or nothing when this pass met losses without recording
   // them (the output is then discarded and the caller runs a recording pass).
+  // Throws PagesNeedChecking when pages checked as they are read fail.
   std::optional<CompactStatistics> Run();
 
  private:
@@ -62,6 +96,7 @@ class Compaction {
   const Database& db_;
   const std::filesystem::path& destination_;
   const bool record_;
+  const bool check_pages_first_;
   LossLog losses_;
   encode::HeaderSettings settings_;
   std::optional<encode::Bytes> source_header_;
@@ -151,7 +186,17 @@ void Compaction::ReadDefinitions() {
                      true},
                     repair);
       }
-      table.pages = db_.SalvageDataPages(table.definition);
+      // Reading every data page up front costs a pass over the file; unless
+      // asked for, a map that decodes is taken as it stands and its pages
+      // are checked as the copy reads them.
+      std::optional<std::vector<std::uint32_t>> named;
+      if (!check_pages_first_) named = db_.MapDataPages(table.definition);
+      if (named) {
+        table.pages.pages = std::move(*named);
+        table.pages_unchecked = true;
+      } else {
+        table.pages = db_.SalvageDataPages(table.definition);
+      }
       tables_.push_back(std::move(table));
     } catch (const vondrel::Error& error) {
       if (read.page == kCatalogTdefPage) throw;
@@ -289,10 +334,13 @@ std::optional<CompactStatistics> Compaction::Run() {
     CopyJob job{db_,         t.definition,   target,
                 role,        remap,          source_keys,
                 KeySettingsOf(db_), &losses_, t.name,
-                &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_, {}};
+                &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_, {}, {}};
     // Only the clean pass starts a table over: `rows` is not used after the copy there.
     if (!record_) job.restart = [&builder]() -> write::TableBuilder& { return builder.RestartRows(); };
+    PageCheck check(db_.file().page_count(), t.definition.tdef_page);
+    if (t.pages_unchecked) job.on_page = [&check](std::uint32_t page, const DataPage& data) { check.See(page, data); };
     const std::uint64_t copied = CopyTableRows(job, rows);
+    if (t.pages_unchecked) check.Finish(t.pages.pages.size(), t.definition.row_count, losses_);
     stats.rows += copied;
     // With its map unreadable, a table's pages are found by their owner
     // field; fewer rows than the definition counts means pages went missing.
@@ -341,14 +389,23 @@ CompactStatistics CompactDatabase(const std::filesystem::path& source, const std
   // A sound source is copied in one pass. When that pass meets damage, its
   // output is discarded and a second pass writes the salvage with the losses
   // recorded in MSysCompactError, whose catalog row must precede the tables.
-  try {
-    Compaction first(*db, destination, false);
-    if (std::optional<CompactStatistics> stats = first.Run()) return *stats;
-  } catch (const vondrel::Error& error) {
-    if (error.number() == errors::kAlreadyExists) throw;
-    std::filesystem::remove(destination, ec);
+  // The first pass takes the usage maps as they stand and checks each page
+  // as it reads it; pages out of place there, or too few rows, call for a
+  // pass that checks every table's pages first.
+  for (const bool check_pages_first : {false, true}) {
+    try {
+      Compaction clean(*db, destination, false, check_pages_first);
+      if (std::optional<CompactStatistics> stats = clean.Run()) return *stats;
+      break;
+    } catch (const PagesNeedChecking&) {
+      std::filesystem::remove(destination, ec);
+    } catch (const vondrel::Error& error) {
+      if (error.number() == errors::kAlreadyExists) throw;
+      std::filesystem::remove(destination, ec);
+      break;
+    }
   }
-  Compaction salvage(*db, destination, true);
+  Compaction salvage(*db, destination, true, true);
   return *salvage.Run();
 }
 

@@ -242,6 +242,7 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
 
   ScanOptions plain;
   plain.pages = job.pages;
+  plain.on_page = job.on_page;
   if (job.losses) {
     plain.on_damaged_row = [&](RowPointer at, const vondrel::Error& error) {
       lose_row(at, error.number(), error.description());

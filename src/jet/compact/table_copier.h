@@ -47,6 +47,8 @@ struct CopyJob {
   // Given only to a pass that does not check keys, where a copy can start
   // over without anything to undo (a loss there abandons the pass anyway).
   std::function<write::TableBuilder&()> restart;
+  // Called with each data page the copy reads, before its rows (it may throw to end the copy).
+  std::function<void(std::uint32_t page, const DataPage& data_page)> on_page;
 };
 
 // Returns the number of rows copied.

@@ -19,6 +19,13 @@ std::uint16_t DataPage::RawEntry(std::uint32_t row) const {
   return page_.U16(constants_->data_row_table_offset + 2u * row);
 }
 
+std::uint32_t DataPage::live_row_count() const {
+  std::uint32_t live = 0;
+  for (std::uint32_t row = 0; row < row_count_; ++row)
+    if (!(RawEntry(row) & kRowDeletedFlag)) ++live;
+  return live;
+}
+
 RowSlot DataPage::Slot(std::uint32_t row) const {
   RowSlot slot;
   slot.raw = RawEntry(row);

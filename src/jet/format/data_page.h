@@ -36,6 +36,8 @@ class DataPage {
   RowSlot Slot(std::uint32_t row) const;
   // The stored entry only, without checking the row's bounds.
   std::uint16_t RawEntry(std::uint32_t row) const;
+  // Rows whose entries are not flagged deleted.
+  std::uint32_t live_row_count() const;
   // The bytes of one row (deleted rows included); throws like Slot.
   io::ByteView RowBytes(std::uint32_t row) const;
   const io::ByteView& bytes() const { return page_; }

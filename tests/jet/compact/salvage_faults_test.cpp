@@ -92,6 +92,29 @@ TEST_P(SalvageFaults, AMapNamingTooFewPagesIsMadeGoodFromTheOwnedPages) {
   const auto out = Salvage(stats);
   EXPECT_EQ(ReadRows(*out, "People"), people_);
   EXPECT_EQ(stats.rows_dropped, 0u);
+  EXPECT_EQ(CompactErrors(*out), std::vector<std::string>{}) << "nothing was lost, so nothing is recorded";
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+}
+
+TEST_P(SalvageFaults, AMapNamingAnotherTablesPageCopiesNoneOfItsRows) {
+  const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
+  const std::uint32_t wide_page = DataPagesOf(*original_, "Wide").front();
+  const std::size_t map = RowOffset(people.owned_map);
+  ASSERT_EQ(bytes_[map], 0) << "an inline map";
+  std::uint32_t start;
+  std::memcpy(&start, &bytes_[map + 1], 4);
+  ASSERT_GE(wide_page, start);
+  const std::uint32_t bit = wide_page - start;
+  ASSERT_LT(bit, (original_->RowBytes(people.owned_map).size() - 5) * 8) << "within the inline bitmap";
+  bytes_[map + 5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+
+  jet::compact::CompactStatistics stats;
+  const auto out = Salvage(stats);
+  EXPECT_EQ(ReadRows(*out, "People"), people_);
+  EXPECT_EQ(ReadRows(*out, "Wide"), ReadRows(*original_, "Wide"));
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("Page " + std::to_string(wide_page)), std::string::npos) << errors[0];
   EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
 }
 
