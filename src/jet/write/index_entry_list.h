@@ -14,11 +14,13 @@
 
 #include "jet/format/index_page.h"
 #include "jet/format/table_definition.h"
+#include "jet/write/cache_line.h"
 #include "jet/write/index_builder.h"
 
 namespace jet::write {
 
-class IndexEntryList {
+// On cache lines of its own: two threads work on two lists of a table at once.
+class alignas(kCacheLineBytes) IndexEntryList {
  public:
   IndexEntryList();
   ~IndexEntryList();

@@ -31,12 +31,13 @@
 
 #include "jet/format/index_row_key.h"
 #include "jet/format/table_definition.h"
+#include "jet/write/cache_line.h"
 #include "jet/write/index_entry_list.h"
 #include "jet/write/row_keys.h"
 
 namespace jet::write {
 
-class IndexFeeder {
+class alignas(kCacheLineBytes) IndexFeeder {
  public:
   // Rows fed directly before the thread is worth starting.
   static constexpr std::size_t kThreadWorthRows = 10000;
@@ -102,30 +103,38 @@ class IndexFeeder {
   void HandOver();
   void Work();
 
+  // The caller and the thread each write their own members many times a
+  // row: each group below has cache lines of its own.
+
+  // Set up front, then only read (the verdict changes at most once a watch).
   const TableDefinition& table_;
   KeyDatabaseSettings settings_;
-  std::vector<IndexEntryList>& lists_;
+  std::span<IndexEntryList> lists_;
   std::size_t memory_budget_;
   std::size_t caller_helps_at_queued_;
-  std::size_t used_bytes_ = 0;  // by the entries the lists hold in memory
   std::vector<std::size_t> key_columns_;  // positions in table.columns that some index reads
-  std::size_t rows_fed_ = 0;
+  std::atomic<bool> ascending_{true};     // the watched index's verdict
+
+  // Used by the caller.
+  alignas(kCacheLineBytes) std::size_t rows_fed_ = 0;
   std::vector<std::uint8_t> batch_;  // bytes [0, batch_used_) hold records
   std::size_t batch_used_ = 0;
-  // Used by whichever thread adds to the lists.
-  std::vector<KeyField> fields_;
-  RowKey key_;
-  std::vector<UnvouchedKey> unvouched_;
-  // The watched index, followed where the lists are filled.
-  std::size_t watched_ = kNoIndex;
-  std::atomic<bool> ascending_{true};
-  KeyBytes watched_previous_;
   // While the thread lags behind, the caller computes keys itself.
   bool caller_computes_keys_ = false;
   RowKey caller_key_;
   std::vector<UnvouchedKey> caller_unvouched_;
 
-  std::mutex mutex_;
+  // Used by whichever thread adds to the lists.
+  alignas(kCacheLineBytes) std::size_t used_bytes_ = 0;  // by the entries the lists hold in memory
+  std::vector<KeyField> fields_;
+  RowKey key_;
+  std::vector<UnvouchedKey> unvouched_;
+  // The watched index, followed where the lists are filled.
+  std::size_t watched_ = kNoIndex;
+  KeyBytes watched_previous_;
+
+  // Shared, under mutex_.
+  alignas(kCacheLineBytes) std::mutex mutex_;
   std::condition_variable changed_;
   struct Batch {
     std::vector<std::uint8_t> bytes;
