@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "jet/write/cache_line.h"
 
 namespace jet::write {
 namespace {
@@ -35,7 +36,8 @@ std::vector<std::uint8_t> LeadingBytes(const IndexEntry& entry) {
 // never counts on sharing the child pointer, which makes it safe.)
 }  // namespace
 
-class PagePacker {
+// On cache lines of its own: a packer made by one thread may fill pages on another.
+class alignas(kCacheLineBytes) PagePacker {
  public:
   PagePacker(bool leaf, const IndexPageLayout& layout)
       : leaf_(leaf), capacity_(layout.EntryCapacity()), prefix_limit_(layout.prefix_width == 1 ? 0xFF : 0xFFFF) {}

@@ -330,7 +330,9 @@ void IndexEntryList::Reserve(std::size_t bytes) {
   keys_.reserve(bytes / 2);
 }
 
-struct IndexEntryList::Stream {
+// Made by the list's owner, filled by the thread that adds the entries: on
+// cache lines of its own.
+struct alignas(kCacheLineBytes) IndexEntryList::Stream {
   Stream(std::uint32_t owner, const IndexPageLayout& layout)
       : layout(layout),
         builder(owner, layout, [this] { return ++numbered; },

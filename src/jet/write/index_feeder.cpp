@@ -74,8 +74,7 @@ IndexFeeder::IndexFeeder(const TableDefinition& table, const KeyDatabaseSettings
       settings_(settings),
       lists_(lists),
       memory_budget_(memory_budget),
-      caller_helps_at_queued_(caller_helps_at_queued),
-      fields_(table.columns.size()) {
+      caller_helps_at_queued_(caller_helps_at_queued) {
   std::vector<bool> used(table.columns.size(), false);
   for (const RealIndexDefinition& index : table.real_indexes) {
     for (const IndexKeyColumn& k : index.columns) {
@@ -207,6 +206,8 @@ void IndexFeeder::AddEntry(std::size_t list, const std::uint8_t* key, std::size_
 }
 
 void IndexFeeder::FeedBatch(std::span<const std::uint8_t> batch) {
+  // Sized here, on the thread that fills it, and so away from the caller's memory.
+  if (fields_.size() != table_.columns.size()) fields_.resize(table_.columns.size());
   for (std::size_t at = 0; at < batch.size();) {
     const auto kind = Take<std::uint8_t>(batch, at);
     if (kind == kWatchBroken) {
