@@ -1,6 +1,7 @@
 // Expands one character's codes from the run tables.
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 #include "jet/format/index_sort_tables.h"
@@ -33,13 +34,17 @@ SortCode LookUp(const SortCodeRun* runs, std::size_t count, std::uint32_t charac
   return code;
 }
 
-const SortCode* GeneralLegacyCodeTable() {
-  static const std::unique_ptr<SortCode[]> table = [] {
-    auto codes = std::make_unique<SortCode[]>(0x10000);
-    for (std::uint32_t c = 0; c < 0x10000; ++c) codes[c] = LookUp(kGeneralLegacyRuns, kGeneralLegacyRunCount, c);
-    return codes;
-  }();
-  return table.get();
+const SortCode* GeneralLegacyCodeBlock(std::uint8_t high) {
+  // Blocks live as long as the program; two threads expanding the same block
+  // at once keep the first one stored.
+  static std::atomic<const SortCode*> blocks[256];
+  if (const SortCode* block = blocks[high].load(std::memory_order_acquire)) return block;
+  auto fresh = std::make_unique<SortCode[]>(256);
+  for (std::uint32_t low = 0; low < 256; ++low)
+    fresh[low] = LookUp(kGeneralLegacyRuns, kGeneralLegacyRunCount, (std::uint32_t{high} << 8) | low);
+  const SortCode* stored = nullptr;
+  if (blocks[high].compare_exchange_strong(stored, fresh.get(), std::memory_order_acq_rel)) return fresh.release();
+  return stored;
 }
 
 }  // namespace jet::sortcodes

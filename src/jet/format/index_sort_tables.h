@@ -55,14 +55,14 @@ struct SortCode {
 // belong to that run. Returns kIgnored for an empty table.
 SortCode LookUp(const SortCodeRun* runs, std::size_t count, std::uint32_t character);
 
-// Every UTF-16 unit's General legacy code, expanded once on first use: key
-// computation looks characters up constantly, and a table index is much
-// cheaper than a search of the runs.
-const SortCode* GeneralLegacyCodeTable();
+// The General legacy codes of the 256 UTF-16 units whose high byte is
+// `high`, expanded on first use: key computation looks characters up
+// constantly, and a table index is much cheaper than a search of the runs,
+// while most text needs a block or two of the 256. Safe on several threads.
+const SortCode* GeneralLegacyCodeBlock(std::uint8_t high);
 
 inline SortCode GeneralLegacyCode(char16_t c) {
-  static const SortCode* const table = GeneralLegacyCodeTable();
-  return table[c];
+  return GeneralLegacyCodeBlock(static_cast<std::uint8_t>(c >> 8))[c & 0xFF];
 }
 // c is a code-page 1252 byte.
 inline SortCode General97Code(std::uint8_t c) {
