@@ -25,9 +25,12 @@ constexpr std::size_t kReadBuffer = 16 * 1024;      // per run while merging
 constexpr std::size_t kPrefetchDistance = 8;
 // Entries sorted by a radix sort of their heads rather than by comparison.
 constexpr std::size_t kRadixWorthEntries = 1 << 14;
-// The radix sort's buckets: 2^kBucketBits of them, by the top bits in which
-// heads differ; a bucket of at most kInsertionSortEntries is sorted by insertion.
-constexpr int kBucketBits = 11;
+// The radix sort's buckets, by the top bits in which heads differ: at most
+// 2^kMostBucketBits of them, about kBucketEntries entries each (a bucket's
+// sort has a fixed cost besides); a bucket of at most kInsertionSortEntries
+// is sorted by insertion.
+constexpr int kMostBucketBits = 11;
+constexpr std::size_t kBucketEntries = 512;
 constexpr std::size_t kInsertionSortEntries = 32;
 static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a record must fit a run's read buffer");
 
@@ -465,7 +468,8 @@ void IndexEntryList::SortByHeads() {
   for (const Entry& e : entries_) differing |= e.head ^ first;
   if (differing == 0) return;
   const int width = std::bit_width(differing);  // heads agree in every bit from here up
-  const int shift = std::max(0, width - kBucketBits);
+  const int bucket_bits = std::clamp(static_cast<int>(std::bit_width(n / kBucketEntries)), 1, kMostBucketBits);
+  const int shift = std::max(0, width - bucket_bits);
   const std::size_t buckets = std::size_t{1} << (width - shift);
   const auto bucket_of = [shift, buckets](const Entry& e) { return (e.head >> shift) & (buckets - 1); };
   std::vector<std::size_t> start(buckets + 1, 0);
