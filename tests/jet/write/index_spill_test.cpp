@@ -59,6 +59,40 @@ TEST(IndexEntryList, SpilledRunsMergeToTheOrderOfASortInMemory) {
   }
 }
 
+// Long keys whose heads decide, keys whole in their heads that differ in
+// their low bytes only, and heads that share high bits: lists of several
+// sizes, sorted by radix in differently sized buckets, read back in order.
+TEST(IndexEntryList, LargeListsOfEveryKindOfHeadReadBackInOrder) {
+  std::mt19937 rng(3);
+  for (const std::size_t count : {std::size_t{20000}, std::size_t{120000}}) {
+    for (int kind = 0; kind < 3; ++kind) {
+      std::vector<Reference> entries;
+      for (std::size_t i = 0; i < count; ++i) {
+        KeyBytes key;
+        if (kind == 0) {  // numbers: a flag, then few distinct low bytes
+          key = {0x7F, 0x80, 0x00, static_cast<std::uint8_t>(rng() % 3), static_cast<std::uint8_t>(rng())};
+        } else if (kind == 1) {  // text: letters past a common word, some equal for 8 letters and more
+          key = {0x7F, 'P', 'R', 'O', 'D'};
+          const std::size_t letters = 3 + rng() % 12;
+          for (std::size_t k = 0; k < letters; ++k) key.push_back(static_cast<std::uint8_t>('A' + rng() % (k < 8 ? 2 : 26)));
+        } else {  // dates: eight bytes with a high bit that never changes
+          key = {0x7F, 0xC0};
+          for (int k = 0; k < 7; ++k) key.push_back(static_cast<std::uint8_t>(rng()));
+        }
+        entries.push_back({key, RowPointer{static_cast<std::uint32_t>(1000 + rng() % 5000), static_cast<std::uint8_t>(rng())}});
+      }
+      // A row has one entry per index: drop the draws that repeat one.
+      std::sort(entries.begin(), entries.end());
+      entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+      std::shuffle(entries.begin(), entries.end(), rng);
+      IndexEntryList shuffled;
+      for (const Reference& e : entries) shuffled.Add(e.key, e.row);
+      std::sort(entries.begin(), entries.end());
+      EXPECT_EQ(ReadAll(shuffled), entries) << count << " entries of kind " << kind;
+    }
+  }
+}
+
 TEST(IndexEntryList, SortedInputAndEmptyListsReadBack) {
   IndexEntryList empty;
   EXPECT_TRUE(ReadAll(empty).empty());
