@@ -294,7 +294,6 @@ IndexEntryList::IndexEntryList() = default;
 IndexEntryList::IndexEntryList(IndexEntryList&& other) noexcept
     : keys_(std::move(other.keys_)),
       entries_(std::move(other.entries_)),
-      read_position_(other.read_position_),
       common_prefix_(other.common_prefix_),
       prefix_(std::move(other.prefix_)),
       sorted_(other.sorted_),
@@ -305,7 +304,10 @@ IndexEntryList::IndexEntryList(IndexEntryList&& other) noexcept
       spilled_entries_(other.spilled_entries_),
       merge_(std::move(other.merge_)),
       stream_(std::move(other.stream_)),
-      streamed_entries_(std::exchange(other.streamed_entries_, 0)) {}
+      streamed_entries_(std::exchange(other.streamed_entries_, 0)),
+      read_position_(other.read_position_),
+      readable_(other.readable_),
+      wait_for_order_(std::move(other.wait_for_order_)) {}
 IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
   if (this != &other) {
     Clear();
@@ -323,6 +325,8 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
     merge_ = std::move(other.merge_);
     stream_ = std::move(other.stream_);
     streamed_entries_ = std::exchange(other.streamed_entries_, 0);
+    readable_ = other.readable_;
+    wait_for_order_ = std::move(other.wait_for_order_);
   }
   return *this;
 }
@@ -412,10 +416,13 @@ bool IndexEntryList::LessBeyondHeads(const Entry& a, const Entry& b) const {
                             keys_.data() + b.key_offset + skip, KeySize(b) - skip, b.row) < 0;
 }
 
-void IndexEntryList::SortForReading() { SortInMemory(); }
+void IndexEntryList::SortForReading(const InPlace& in_place) { SortInMemory(in_place); }
 
-void IndexEntryList::SortInMemory() {
-  if (sorted_) return;
+void IndexEntryList::SortInMemory(const InPlace& in_place) {
+  if (sorted_) {
+    if (in_place) in_place(entries_.size());
+    return;
+  }
   sorted_ = true;
   // Entries mostly arrive in key order (keys that follow the primary key or
   // the insertion order): check before sorting. Entries are distinct (no row
@@ -440,24 +447,31 @@ void IndexEntryList::SortInMemory() {
   }
   for (Entry& e : entries_) e.head = HeadOf(keys_.data() + e.key_offset + common_prefix_, KeySize(e) - common_prefix_);
   const auto less = [this](const Entry& a, const Entry& b) { return Less(a, b); };
-  if (std::is_sorted(entries_.begin(), entries_.end(), less)) return;
-  if (entries_.size() >= kRadixWorthEntries) {
-    SortByHeads();
-    // Entries of equal heads now stand in the order they were added, which
-    // is row order for the rows of a table written in order; keys longer
-    // than their heads, and entries added out of row order, are put right.
-    for (auto run = entries_.begin(); run != entries_.end();) {
-      auto run_end = run + 1;
-      while (run_end != entries_.end() && run_end->head == run->head) ++run_end;
-      if (run_end - run > 1 && !std::is_sorted(run, run_end, less)) std::sort(run, run_end, less);
-      run = run_end;
+  if (!std::is_sorted(entries_.begin(), entries_.end(), less)) {
+    if (entries_.size() >= kRadixWorthEntries) {
+      SortByHeads(in_place);  // tells in_place itself, bucket by bucket
+      return;
     }
-    return;
+    std::sort(entries_.begin(), entries_.end(), less);
   }
-  std::sort(entries_.begin(), entries_.end(), less);
+  if (in_place) in_place(entries_.size());
 }
 
-void IndexEntryList::SortByHeads() {
+void IndexEntryList::SortEqualHeads(Entry* first, Entry* last) {
+  // A stable sort by heads leaves entries of equal heads in the order they
+  // were added, which is row order for the rows of a table written in
+  // order; keys longer than their heads, and entries added out of row
+  // order, are put right.
+  const auto less = [this](const Entry& a, const Entry& b) { return Less(a, b); };
+  for (Entry* run = first; run != last;) {
+    Entry* run_end = run + 1;
+    while (run_end != last && run_end->head == run->head) ++run_end;
+    if (run_end - run > 1 && !std::is_sorted(run, run_end, less)) std::sort(run, run_end, less);
+    run = run_end;
+  }
+}
+
+void IndexEntryList::SortByHeads(const InPlace& in_place) {
   // A stable radix sort of the heads. The top bits in which heads differ
   // spread the entries over buckets small enough to stay in the cache, and
   // each bucket is sorted on its own; a sort of the whole list a byte at a
@@ -466,7 +480,11 @@ void IndexEntryList::SortByHeads() {
   const std::uint64_t first = entries_.front().head;
   std::uint64_t differing = 0;
   for (const Entry& e : entries_) differing |= e.head ^ first;
-  if (differing == 0) return;
+  if (differing == 0) {
+    SortEqualHeads(entries_.data(), entries_.data() + n);
+    if (in_place) in_place(n);
+    return;
+  }
   const int width = std::bit_width(differing);  // heads agree in every bit from here up
   const int bucket_bits = std::clamp(static_cast<int>(std::bit_width(n / kBucketEntries)), 1, kMostBucketBits);
   const int shift = std::max(0, width - bucket_bits);
@@ -487,6 +505,8 @@ void IndexEntryList::SortByHeads() {
     if (size == 0) continue;
     SortBucketByHeads(scratch.get() + begin, entries_.data() + begin, size, shift);
     std::memcpy(entries_.data() + begin, scratch.get() + begin, size * sizeof(Entry));
+    SortEqualHeads(entries_.data() + begin, entries_.data() + begin + size);  // equal heads share a bucket
+    if (in_place) in_place(begin + size);  // the last bucket's call is the last touch of the list
   }
 }
 
@@ -554,6 +574,8 @@ void IndexEntryList::StartReading() {
   if (stream_) Unstream();  // read entry by entry after all
   read_position_ = 0;
   SortInMemory();
+  readable_ = entries_.size();
+  wait_for_order_ = nullptr;
   if (runs_.empty()) return;
   // What is still in memory joins the merge as one more source.
   merge_ = std::make_unique<Merge>(*this);
@@ -569,12 +591,19 @@ void IndexEntryList::StartReading() {
 // Always inlined: as a call of its own, GCC finds it free of side effects
 // and drops it.
 [[gnu::always_inline]] inline void IndexEntryList::PrefetchKey(std::size_t position) const {
-  if (position < entries_.size() && !WholeInHead(entries_[position].head))
+  if (position < readable_ && !WholeInHead(entries_[position].head))
     __builtin_prefetch(keys_.data() + entries_[position].key_offset - kKeySizeBytes);
+}
+
+void IndexEntryList::StartReadingWhileSorted(std::function<std::size_t(std::size_t)> wait) {
+  read_position_ = 0;
+  readable_ = 0;
+  wait_for_order_ = std::move(wait);
 }
 
 bool IndexEntryList::NextInMemory(IndexEntry& out) {
   if (read_position_ >= entries_.size()) return false;
+  if (read_position_ >= readable_) readable_ = wait_for_order_(read_position_ + 1);
   PrefetchKey(read_position_ + kPrefetchDistance);
   const Entry& e = entries_[read_position_++];
   if (WholeInHead(e.head)) {
@@ -600,6 +629,8 @@ void IndexEntryList::Clear() {
   spilled_entries_ = 0;
   spill_size_ = 0;
   read_position_ = 0;
+  readable_ = 0;
+  wait_for_order_ = nullptr;
   if (spill_) {
     std::fclose(spill_);
     spill_ = nullptr;

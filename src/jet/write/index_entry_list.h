@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -72,13 +73,21 @@ class alignas(kCacheLineBytes) IndexEntryList {
   // nothing).
   void Spill();
 
-  // Sorts the entries in memory, which StartReading does too (and then finds
-  // done). Touches nothing but this list, so another thread may do it while
-  // the owner works on other lists.
-  void SortForReading();
   // Ends adding; afterwards Next() hands out every entry once, ordered by key
   // bytes, then row.
   void StartReading();
+
+  // A list kept whole in memory (nothing spilled or streamed, not empty)
+  // may be read on one thread while another sorts it. The sorting thread
+  // calls SortForReading, which tells `in_place` each time more entries from
+  // the start stand in their final order. The reader, once the sort has
+  // begun, calls StartReadingWhileSorted and reads with Next(); `wait(n)`
+  // must return once at least n entries are in place (and how many are).
+  // The sorting thread touches the list no more once all are.
+  using InPlace = std::function<void(std::size_t entries)>;
+  bool ReadableWhileSorted() const { return !stream_ && runs_.empty() && !entries_.empty(); }
+  void SortForReading(const InPlace& in_place);
+  void StartReadingWhileSorted(std::function<std::size_t(std::size_t entries)> wait);
   bool Next(IndexEntry& out);
   // Frees everything.
   void Clear();
@@ -98,8 +107,10 @@ class alignas(kCacheLineBytes) IndexEntryList {
   void AddEntry(const std::uint8_t* key, std::size_t size, RowPointer row);
   bool StreamNext(const std::uint8_t* key, std::size_t size, RowPointer row);
   void Unstream();
-  void SortInMemory();
-  void SortByHeads();
+  void SortInMemory(const InPlace& in_place = {});
+  void SortByHeads(const InPlace& in_place);
+  // Puts runs of equal heads in [first, last) right.
+  void SortEqualHeads(Entry* first, Entry* last);
   bool NextInMemory(IndexEntry& out);
   void PrefetchKey(std::size_t position) const;
   bool Less(const Entry& a, const Entry& b) const {
@@ -114,7 +125,6 @@ class alignas(kCacheLineBytes) IndexEntryList {
 
   std::vector<std::uint8_t> keys_;
   std::vector<Entry> entries_;
-  std::size_t read_position_ = 0;
   std::size_t common_prefix_ = 0;  // bytes every key in memory shares, as of the last sort
   std::vector<std::uint8_t> prefix_;  // those bytes
   bool sorted_ = false;            // nothing added since the last sort
@@ -131,6 +141,11 @@ class alignas(kCacheLineBytes) IndexEntryList {
   std::unique_ptr<Merge> merge_;
   std::unique_ptr<Stream> stream_;
   std::size_t streamed_entries_ = 0;
+
+  // The reader's place, away from what a sorting thread writes.
+  alignas(kCacheLineBytes) std::size_t read_position_ = 0;
+  std::size_t readable_ = 0;  // entries [0, readable_) are in place
+  std::function<std::size_t(std::size_t)> wait_for_order_;
 };
 
 }  // namespace jet::write

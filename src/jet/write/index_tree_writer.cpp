@@ -1,7 +1,10 @@
 #include "jet/write/index_tree_writer.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -55,11 +58,20 @@ IndexTree WriteLeavesApart(PageSink& sink, LeavesApart apart, std::uint32_t owne
 }
 
 // The helper's side of WriteIndexTrees: the lists it has taken, from the
-// back, and what it made of them.
+// back, and what it made of them. A list kept whole in memory is sorted
+// first; the caller, reaching it meanwhile, builds its tree as the entries
+// come into place instead of waiting for the helper's leaves.
 class TreeHelper {
  public:
   TreeHelper(std::vector<IndexEntryList>& lists, std::uint32_t owner, const IndexPageLayout& layout)
-      : lists_(lists), owner_(owner), layout_(layout), results_(lists.size()), unclaimed_end_(lists.size()) {
+      : lists_(lists),
+        owner_(owner),
+        layout_(layout),
+        results_(lists.size()),
+        in_place_(std::make_unique<std::atomic<std::size_t>[]>(lists.size())),
+        sorting_(lists.size(), false),
+        caller_reads_(lists.size(), false),
+        unclaimed_end_(lists.size()) {
     thread_ = std::thread([this] { Work(); });
   }
   ~TreeHelper() {
@@ -77,6 +89,26 @@ class TreeHelper {
     unclaimed_begin_ = r + 1;
     return true;
   }
+  // Lets the caller read list r while the helper sorts it; false when the
+  // helper is not sorting it (any more).
+  bool ReadWhileSorted(std::size_t r) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!sorting_[r]) return false;
+    caller_reads_[r] = true;
+    return true;
+  }
+  // Returns once at least n entries of list r are in place, with how many
+  // are; rethrows how the sort failed.
+  std::size_t WaitInPlace(std::size_t r, std::size_t n) {
+    std::size_t in_place;
+    while ((in_place = in_place_[r].load(std::memory_order_acquire)) < n)
+      in_place_[r].wait(in_place, std::memory_order_acquire);
+    if (in_place == kSortFailed) {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      std::rethrow_exception(results_[r].failure);
+    }
+    return in_place;
+  }
   // Waits for the helper's leaves of list r; rethrows how it failed.
   LeavesApart Take(std::size_t r) {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -92,27 +124,53 @@ class TreeHelper {
     std::exception_ptr failure;
   };
 
+  static constexpr std::size_t kSortFailed = std::numeric_limits<std::size_t>::max();
+
   void Work() {
     for (;;) {
       std::size_t r;
+      bool sort_first;
       {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_ || unclaimed_end_ <= unclaimed_begin_) return;
         r = --unclaimed_end_;
+        sort_first = lists_[r].ReadableWhileSorted();
+        sorting_[r] = sort_first;
       }
       Result result;
       try {
+        if (sort_first && SortFor(r)) continue;  // the caller has read it
         result.leaves = BuildLeavesApart(lists_[r], owner_, layout_);
       } catch (...) {
         result.failure = std::current_exception();
       }
       result.done = true;
+      const bool failed = result.failure != nullptr;
       {
         const std::lock_guard<std::mutex> lock(mutex_);
+        sorting_[r] = false;
         results_[r] = std::move(result);
+      }
+      if (failed) {  // a caller waiting for entries in place learns of it
+        in_place_[r].store(kSortFailed, std::memory_order_release);
+        in_place_[r].notify_all();
       }
       done_.notify_all();
     }
+  }
+
+  // Sorts list r, telling a caller that reads it meanwhile how far the
+  // entries are in place; true when the caller has taken the list over.
+  bool SortFor(std::size_t r) {
+    lists_[r].SortForReading([this, r](std::size_t entries) {
+      in_place_[r].store(entries, std::memory_order_release);
+      in_place_[r].notify_all();
+    });
+    const std::lock_guard<std::mutex> lock(mutex_);
+    sorting_[r] = false;
+    if (!caller_reads_[r]) return false;
+    results_[r].done = true;
+    return true;
   }
 
   std::vector<IndexEntryList>& lists_;
@@ -121,18 +179,18 @@ class TreeHelper {
   std::mutex mutex_;
   std::condition_variable done_;
   std::vector<Result> results_;
+  std::unique_ptr<std::atomic<std::size_t>[]> in_place_;  // entries of each list in place, while sorted
+  std::vector<bool> sorting_;       // the helper is sorting the list
+  std::vector<bool> caller_reads_;  // and the caller reads it meanwhile
   // Lists [unclaimed_begin_, unclaimed_end_) are still untaken.
   std::size_t unclaimed_begin_ = 0, unclaimed_end_;
   bool stopping_ = false;
   std::thread thread_;
 };
 
-}  // namespace
-
-IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t owner) {
-  if (entries.streamed()) return WriteLeavesApart(sink, entries.TakeLeaves(), owner);
+// Writes the tree of a list whose reading has begun.
+IndexTree WriteTreeOfReadList(PageSink& sink, IndexEntryList& entries, std::uint32_t owner) {
   IndexTree tree;
-  entries.StartReading();
   const BuiltIndexTree built = BuildIndexTree(
       StreamOf(entries), owner, IndexLayoutFor(sink.version()), [&sink]() { return sink.Allocate(); },
       [&sink, &tree](std::uint32_t page, std::vector<std::uint8_t> bytes) {
@@ -143,6 +201,14 @@ IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t 
   tree.root_page = built.root_page;
   tree.distinct_keys = static_cast<std::uint32_t>(built.distinct_keys);
   return tree;
+}
+
+}  // namespace
+
+IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t owner) {
+  if (entries.streamed()) return WriteLeavesApart(sink, entries.TakeLeaves(), owner);
+  entries.StartReading();
+  return WriteTreeOfReadList(sink, entries, owner);
 }
 
 std::vector<IndexTree> WriteIndexTrees(PageSink& sink, std::vector<IndexEntryList>& lists, std::uint32_t owner) {
@@ -160,6 +226,10 @@ std::vector<IndexTree> WriteIndexTrees(PageSink& sink, std::vector<IndexEntryLis
   for (std::size_t r = 0; r < lists.size(); ++r) {
     if (!helper || helper->ClaimForCaller(r)) {
       trees.push_back(WriteIndexTree(sink, lists[r], owner));
+    } else if (helper->ReadWhileSorted(r)) {
+      // Built here, where it goes, as the helper puts the entries in place.
+      lists[r].StartReadingWhileSorted([&helper, r](std::size_t n) { return helper->WaitInPlace(r, n); });
+      trees.push_back(WriteTreeOfReadList(sink, lists[r], owner));
     } else {
       trees.push_back(WriteLeavesApart(sink, helper->Take(r), owner));
     }

@@ -65,6 +65,40 @@ TEST(WriteIndexTrees, WritesTheFileOneThreadWritesTreeAfterTree) {
   }
 }
 
+// A list, then a longer one kept in memory: the caller reaches the long
+// one while the helper still sorts it, and builds its tree as the entries
+// come into place.
+TEST(WriteIndexTrees, AListReadWhileTheHelperSortsItGivesTheSameFile) {
+  ScratchDir dir;
+  const auto make_lists = [] {
+    std::vector<IndexEntryList> lists(2);
+    for (const Reference& e : MakeEntries(20000, 1)) lists[0].Add(e.key, e.row);
+    for (const Reference& e : MakeEntries(150000, 2)) lists[1].Add(e.key, e.row);
+    return lists;
+  };
+  std::vector<std::vector<std::uint8_t>> files;
+  for (const bool shared : {false, true}) {
+    const auto path = dir / (shared ? "shared.mdb" : "alone.mdb");
+    PageSink sink(path, FormatVersion::Jet4, 0);
+    std::vector<IndexEntryList> lists = make_lists();
+    if (shared) {
+      WriteIndexTrees(sink, lists, 2);
+    } else {
+      for (IndexEntryList& list : lists) WriteIndexTree(sink, list, 2);
+    }
+    sink.Commit();
+    files.push_back(io::ReadWholeFile(path));
+  }
+  EXPECT_GT(files[0].size(), 200u * 4096);
+  EXPECT_TRUE(files[0] == files[1]);
+
+  // A tree that fails there fails the writing, and the helper is joined.
+  PageSink sink(dir / "failing.mdb", FormatVersion::Jet4, 0);
+  std::vector<IndexEntryList> lists = make_lists();
+  lists[1].Add(KeyBytes(5000, 0x41), RowPointer{500, 0});
+  EXPECT_THROW(WriteIndexTrees(sink, lists, 2), vondrel::Error);
+}
+
 // Entries in key order on rows in order, as a primary key's arrive.
 std::vector<Reference> AscendingEntries(std::size_t count) {
   std::vector<Reference> out;
