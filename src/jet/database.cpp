@@ -246,30 +246,29 @@ const std::vector<std::pair<std::uint32_t, std::uint32_t>>& Database::OwnedPages
   return *owned_pages_;
 }
 
-std::optional<std::vector<std::uint32_t>> Database::MapDataPages(const TableDefinition& table) const {
-  std::vector<std::uint32_t> named;
+std::optional<std::vector<std::uint32_t>> Database::NamedPages(const TableDefinition& table) const {
   try {
     const UsageMap map = DecodeUsageMap(RowBytes(table.owned_map));
-    named = jet::UsageMapPages(map, constants(), file_->page_count() + kPagesPastTheEnd,
-                               [this](std::uint32_t page) { return file_->Page(page); });
+    return jet::UsageMapPages(map, constants(), file_->page_count() + kPagesPastTheEnd,
+                              [this](std::uint32_t page) { return file_->Page(page); });
   } catch (const vondrel::Error&) {
     return std::nullopt;
   }
-  for (std::uint32_t page : named)
+}
+
+std::optional<std::vector<std::uint32_t>> Database::MapDataPages(const TableDefinition& table) const {
+  std::optional<std::vector<std::uint32_t>> named = NamedPages(table);
+  if (!named) return std::nullopt;
+  for (std::uint32_t page : *named)
     if (!file_->HasPage(page)) return std::nullopt;
   return named;
 }
 
 SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
   SalvagePages out;
-  std::vector<std::uint32_t> named;
-  try {
-    const UsageMap map = DecodeUsageMap(RowBytes(table.owned_map));
-    named = jet::UsageMapPages(map, constants(), file_->page_count() + kPagesPastTheEnd,
-                               [this](std::uint32_t page) { return file_->Page(page); });
-  } catch (const vondrel::Error&) {
-    out.map_unreadable = true;
-  }
+  std::optional<std::vector<std::uint32_t>> map_pages = NamedPages(table);
+  out.map_unreadable = !map_pages;
+  const std::vector<std::uint32_t> named = map_pages ? std::move(*map_pages) : std::vector<std::uint32_t>{};
   // Live rows are counted in the same pass, each page read once.
   std::uint64_t live_rows = 0;
   for (std::uint32_t page : named) {

@@ -159,6 +159,9 @@ class Database {
   void LoadCatalog(bool salvage);
   // Data pages by owner, found by one pass over the file (salvaging reads).
   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& OwnedPages() const;
+  // The pages a table's usage map names, pages past the end of the file
+  // included; nothing when the map cannot be read.
+  std::optional<std::vector<std::uint32_t>> NamedPages(const TableDefinition& table) const;
   // Row slots not marked deleted on a data page (an unreadable one counts none).
   std::uint64_t LiveRowSlots(io::ByteView data_page) const;
   // Follows overflow pointers from a listed slot to the row's bytes.

@@ -68,6 +68,21 @@ class SalvageFaults : public ::testing::TestWithParam<jet::FormatVersion> {
 
   bool Jet4() const { return GetParam() == jet::FormatVersion::Jet4; }
 
+  // Names a page in People's inline usage map, or leaves it out; the map still decodes.
+  void MarkInPeopleMap(std::uint32_t page, bool named) {
+    const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
+    const std::size_t map = RowOffset(people.owned_map);
+    ASSERT_EQ(bytes_[map], 0) << "an inline map";
+    std::uint32_t start;
+    std::memcpy(&start, &bytes_[map + 1], 4);
+    ASSERT_GE(page, start);
+    const std::uint32_t bit = page - start;
+    ASSERT_LT(bit, (original_->RowBytes(people.owned_map).size() - 5) * 8) << "within the inline bitmap";
+    const auto mask = static_cast<std::uint8_t>(1u << (bit % 8));
+    std::uint8_t& byte = bytes_[map + 5 + bit / 8];
+    byte = named ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
+  }
+
   ScratchDir dir_;
   std::vector<std::uint8_t> bytes_;
   std::unique_ptr<jet::Database> original_;
@@ -76,18 +91,10 @@ class SalvageFaults : public ::testing::TestWithParam<jet::FormatVersion> {
 };
 
 TEST_P(SalvageFaults, AMapNamingTooFewPagesIsMadeGoodFromTheOwnedPages) {
-  const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
   const std::vector<std::uint32_t> pages = DataPagesOf(*original_, "People");
   ASSERT_GE(pages.size(), 3u);
-  // The inline map keeps its first page and forgets the others; it still decodes.
-  const std::size_t map = RowOffset(people.owned_map);
-  ASSERT_EQ(bytes_[map], 0) << "an inline map";
-  std::uint32_t start;
-  std::memcpy(&start, &bytes_[map + 1], 4);
-  for (std::size_t k = 1; k < pages.size(); ++k) {
-    const std::uint32_t bit = pages[k] - start;
-    bytes_[map + 5 + bit / 8] &= static_cast<std::uint8_t>(~(1u << (bit % 8)));
-  }
+  // The map keeps its first page and forgets the others.
+  for (std::size_t k = 1; k < pages.size(); ++k) ASSERT_NO_FATAL_FAILURE(MarkInPeopleMap(pages[k], false));
   jet::compact::CompactStatistics stats;
   const auto out = Salvage(stats);
   EXPECT_EQ(ReadRows(*out, "People"), people_);
@@ -97,16 +104,8 @@ TEST_P(SalvageFaults, AMapNamingTooFewPagesIsMadeGoodFromTheOwnedPages) {
 }
 
 TEST_P(SalvageFaults, AMapNamingAnotherTablesPageCopiesNoneOfItsRows) {
-  const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
   const std::uint32_t wide_page = DataPagesOf(*original_, "Wide").front();
-  const std::size_t map = RowOffset(people.owned_map);
-  ASSERT_EQ(bytes_[map], 0) << "an inline map";
-  std::uint32_t start;
-  std::memcpy(&start, &bytes_[map + 1], 4);
-  ASSERT_GE(wide_page, start);
-  const std::uint32_t bit = wide_page - start;
-  ASSERT_LT(bit, (original_->RowBytes(people.owned_map).size() - 5) * 8) << "within the inline bitmap";
-  bytes_[map + 5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+  ASSERT_NO_FATAL_FAILURE(MarkInPeopleMap(wide_page, true));
 
   jet::compact::CompactStatistics stats;
   const auto out = Salvage(stats);
