@@ -18,7 +18,10 @@ echo "== sanitizer build"
 "$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON -DVONDREL_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-(cd "$root/build-asan" && ctest --output-on-failure -j"$jobs")
+# The tests that hold our output against mdbtools and mdb-reader spend their
+# time in those tools, which are not ours to sanitize; the engine they drive
+# compacts and reads every sample in the other tests here too.
+(cd "$root/build-asan" && ctest --output-on-failure -j"$jobs" -E 'Conformance|MdbReaderCompacted|MdbExportShows')
 
 if [ -x "$root/scripts/fuzz.sh" ]; then
   echo "== fuzzing"
