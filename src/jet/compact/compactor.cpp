@@ -337,10 +337,13 @@ std::optional<CompactStatistics> Compaction::Run() {
                 &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_, {}, {}};
     // Only the clean pass starts a table over: `rows` is not used after the copy there.
     if (!record_) job.restart = [&builder]() -> write::TableBuilder& { return builder.RestartRows(); };
-    PageCheck check(db_.file().page_count(), t.definition.tdef_page);
-    if (t.pages_unchecked) job.on_page = [&check](std::uint32_t page, const DataPage& data) { check.See(page, data); };
+    std::optional<PageCheck> check;
+    if (t.pages_unchecked) {
+      check.emplace(db_.file().page_count(), t.definition.tdef_page);
+      job.on_page = [&check](std::uint32_t page, const DataPage& data) { check->See(page, data); };
+    }
     const std::uint64_t copied = CopyTableRows(job, rows);
-    if (t.pages_unchecked) check.Finish(t.pages.pages.size(), t.definition.row_count, losses_);
+    if (check) check->Finish(t.pages.pages.size(), t.definition.row_count, losses_);
     stats.rows += copied;
     // With its map unreadable, a table's pages are found by their owner
     // field; fewer rows than the definition counts means pages went missing.
