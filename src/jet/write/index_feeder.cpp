@@ -99,8 +99,8 @@ IndexFeeder::~IndexFeeder() {
 
 void IndexFeeder::StartThreadWhenWorthIt() {
   if (thread_.joinable() || ++rows_fed_ < kThreadWorthRows || table_.real_indexes.empty()) return;
-  // A table this large will likely fill the budget: the lists get their
-  // shares of it up front.
+  // The lists get their shares of the budget up front, so that they are not
+  // copied as they grow; only the address space is taken until they fill.
   for (IndexEntryList& list : lists_) list.Reserve(memory_budget_ / lists_.size());
   try {
     thread_ = std::thread([this] { Work(); });

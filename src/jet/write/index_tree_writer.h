@@ -27,7 +27,7 @@ IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t 
 // when they are numbered where the caller would have put them. The file is
 // the same whichever thread built which tree. The first failure in list
 // order is thrown.
-inline constexpr std::size_t kIndexTreeThreadWorthEntries = 20000;
+inline constexpr std::size_t kIndexTreeThreadWorthEntries = 4000;
 std::vector<IndexTree> WriteIndexTrees(PageSink& sink, std::vector<IndexEntryList>& lists,
                                        std::uint32_t owner_tdef_page);
 
