@@ -129,15 +129,6 @@ void AppendText97(KeyBytes& key, std::span<const std::uint8_t> text, bool ascend
 
 }  // namespace key
 
-int CompareKeys(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
-  const std::size_t common = std::min(a.size(), b.size());
-  if (common > 0) {
-    if (const int c = std::memcmp(a.data(), b.data(), common); c != 0) return c < 0 ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
 std::string KeyToHex(std::span<const std::uint8_t> key) {
   std::string text;
   text.reserve(key.size() * 3);
