@@ -12,11 +12,13 @@ DataPage::DataPage(io::ByteView page, const FormatConstants& constants)
     page_.Fail("the row count " + std::to_string(row_count_) + " does not fit on the page");
 }
 
-std::uint16_t DataPage::RawEntry(std::uint32_t row) const {
-  if (row >= row_count_)
-    page_.Fail("row " + std::to_string(row) + " does not exist (the page has " + std::to_string(row_count_) +
-               " rows)");
-  return page_.U16(constants_->data_row_table_offset + 2u * row);
+void DataPage::FailMissingRow(std::uint32_t row) const {
+  page_.Fail("row " + std::to_string(row) + " does not exist (the page has " + std::to_string(row_count_) + " rows)");
+}
+
+void DataPage::FailBounds(std::uint32_t row, const RowSlot& slot) const {
+  page_.Fail("row " + std::to_string(row) + " has impossible bounds " + std::to_string(slot.start) + ".." +
+             std::to_string(slot.end));
 }
 
 std::uint32_t DataPage::live_row_count() const {
@@ -24,17 +26,6 @@ std::uint32_t DataPage::live_row_count() const {
   for (std::uint32_t row = 0; row < row_count_; ++row)
     if (!(RawEntry(row) & kRowDeletedFlag)) ++live;
   return live;
-}
-
-RowSlot DataPage::Slot(std::uint32_t row) const {
-  RowSlot slot;
-  slot.raw = RawEntry(row);
-  slot.start = slot.raw & kRowOffsetMask;
-  slot.end = row == 0 ? page_.size() : (RawEntry(row - 1) & kRowOffsetMask);
-  if (slot.start < row_table_end() || slot.start > slot.end || slot.end > page_.size())
-    page_.Fail("row " + std::to_string(row) + " has impossible bounds " + std::to_string(slot.start) + ".." +
-               std::to_string(slot.end));
-  return slot;
 }
 
 io::ByteView DataPage::RowBytes(std::uint32_t row) const {
