@@ -92,13 +92,19 @@ void TableBuilder::CloseDataPage() {
   data_page_open_ = false;
 }
 
-RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std::uint64_t row_tag) {
-  if (values.size() != table_.columns.size()) throw std::logic_error("row has the wrong number of values");
+void TableBuilder::EncodeRow(std::span<const encode::FieldValue> values, encode::Bytes& row) {
+  try {
+    row_encoder_.Encode(values, row);
+  } catch (const std::invalid_argument& e) {
+    Refuse(table_, e.what());
+  }
+}
+
+// Long values go inline where they are small; they move out when the row
+// gets too long.
+void TableBuilder::EncodeRowWithLongValues(std::span<const encode::FieldValue> values, encode::Bytes& row) {
   scratch_.assign(values.begin(), values.end());
   scratch_fields_.assign(long_values_.size(), {});
-
-  // First try long values inline where they are small; move them out when the row gets too long.
-  encode::Bytes& row = row_scratch_;
   for (int attempt = 0; attempt < 2; ++attempt) {
     for (std::size_t k = 0; k < long_values_.size(); ++k) {
       const std::size_t position = long_values_[k].position;
@@ -110,14 +116,20 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std:
       scratch_[position].data = scratch_fields_[k].data();
       scratch_[position].size = scratch_fields_[k].size();
     }
-    try {
-      row_encoder_.Encode(scratch_, row);
-    } catch (const std::invalid_argument& e) {
-      Refuse(table_, e.what());
-    }
-    if (row.size() <= max_row_) break;
-    if (attempt == 1) Refuse(table_, "a row is longer than a page holds");
+    EncodeRow(scratch_, row);
+    if (row.size() <= max_row_) return;
   }
+}
+
+RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std::uint64_t row_tag) {
+  if (values.size() != table_.columns.size()) throw std::logic_error("row has the wrong number of values");
+  encode::Bytes& row = row_scratch_;
+  if (long_values_.empty()) {
+    EncodeRow(values, row);
+  } else {
+    EncodeRowWithLongValues(values, row);
+  }
+  if (row.size() > max_row_) Refuse(table_, "a row is longer than a page holds");
 
   if (data_page_open_ && !data_page_.Fits(row.size())) CloseDataPage();
   if (!data_page_open_) {

@@ -91,6 +91,8 @@ class TableBuilder {
     std::vector<std::uint32_t> pages;
   };
 
+  void EncodeRow(std::span<const encode::FieldValue> values, encode::Bytes& row);
+  void EncodeRowWithLongValues(std::span<const encode::FieldValue> values, encode::Bytes& row);
   encode::Bytes StoreLongValue(LongValueColumn& column, const encode::FieldValue& value, bool allow_inline);
   RowPointer AddLongValueRow(LongValueColumn& column, std::span<const std::uint8_t> row, bool fresh_page);
   void CloseLongValuePage(LongValueColumn& column);
