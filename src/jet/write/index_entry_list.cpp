@@ -333,8 +333,10 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
 IndexEntryList::~IndexEntryList() { Clear(); }
 
 void IndexEntryList::Reserve(std::size_t bytes) {
-  entries_.reserve(bytes / 2 / sizeof(Entry));
-  keys_.reserve(bytes / 2);
+  // Either buffer may take nearly all of it: entries of short keys are
+  // mostly entries, long keys mostly key bytes.
+  entries_.reserve(bytes / sizeof(Entry));
+  keys_.reserve(bytes);
 }
 
 // Made by the list's owner, filled by the thread that adds the entries: on

@@ -62,9 +62,10 @@ class alignas(kCacheLineBytes) IndexEntryList {
   // Ends adding to a streamed list: its leaves, to be numbered where the tree goes.
   LeavesApart TakeLeaves();
 
-  // Sets room aside for entries taking about `bytes` in all, so that a list
-  // filling up is not copied to ever larger buffers. The room is only
-  // address space until entries fill it.
+  // Sets room aside for entries taking up to `bytes` in all, so that a list
+  // filling up is not copied to ever larger buffers (which would hold the
+  // old and the new buffer at once). The room is only address space until
+  // entries fill it.
   void Reserve(std::size_t bytes);
 
   // Sorts the entries in memory and writes them as a run to a temporary file;

@@ -99,9 +99,9 @@ IndexFeeder::~IndexFeeder() {
 
 void IndexFeeder::StartThreadWhenWorthIt() {
   if (thread_.joinable() || ++rows_fed_ < kThreadWorthRows || table_.real_indexes.empty()) return;
-  // The lists get their shares of the budget up front, so that they are not
-  // copied as they grow; only the address space is taken until they fill.
-  for (IndexEntryList& list : lists_) list.Reserve(memory_budget_ / lists_.size());
+  // Room for the whole budget in every list, whichever of them fills it:
+  // only the address space is taken until they fill.
+  for (IndexEntryList& list : lists_) list.Reserve(memory_budget_);
   try {
     thread_ = std::thread([this] { Work(); });
     batch_.resize(2 * kBatchBytes);
