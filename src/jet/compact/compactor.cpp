@@ -287,6 +287,11 @@ std::optional<CompactStatistics> Compaction::Run() {
   ReadDefinitions();
 
   write::DatabaseBuilder builder(destination_, settings_, source_header_);
+  // Index entries may take a sixteenth of the source's size on top of the
+  // default before they spill: a large table's indexes then mostly sort in
+  // memory, where spilling and merging them would cost time and the merge
+  // buffers besides.
+  builder.SetIndexMemoryBudget(write::kDefaultIndexMemoryBudget + db_.file().file_size() / 16);
   IdRemap remap;
   for (auto it = tables_.begin(); it != tables_.end();) {
     try {
