@@ -143,13 +143,22 @@ void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view
   std::size_t inline_count = 0;
 
   static const std::array<std::uint16_t, 256> plain_codes = PlainLatinCodes();
+  const auto plain = [&](std::size_t i) { return text[i] < 256 && plain_codes[text[i]] != 0; };
   for (std::size_t i = 0; i < length; ++i) {
-    const char16_t c = text[i];
-    if (c < 256 && plain_codes[c] != 0) {
-      key.push_back(static_cast<std::uint8_t>(plain_codes[c]));
-      ++inline_count;
+    if (plain(i)) {
+      // A run of them is written through a pointer: byte stores through the
+      // vector would have it reloaded after every one.
+      std::size_t end = i + 1;
+      while (end < length && plain(end)) ++end;
+      const std::size_t at = key.size();
+      key.resize(at + (end - i));
+      std::uint8_t* out = key.data() + at;
+      for (std::size_t k = i; k < end; ++k) *out++ = static_cast<std::uint8_t>(plain_codes[text[k]]);
+      inline_count += end - i;
+      i = end - 1;
       continue;
     }
+    const char16_t c = text[i];
     const SortCode code = (c >= 0xD800 && c <= 0xDFFF) ? SurrogateCode(c)
                                                         : sortcodes::GeneralLegacyCode(c);
     const std::size_t position = inline_count;
