@@ -122,6 +122,11 @@ void AppendText(KeyBytes& key, std::u16string_view text, bool ascending) {
   AppendGeneralLegacyText(key, text, ascending);
 }
 
+void AppendLatin1Text(KeyBytes& key, std::span<const std::uint8_t> latin1, bool ascending) {
+  AppendFlag(key, ascending);
+  AppendGeneralLegacyText(key, latin1, ascending);
+}
+
 void AppendText97(KeyBytes& key, std::span<const std::uint8_t> text, bool ascending) {
   AppendFlag(key, ascending);
   AppendGeneral97Text(key, text, ascending);

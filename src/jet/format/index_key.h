@@ -72,6 +72,8 @@ bool AppendNumeric(KeyBytes& key, std::span<const std::uint8_t> stored, bool asc
 // Text in the given order: Jet 4 text as UTF-16 code units, Jet 3 text as
 // code-page bytes (pass the one that matches the order).
 void AppendText(KeyBytes& key, std::u16string_view text, bool ascending);
+// The same for Jet 4 text whose characters are all below 256, one byte each.
+void AppendLatin1Text(KeyBytes& key, std::span<const std::uint8_t> latin1, bool ascending);
 void AppendText97(KeyBytes& key, std::span<const std::uint8_t> text, bool ascending);
 
 }  // namespace key

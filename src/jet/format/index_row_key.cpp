@@ -2,6 +2,8 @@
 
 #include "jet/format/index_row_key.h"
 
+#include <cstring>
+
 #include <optional>
 
 namespace jet {
@@ -75,9 +77,16 @@ KeyCoverage AppendColumn(const ColumnDefinition& column, const KeyField& field, 
       if (*order == TextKeyOrder::kGeneral97) {
         key::AppendText97(key, bytes, ascending);
       } else {
-        thread_local std::u16string units;  // reused: keys are computed for every row
-        Jet4TextUnitsInto(bytes, units);
-        key::AppendText(key, units, ascending);
+        // Compressed text without a switch to two-byte units (a zero byte)
+        // is its characters already, one byte each.
+        const bool compressed = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+        if (compressed && std::memchr(bytes.data() + 2, 0, bytes.size() - 2) == nullptr) {
+          key::AppendLatin1Text(key, bytes.subspan(2), ascending);
+        } else {
+          thread_local std::u16string units;  // reused: keys are computed for every row
+          Jet4TextUnitsInto(bytes, units);
+          key::AppendText(key, units, ascending);
+        }
       }
       return KeyCoverage::Covered();
     }

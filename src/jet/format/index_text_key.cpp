@@ -131,10 +131,10 @@ std::array<std::uint16_t, 256> PlainLatinCodes() {
   return plain;
 }
 
-}  // namespace
 
-void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view text,
-                             bool ascending) {
+// Unit: char16_t for UTF-16 code units, std::uint8_t for characters below 256.
+template <typename Unit>
+void AppendGeneralLegacyUnits(std::vector<std::uint8_t>& key, std::span<const Unit> text, bool ascending) {
   const std::size_t length = KeyedLength(text.data(), text.size());
   const std::size_t start = key.size();
   ExtraCodes extra;
@@ -143,7 +143,13 @@ void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view
   std::size_t inline_count = 0;
 
   static const std::array<std::uint16_t, 256> plain_codes = PlainLatinCodes();
-  const auto plain = [&](std::size_t i) { return text[i] < 256 && plain_codes[text[i]] != 0; };
+  const auto plain = [&](std::size_t i) {
+    if constexpr (sizeof(Unit) == 1) {
+      return plain_codes[text[i]] != 0;
+    } else {
+      return text[i] < 256 && plain_codes[text[i]] != 0;
+    }
+  };
   for (std::size_t i = 0; i < length; ++i) {
     if (plain(i)) {
       // A run of them is written through a pointer: byte stores through the
@@ -158,7 +164,7 @@ void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view
       i = end - 1;
       continue;
     }
-    const char16_t c = text[i];
+    const char16_t c = static_cast<char16_t>(text[i]);
     const SortCode code = (c >= 0xD800 && c <= 0xDFFF) ? SurrogateCode(c)
                                                         : sortcodes::GeneralLegacyCode(c);
     const std::size_t position = inline_count;
@@ -238,6 +244,16 @@ void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view
     Invert(key, start);
   }
   key.push_back(kEndOfValue);
+}
+
+}  // namespace
+
+void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view text, bool ascending) {
+  AppendGeneralLegacyUnits(key, std::span<const char16_t>(text.data(), text.size()), ascending);
+}
+
+void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::span<const std::uint8_t> latin1, bool ascending) {
+  AppendGeneralLegacyUnits(key, latin1, ascending);
 }
 
 void AppendGeneral97Text(std::vector<std::uint8_t>& key, std::span<const std::uint8_t> text,

@@ -16,6 +16,10 @@ inline constexpr std::size_t kMaxKeyTextCharacters = 255;
 // text: UTF-16 code units as the column holds them (already decompressed).
 void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::u16string_view text,
                              bool ascending);
+// The same for text whose characters are all below 256, one byte each (as
+// Jet 4 compressed text holds them).
+void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::span<const std::uint8_t> latin1,
+                             bool ascending);
 
 // text: code-page 1252 bytes as a Jet 3 column holds them.
 void AppendGeneral97Text(std::vector<std::uint8_t>& key, std::span<const std::uint8_t> text,

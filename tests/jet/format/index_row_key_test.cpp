@@ -138,5 +138,29 @@ TEST(IndexRowKey, Jet4TextUnitsExpandCompression) {
   EXPECT_EQ(Jet4TextUnits({}), std::u16string());
 }
 
+// Compressed text of one-byte characters is keyed without expanding it
+// first; the key must be the one its UTF-16 form gives, in both directions.
+TEST(IndexRowKey, CompressedTextKeysAsItsUnitsDo) {
+  std::vector<std::u16string> texts = {u"plain words", u"trailing   ", u"it's co-op", u"caf\u00E9 \u00C5\u00C6\u00C7",
+                                       u"gro\u00DFm\u00E4rkte", std::u16string(300, u'x')};
+  for (char16_t c = 1; c < 256; ++c) texts.push_back(std::u16string{u'a', c, u'b'});
+  for (const bool ascending : {true, false}) {
+    for (const std::u16string& text : texts) {
+      std::vector<std::uint8_t> compressed = {0xFF, 0xFE}, utf16;
+      for (char16_t c : text) {
+        compressed.push_back(static_cast<std::uint8_t>(c));
+        utf16.push_back(static_cast<std::uint8_t>(c));
+        utf16.push_back(0);
+      }
+      Fixture f;
+      f.index.columns = {{5, ascending}};
+      f.fields[1].bytes = compressed;
+      const KeyBytes from_compressed = f.Key();
+      f.fields[1].bytes = utf16;
+      EXPECT_EQ(from_compressed, f.Key()) << "character " << static_cast<int>(text[1]) << " ascending " << ascending;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace jet
