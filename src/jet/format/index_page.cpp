@@ -13,8 +13,6 @@
 namespace jet {
 namespace {
 
-constexpr std::size_t kLeafPointerSize = 4;
-constexpr std::size_t kNodePointerSize = 8;
 constexpr std::size_t kFreeSpaceOffset = 2;
 constexpr std::size_t kOwnerOffset = 4;
 
@@ -84,10 +82,6 @@ int CompareEntries(const IndexEntry& a, const IndexEntry& b) {
   if (a.data_page != b.data_page) return a.data_page < b.data_page ? -1 : 1;
   if (a.row != b.row) return a.row < b.row ? -1 : 1;
   return 0;
-}
-
-std::size_t EntrySize(const IndexEntry& entry, bool leaf) {
-  return entry.key.size() + (leaf ? kLeafPointerSize : kNodePointerSize);
 }
 
 IndexPage DecodeIndexPage(std::span<const std::uint8_t> page, const IndexPageLayout& layout) {

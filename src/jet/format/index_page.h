@@ -66,7 +66,12 @@ struct IndexPage {
 IndexPage DecodeIndexPage(std::span<const std::uint8_t> page, const IndexPageLayout& layout);
 
 // Bytes of one entry without prefix compression.
-std::size_t EntrySize(const IndexEntry& entry, bool leaf);
+// After the key: data page (3 bytes) and row, and a node's child page.
+inline constexpr std::size_t kLeafPointerSize = 4;
+inline constexpr std::size_t kNodePointerSize = 8;
+inline std::size_t EntrySize(const IndexEntry& entry, bool leaf) {
+  return entry.key.size() + (leaf ? kLeafPointerSize : kNodePointerSize);
+}
 
 // Bytes the entries take on a page with prefix compression.
 std::size_t EncodedEntriesSize(std::span<const IndexEntry> entries, bool leaf,
