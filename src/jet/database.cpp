@@ -343,6 +343,9 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
   std::vector<StoredField> fields;
   std::vector<std::vector<std::uint8_t>> long_values(table.columns.size());
   const LongValueRowFetcher fetch_row = [this](RowPointer pointer) { return RowBytes(pointer); };
+  std::vector<std::size_t> long_value_positions;  // looked at in every row: found once
+  for (std::size_t k = 0; k < table.columns.size(); ++k)
+    if (IsLongValueType(table.columns[k].type)) long_value_positions.push_back(k);
   const FormatConstants& c = constants();
   for (std::uint32_t page_number : pages) {
     std::optional<DataPage> readable;
@@ -378,9 +381,9 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
         continue;
       }
       if (options.assemble_long_values) {
-        for (std::size_t k = 0; k < fields.size(); ++k) {
+        for (std::size_t k : long_value_positions) {
           StoredField& field = fields[k];
-          if (field.is_null || !IsLongValueType(table.columns[k].type)) continue;
+          if (field.is_null) continue;
           try {
             // Pages handed out stay valid, so a value in one piece is used where it lies.
             if (const auto piece = LongValueInOnePiece(field.bytes, fetch_row, file_->file_size())) {
