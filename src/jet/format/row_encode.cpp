@@ -1,5 +1,7 @@
 #include "jet/format/row_encode.h"
 
+#include "base/copy_bytes.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -82,7 +84,7 @@ void RowEncoder::EncodeJet4(std::span<const FieldValue> values, Bytes& row) {
     const FieldValue& value = values[place.position];
     if (value.is_null) continue;
     if (value.size > place.length) RefuseLongValue(place.position);
-    if (value.size) std::memcpy(out + fixed_start + place.offset, value.data, value.size);
+    vondrel::CopyBytes(out + fixed_start + place.offset, value.data, value.size);
   }
   if (var_slots_ > 0) {
     // The values, then eod, the offsets from the last slot down, the slot count.
@@ -94,7 +96,7 @@ void RowEncoder::EncodeJet4(std::span<const FieldValue> values, Bytes& row) {
       if (position == kNoColumn) continue;
       const FieldValue& value = values[position];
       if (value.is_null || value.size == 0) continue;
-      std::memcpy(out + at, value.data, value.size);
+      vondrel::CopyBytes(out + at, value.data, value.size);
       at += value.size;
     }
     put16(out + eod, eod);

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/copy_bytes.h"
 #include "base/error.h"
 #include "jet/io/error_numbers.h"
 
@@ -19,26 +20,34 @@ constexpr std::uint8_t kRowRecord = 0, kKeyRecord = 1, kWatchBroken = 2;
 constexpr std::uint8_t kWatch = 1, kAdd = 2;
 
 // Appends to a batch through a cursor: the batch's bytes are sized ahead,
-// so that each value is one copy and not a resize.
+// so that each value is one copy and not a resize. The cursor is a local
+// pointer, stored back when the writer goes: stores of bytes through the
+// batch would otherwise have the position reloaded after each one.
 class BatchWriter {
  public:
-  explicit BatchWriter(std::vector<std::uint8_t>& batch, std::size_t& used, std::size_t most)
-      : batch_(batch), used_(used) {
-    if (batch_.size() < used_ + most) batch_.resize(std::max(2 * batch_.size(), used_ + most));
+  explicit BatchWriter(std::vector<std::uint8_t>& batch, std::size_t& used, std::size_t most) : used_(used) {
+    if (batch.size() < used_ + most) batch.resize(std::max(2 * batch.size(), used_ + most));
+    begin_ = batch.data();
+    at_ = begin_ + used_;
   }
+  ~BatchWriter() { used_ = static_cast<std::size_t>(at_ - begin_); }
+  BatchWriter(const BatchWriter&) = delete;
+  BatchWriter& operator=(const BatchWriter&) = delete;
+
   template <typename T>
   void Put(T value) {
-    std::memcpy(batch_.data() + used_, &value, sizeof(T));
-    used_ += sizeof(T);
+    std::memcpy(at_, &value, sizeof(T));
+    at_ += sizeof(T);
   }
   void Bytes(std::span<const std::uint8_t> bytes) {
-    if (!bytes.empty()) std::memcpy(batch_.data() + used_, bytes.data(), bytes.size());
-    used_ += bytes.size();
+    vondrel::CopyBytes(at_, bytes.data(), bytes.size());
+    at_ += bytes.size();
   }
 
  private:
-  std::vector<std::uint8_t>& batch_;
   std::size_t& used_;
+  std::uint8_t* begin_;
+  std::uint8_t* at_;
 };
 
 template <typename T>
