@@ -7,6 +7,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -335,8 +336,13 @@ IndexEntryList::~IndexEntryList() { Clear(); }
 void IndexEntryList::Reserve(std::size_t bytes) {
   // Either buffer may take nearly all of it: entries of short keys are
   // mostly entries, long keys mostly key bytes.
-  entries_.reserve(bytes / sizeof(Entry));
-  keys_.reserve(bytes);
+  // Where the system will not set the address space aside, the buffers
+  // simply grow as they fill.
+  try {
+    entries_.reserve(bytes / sizeof(Entry));
+    keys_.reserve(bytes);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 // Made by the list's owner, filled by the thread that adds the entries: on
