@@ -20,17 +20,39 @@ IndexEntryStream StreamOf(IndexEntryList& entries) {
   return [&entries](IndexEntry& next) { return entries.Next(next); };
 }
 
-LeavesApart BuildLeavesApart(IndexEntryList& entries, std::uint32_t owner, const IndexPageLayout& layout) {
-  if (entries.streamed()) return entries.TakeLeaves();
-  LeavesApart apart;
-  entries.StartReading();
-  std::uint32_t next_number = 1;
-  apart.level = BuildLeafLevel(
-      StreamOf(entries), owner, layout, [&next_number] { return next_number++; },
-      [&apart](std::uint32_t, std::vector<std::uint8_t> bytes) { apart.pages.push_back(std::move(bytes)); });
-  entries.Clear();
-  return apart;
-}
+// Leaves of a list built apart, entry by entry, by whichever thread holds
+// it: the helper starts, and hands the rest to the caller when the caller
+// has nothing else left to do. The same builder takes the same entries in
+// the same order either way, so the leaves are the same.
+class LeafBuild {
+ public:
+  LeafBuild(IndexEntryList& entries, std::uint32_t owner, const IndexPageLayout& layout)
+      : entries_(entries),
+        builder_(
+            owner, layout, [this] { return next_number_++; },
+            [this](std::uint32_t, std::vector<std::uint8_t> bytes) { apart_.pages.push_back(std::move(bytes)); }) {
+    entries_.StartReading();
+  }
+  // Adds entries until the list ends (true) or `stop` is set (false).
+  bool Continue(const std::atomic<bool>* stop = nullptr) {
+    while (entries_.Next(builder_.Incoming())) {
+      builder_.Commit();
+      if (stop && stop->load(std::memory_order_relaxed)) return false;
+    }
+    return true;
+  }
+  LeavesApart Finish() {
+    apart_.level = builder_.Finish();
+    entries_.Clear();
+    return std::move(apart_);
+  }
+
+ private:
+  IndexEntryList& entries_;
+  LeavesApart apart_;
+  std::uint32_t next_number_ = 1;
+  LeafLevelBuilder builder_;
+};
 
 // Places the leaves at the sink's next pages, as the builder would have
 // numbered them there, and builds the node levels above them.
@@ -60,7 +82,8 @@ IndexTree WriteLeavesApart(PageSink& sink, LeavesApart apart, std::uint32_t owne
 // The helper's side of WriteIndexTrees: the lists it has taken, from the
 // back, and what it made of them. A list kept whole in memory is sorted
 // first; the caller, reaching it meanwhile, builds its tree as the entries
-// come into place instead of waiting for the helper's leaves.
+// come into place instead of waiting for the helper's leaves. A caller that
+// reaches a list whose leaves the helper is building takes over the rest.
 class TreeHelper {
  public:
   TreeHelper(std::vector<IndexEntryList>& lists, std::uint32_t owner, const IndexPageLayout& layout)
@@ -69,6 +92,7 @@ class TreeHelper {
         layout_(layout),
         results_(lists.size()),
         in_place_(std::make_unique<std::atomic<std::size_t>[]>(lists.size())),
+        handover_(std::make_unique<std::atomic<bool>[]>(lists.size())),
         sorting_(lists.size(), false),
         caller_reads_(lists.size(), false),
         unclaimed_end_(lists.size()) {
@@ -78,6 +102,8 @@ class TreeHelper {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       stopping_ = true;
+      // Leaves nobody will take are not built to the end.
+      for (std::size_t r = 0; r < lists_.size(); ++r) handover_[r].store(true, std::memory_order_relaxed);
     }
     thread_.join();
   }
@@ -109,18 +135,26 @@ class TreeHelper {
     }
     return in_place;
   }
-  // Waits for the helper's leaves of list r; rethrows how it failed.
+  // The helper's leaves of list r; rethrows how it failed. Leaves the
+  // helper is still building are finished here, where the caller would
+  // otherwise only wait.
   LeavesApart Take(std::size_t r) {
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [&] { return results_[r].done; });
+    handover_[r].store(true, std::memory_order_relaxed);
+    done_.wait(lock, [&] { return results_[r].done || results_[r].handed_over; });
     if (results_[r].failure) std::rethrow_exception(results_[r].failure);
-    return std::move(*results_[r].leaves);
+    if (results_[r].leaves) return std::move(*results_[r].leaves);
+    std::unique_ptr<LeafBuild> build = std::move(results_[r].handed_over);
+    lock.unlock();
+    build->Continue();
+    return build->Finish();
   }
 
  private:
   struct Result {
     bool done = false;
     std::optional<LeavesApart> leaves;
+    std::unique_ptr<LeafBuild> handed_over;  // the rest is the caller's to build
     std::exception_ptr failure;
   };
 
@@ -140,11 +174,20 @@ class TreeHelper {
       Result result;
       try {
         if (sort_first && SortFor(r)) continue;  // the caller has read it
-        result.leaves = BuildLeavesApart(lists_[r], owner_, layout_);
+        if (lists_[r].streamed()) {
+          result.leaves = lists_[r].TakeLeaves();
+        } else {
+          auto build = std::make_unique<LeafBuild>(lists_[r], owner_, layout_);
+          if (build->Continue(&handover_[r])) {
+            result.leaves = build->Finish();
+          } else {
+            result.handed_over = std::move(build);
+          }
+        }
       } catch (...) {
         result.failure = std::current_exception();
       }
-      result.done = true;
+      result.done = result.handed_over == nullptr;
       const bool failed = result.failure != nullptr;
       {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -180,6 +223,7 @@ class TreeHelper {
   std::condition_variable done_;
   std::vector<Result> results_;
   std::unique_ptr<std::atomic<std::size_t>[]> in_place_;  // entries of each list in place, while sorted
+  std::unique_ptr<std::atomic<bool>[]> handover_;          // the caller waits for the list's leaves
   std::vector<bool> sorting_;       // the helper is sorting the list
   std::vector<bool> caller_reads_;  // and the caller reads it meanwhile
   // Lists [unclaimed_begin_, unclaimed_end_) are still untaken.
