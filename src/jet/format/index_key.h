@@ -84,15 +84,36 @@ void AppendText97(KeyBytes& key, std::span<const std::uint8_t> text, bool ascend
 // times, and most keys differ within their first few words.
 inline int CompareKeys(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
   const std::size_t common = std::min(a.size(), b.size());
-  std::size_t at = 0;
-  for (; at + 8 <= common; at += 8) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a.data() + at, 8);
-    std::memcpy(&y, b.data() + at, 8);
-    if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+  const std::uint8_t* x = a.data();
+  const std::uint8_t* y = b.data();
+  // Words compared as big-endian numbers order as their bytes do. A last,
+  // partial word is compared as the word that ends with it: the bytes it
+  // shares with the words before are equal already.
+  const auto words = [](const std::uint8_t* p, const std::uint8_t* q, std::size_t at, int& order) {
+    std::uint64_t u, v;
+    std::memcpy(&u, p + at, 8);
+    std::memcpy(&v, q + at, 8);
+    if (u == v) return false;
+    order = __builtin_bswap64(u) < __builtin_bswap64(v) ? -1 : 1;
+    return true;
+  };
+  int order = 0;
+  if (common >= 8) {
+    std::size_t at = 0;
+    for (; at + 8 <= common; at += 8)
+      if (words(x, y, at, order)) return order;
+    if (at < common && words(x, y, common - 8, order)) return order;
+  } else if (common >= 4) {
+    for (const std::size_t at : {std::size_t{0}, common - 4}) {
+      std::uint32_t u, v;
+      std::memcpy(&u, x + at, 4);
+      std::memcpy(&v, y + at, 4);
+      if (u != v) return __builtin_bswap32(u) < __builtin_bswap32(v) ? -1 : 1;
+    }
+  } else {
+    for (std::size_t at = 0; at < common; ++at)
+      if (x[at] != y[at]) return x[at] < y[at] ? -1 : 1;
   }
-  for (; at < common; ++at)
-    if (a[at] != b[at]) return a[at] < b[at] ? -1 : 1;
   if (a.size() == b.size()) return 0;
   return a.size() < b.size() ? -1 : 1;
 }

@@ -241,5 +241,25 @@ TEST(IndexKeyHelpers, HexAndCompare) {
   EXPECT_EQ(CompareKeys(Bytes({1, 0}), Bytes({1, 0})), 0);
 }
 
+// Keys are compared a word at a time: the order must be the bytes' order
+// for every length and wherever the first difference lies.
+TEST(IndexKeyHelpers, CompareFollowsTheBytesAtEveryLength) {
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 20000; ++trial) {
+    KeyBytes a(random() % 25), b;
+    for (auto& byte : a) byte = static_cast<std::uint8_t>(random() % 3 == 0 ? 0xFF : random());
+    // b: a's first bytes, then maybe one changed byte, maybe a different length.
+    b.assign(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(random() % (a.size() + 1)));
+    const std::size_t length = a.size() + random() % 3;  // one shorter than a, as long, or one longer
+    while (b.size() + 1 < length) b.push_back(static_cast<std::uint8_t>(random()));
+    if (!b.empty() && random() % 2) b[random() % b.size()] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+    const int expected = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end())   ? -1
+                         : std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end()) ? 1
+                                                                                                : 0;
+    ASSERT_EQ(CompareKeys(a, b), expected) << KeyToHex(a) << " | " << KeyToHex(b);
+    ASSERT_EQ(CompareKeys(b, a), -expected) << KeyToHex(a) << " | " << KeyToHex(b);
+  }
+}
+
 }  // namespace
 }  // namespace jet
