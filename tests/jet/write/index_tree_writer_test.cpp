@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "base/error.h"
@@ -65,38 +66,46 @@ TEST(WriteIndexTrees, WritesTheFileOneThreadWritesTreeAfterTree) {
   }
 }
 
+// The file the lists' trees give, written tree after tree by one thread or
+// shared with the helper.
+std::vector<std::uint8_t> TreesFile(const std::filesystem::path& path, std::vector<IndexEntryList> lists, bool shared) {
+  PageSink sink(path, FormatVersion::Jet4, 0);
+  if (shared) {
+    WriteIndexTrees(sink, lists, 2);
+  } else {
+    for (IndexEntryList& list : lists) WriteIndexTree(sink, list, 2);
+  }
+  sink.Commit();
+  return io::ReadWholeFile(path);
+}
+
+// The lists' file is the same with the helper as without it (and at least
+// `least_pages` long); an entry too long for a page at the end of the
+// helper's list fails the writing, whoever builds that leaf, and the helper
+// is joined.
+void ExpectTheHelperChangesNothing(const std::function<std::vector<IndexEntryList>()>& make_lists,
+                                   std::size_t least_pages, const KeyBytes& too_long) {
+  ScratchDir dir;
+  const auto alone = TreesFile(dir / "alone.mdb", make_lists(), false);
+  EXPECT_GT(alone.size(), least_pages * 4096);
+  EXPECT_TRUE(alone == TreesFile(dir / "shared.mdb", make_lists(), true));
+  PageSink sink(dir / "failing.mdb", FormatVersion::Jet4, 0);
+  std::vector<IndexEntryList> lists = make_lists();
+  lists[1].Add(too_long, RowPointer{0xFFFFFF, 0});
+  EXPECT_THROW(WriteIndexTrees(sink, lists, 2), vondrel::Error);
+}
+
 // A list, then a longer one kept in memory: the caller reaches the long
 // one while the helper still sorts it, and builds its tree as the entries
 // come into place.
 TEST(WriteIndexTrees, AListReadWhileTheHelperSortsItGivesTheSameFile) {
-  ScratchDir dir;
   const auto make_lists = [] {
     std::vector<IndexEntryList> lists(2);
     for (const Reference& e : MakeEntries(20000, 1)) lists[0].Add(e.key, e.row);
     for (const Reference& e : MakeEntries(150000, 2)) lists[1].Add(e.key, e.row);
     return lists;
   };
-  std::vector<std::vector<std::uint8_t>> files;
-  for (const bool shared : {false, true}) {
-    const auto path = dir / (shared ? "shared.mdb" : "alone.mdb");
-    PageSink sink(path, FormatVersion::Jet4, 0);
-    std::vector<IndexEntryList> lists = make_lists();
-    if (shared) {
-      WriteIndexTrees(sink, lists, 2);
-    } else {
-      for (IndexEntryList& list : lists) WriteIndexTree(sink, list, 2);
-    }
-    sink.Commit();
-    files.push_back(io::ReadWholeFile(path));
-  }
-  EXPECT_GT(files[0].size(), 200u * 4096);
-  EXPECT_TRUE(files[0] == files[1]);
-
-  // A tree that fails there fails the writing, and the helper is joined.
-  PageSink sink(dir / "failing.mdb", FormatVersion::Jet4, 0);
-  std::vector<IndexEntryList> lists = make_lists();
-  lists[1].Add(KeyBytes(5000, 0x41), RowPointer{500, 0});
-  EXPECT_THROW(WriteIndexTrees(sink, lists, 2), vondrel::Error);
+  ExpectTheHelperChangesNothing(make_lists, 200, KeyBytes(5000, 0x41));
 }
 
 // Entries in key order on rows in order, as a primary key's arrive.
@@ -115,36 +124,14 @@ std::vector<Reference> AscendingEntries(std::size_t count) {
 // sorted at once and builds its leaves; the caller, done with the first,
 // takes over the leaves where the helper is, instead of waiting for them.
 TEST(WriteIndexTrees, LeavesTheHelperIsBuildingAreFinishedByTheCaller) {
-  ScratchDir dir;
   const auto make_lists = [] {
     std::vector<IndexEntryList> lists(2);
     for (const Reference& e : MakeEntries(20000, 1)) lists[0].Add(e.key, e.row);
     for (const Reference& e : AscendingEntries(400000)) lists[1].Add(e.key, e.row);
     return lists;
   };
-  std::vector<std::vector<std::uint8_t>> files;
-  for (const bool shared : {false, true}) {
-    const auto path = dir / (shared ? "shared.mdb" : "alone.mdb");
-    PageSink sink(path, FormatVersion::Jet4, 0);
-    std::vector<IndexEntryList> lists = make_lists();
-    if (shared) {
-      WriteIndexTrees(sink, lists, 2);
-    } else {
-      for (IndexEntryList& list : lists) WriteIndexTree(sink, list, 2);
-    }
-    sink.Commit();
-    files.push_back(io::ReadWholeFile(path));
-  }
-  EXPECT_GT(files[0].size(), 500u * 4096);
-  EXPECT_TRUE(files[0] == files[1]);
-
-  // An entry too long for a page, at the end: whoever builds that leaf fails the writing.
-  PageSink sink(dir / "failing.mdb", FormatVersion::Jet4, 0);
-  std::vector<IndexEntryList> lists = make_lists();
-  lists[1].Add(KeyBytes(5000, 0x7F), RowPointer{0xFFFFFF, 0});
-  EXPECT_THROW(WriteIndexTrees(sink, lists, 2), vondrel::Error);
+  ExpectTheHelperChangesNothing(make_lists, 500, KeyBytes(5000, 0x7F));
 }
-
 
 TEST(WriteIndexTrees, StreamedLeavesWriteTheTreeOfTheEntries) {
   ScratchDir dir;
