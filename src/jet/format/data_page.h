@@ -31,9 +31,10 @@ class DataPage {
   // The byte just past the row offset table: rows must start at or after it.
   std::size_t row_table_end() const { return constants_->data_row_table_offset + 2u * row_count_; }
 
+  // Slot and RawEntry are read for every row of a scan: they are inline,
+  // with their failures out of line.
   // The offset entry of one row; throws 3049 when `row` >= row_count or the
   // row's bounds are impossible (start past end, inside the row table).
-  // Both are read for every row of a scan: inline, with the failures apart.
   RowSlot Slot(std::uint32_t row) const {
     RowSlot slot;
     slot.raw = RawEntry(row);

@@ -3,7 +3,6 @@
 #include "jet/format/index_row_key.h"
 
 #include <cstring>
-
 #include <optional>
 
 namespace jet {

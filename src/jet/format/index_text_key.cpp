@@ -131,7 +131,6 @@ std::array<std::uint16_t, 256> PlainLatinCodes() {
   return plain;
 }
 
-
 // Unit: char16_t for UTF-16 code units, std::uint8_t for characters below 256.
 template <typename Unit>
 void AppendGeneralLegacyUnits(std::vector<std::uint8_t>& key, std::span<const Unit> text, bool ascending) {

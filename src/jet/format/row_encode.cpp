@@ -1,11 +1,11 @@
 #include "jet/format/row_encode.h"
 
-#include "base/copy_bytes.h"
-
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+
+#include "base/copy_bytes.h"
 
 namespace jet::encode {
 namespace {

@@ -335,9 +335,8 @@ IndexEntryList::~IndexEntryList() { Clear(); }
 
 void IndexEntryList::Reserve(std::size_t bytes) {
   // Either buffer may take nearly all of it: entries of short keys are
-  // mostly entries, long keys mostly key bytes.
-  // Where the system will not set the address space aside, the buffers
-  // simply grow as they fill.
+  // mostly entries, long keys mostly key bytes. Where the system will not
+  // set the address space aside, the buffers simply grow as they fill.
   try {
     entries_.reserve(bytes / sizeof(Entry));
     keys_.reserve(bytes);
