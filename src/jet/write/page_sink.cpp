@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <system_error>
 
 #include "base/error.h"
@@ -16,10 +15,14 @@
 namespace jet::write {
 namespace {
 constexpr std::uint32_t kWindowPages = 256;  // 1 MiB of Jet 4 pages
-constexpr std::size_t kMaxQueued = 3;        // windows handed over and not yet written
-// Direct writes need buffers, offsets and sizes aligned to the device's
-// block; a page is at least 2 KiB, which every common device divides.
-constexpr std::size_t kDirectAlignment = 4096;
+// Windows handed over and not yet written. Deep enough that the caller goes
+// on building pages while the thread waits for a flush.
+constexpr std::size_t kMaxQueued = 8;
+// What has been written is flushed to disk every so often. A flush costs the
+// device time in proportion to the bytes not yet made durable; spread over
+// the run it overlaps the building of later pages, where one flush at the end
+// would be waited for in full.
+constexpr std::uint64_t kFlushEveryBytes = std::uint64_t{8} << 20;
 }  // namespace
 
 PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std::uint32_t database_key)
@@ -29,10 +32,6 @@ PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std
     if (errno == EEXIST) throw vondrel::Error(errors::kAlreadyExists, "Database " + path.string() + " already exists.");
     Fail("cannot create the file");
   }
-  // Asked for after creating the file, so that a file system without direct
-  // writes simply keeps the page cache.
-  const int flags = ::fcntl(fd_, F_GETFL);
-  direct_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
   pending_ = NewWindow();
   try {
     writer_ = std::thread([this] { WriteWindows(); });
@@ -73,8 +72,7 @@ std::uint32_t PageSink::Allocate(std::uint32_t count) {
 
 PageSink::Window PageSink::NewWindow() {
   Window window;
-  window.bytes.reset(static_cast<std::uint8_t*>(std::aligned_alloc(kDirectAlignment, std::size_t{kWindowPages} * page_size_)));
-  if (!window.bytes) throw std::bad_alloc();
+  window.bytes.reset(new std::uint8_t[std::size_t{kWindowPages} * page_size_]);
   window.present.assign(kWindowPages, 0);
   return window;
 }
@@ -98,7 +96,7 @@ void PageSink::Write(std::uint32_t page, const encode::Bytes& bytes) {
 void PageSink::Flush() {
   if (pending_.empty) return;
   if (!writer_.joinable()) {
-    if (!WriteWindow(pending_)) Fail("cannot write");
+    if (!WriteWindow(pending_) || !SyncIfDue()) Fail("cannot write");
     std::fill(pending_.present.begin(), pending_.present.end(), 0);
     pending_.empty = true;
     return;
@@ -143,7 +141,7 @@ void PageSink::WriteWindows() {
     busy_ = true;
     lock.unlock();
     // After a failure the rest is dropped: the file is removed anyway.
-    const bool ok = write_errno_ == 0 && WriteWindow(window);
+    const bool ok = write_errno_ == 0 && WriteWindow(window) && SyncIfDue();
     const int error = ok ? 0 : errno;
     std::fill(window.present.begin(), window.present.end(), 0);
     window.empty = true;
@@ -171,21 +169,21 @@ bool PageSink::WriteWindow(const Window& window) {
   return true;
 }
 
+bool PageSink::SyncIfDue() {
+  if (unsynced_bytes_ < kFlushEveryBytes) return true;
+  unsynced_bytes_ = 0;
+  return ::fdatasync(fd_) == 0;
+}
+
 bool PageSink::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (errno == EINVAL && direct_) {
-        // The device wants another alignment: go on through the page cache.
-        const int flags = ::fcntl(fd_, F_GETFL);
-        if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT) != 0) return false;
-        direct_ = false;
-        continue;
-      }
       return false;
     }
     data += n;
+    unsynced_bytes_ += static_cast<std::uint64_t>(n);
     size -= static_cast<std::size_t>(n);
     offset += static_cast<std::uint64_t>(n);
   }

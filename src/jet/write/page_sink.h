@@ -6,17 +6,14 @@
 // in a window of consecutive page numbers and written as runs; a second thread
 // hands the runs to the kernel while the caller goes on building pages.
 // Windows are written in the order they were handed over, so the file does not
-// depend on the timing. They are written past the page cache where the file
-// system allows it: the file is flushed before it is handed back anyway, and
-// copying every page into the cache first costs a fifth of a compaction's
-// processor time. The file is created exclusively; unless Commit() succeeds it
-// is removed again, so a failed write never leaves something that could pass
-// for a database.
+// depend on the timing, and the thread flushes them to disk as it goes, so
+// that little is left to flush when the file is committed. The file is
+// created exclusively; unless Commit() succeeds it is removed again, so a
+// failed write never leaves something that could pass for a database.
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -57,13 +54,10 @@ class PageSink {
   void Commit();
 
  private:
-  struct FreeAligned {
-    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
-  };
   // Pages [first, first + kWindowPages) of which those marked present are written.
   struct Window {
     std::uint32_t first = 0;
-    std::unique_ptr<std::uint8_t[], FreeAligned> bytes;  // kWindowPages pages, aligned for direct writes
+    std::unique_ptr<std::uint8_t[]> bytes;  // kWindowPages pages
     std::vector<std::uint8_t> present;  // one flag per page
     bool empty = true;
   };
@@ -75,6 +69,9 @@ class PageSink {
   // Waits until every window handed over is written; throws if one failed.
   void Drain();
   void WriteWindows();
+  // Flushes to disk once enough has been written since the last flush;
+  // returns false with errno set when the flush failed.
+  bool SyncIfDue();
   // Returns false with errno set when the write failed.
   bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
   void ThrowIfWriteFailed();
@@ -85,7 +82,7 @@ class PageSink {
   std::size_t page_size_;
   std::uint32_t database_key_;
   int fd_ = -1;
-  bool direct_ = false;  // writes bypass the page cache; dropped when the file system refuses one
+  std::uint64_t unsynced_bytes_ = 0;  // written since the last flush, by whichever thread writes
   bool committed_ = false;
   std::uint32_t page_count_ = 0;
   Window pending_;
