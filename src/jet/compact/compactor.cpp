@@ -19,6 +19,7 @@
 #include "jet/format/page_cipher_encode.h"
 #include "jet/index_reader.h"
 #include "jet/io/error_numbers.h"
+#include "jet/io/write_failure.h"
 #include "jet/write/database_builder.h"
 #include "jet/write/system_tables.h"
 
@@ -298,6 +299,8 @@ std::optional<CompactStatistics> Compaction::Run() {
       it->new_page = builder.DeclareTable(it->definition);
       remap.Add(it->definition.tdef_page, it->new_page);
       ++it;
+    } catch (const io::WriteFailure&) {
+      throw;
     } catch (const vondrel::Error& error) {
       if (it->definition.tdef_page == kCatalogTdefPage) throw;
       lost_.Add(it->definition.tdef_page, it->name);
@@ -399,7 +402,9 @@ CompactStatistics CompactDatabase(const std::filesystem::path& source, const std
   // recorded in MSysCompactError, whose catalog row must precede the tables.
   // The first pass takes the usage maps as they stand and checks each page
   // as it reads it; pages out of place there, or too few rows, call for a
-  // pass that checks every table's pages first.
+  // pass that checks every table's pages first. A failure of the
+  // destination's disk is no damage of the source: it ends the compaction.
+  std::optional<vondrel::Error> first_failure;
   for (const bool check_pages_first : {false, true}) {
     try {
       Compaction clean(*db, destination, false, check_pages_first);
@@ -407,14 +412,23 @@ CompactStatistics CompactDatabase(const std::filesystem::path& source, const std
       break;
     } catch (const PagesNeedChecking&) {
       std::filesystem::remove(destination, ec);
+    } catch (const io::WriteFailure&) {
+      std::filesystem::remove(destination, ec);
+      throw;
     } catch (const vondrel::Error& error) {
       if (error.number() == errors::kAlreadyExists) throw;
       std::filesystem::remove(destination, ec);
+      first_failure = error;
       break;
     }
   }
-  Compaction salvage(*db, destination, true, true);
-  return *salvage.Run();
+  CompactStatistics salvaged = *Compaction(*db, destination, true, true).Run();
+  if (salvaged.errors_recorded > 0) return salvaged;
+  // The salvage found nothing to record, so what stopped the first pass was
+  // not damage it can name: fail with that rather than hand over an error
+  // table without rows.
+  std::filesystem::remove(destination, ec);
+  throw first_failure ? *first_failure : vondrel::Error(errors::kCorrupt, "The database could not be compacted.");
 }
 
 }  // namespace jet::compact

@@ -9,7 +9,9 @@
 
 #include "base/error.h"
 #include "jet/format/row_layout.h"
+#include "jet/format/row_mend.h"
 #include "jet/io/error_numbers.h"
+#include "jet/io/write_failure.h"
 #include "jet/write/row_keys.h"
 
 namespace jet::compact {
@@ -226,6 +228,8 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
     } else {
       try {
         builder->AddRow(values, tag);
+      } catch (const io::WriteFailure&) {
+        throw;  // the destination's disk failed: no fault of this row
       } catch (const vondrel::Error& error) {
         lose_row(listed_at, error.number(), error.description());
         return;
@@ -246,6 +250,12 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
   if (job.losses) {
     plain.on_damaged_row = [&](RowPointer at, const vondrel::Error& error) {
       lose_row(at, error.number(), error.description());
+    };
+    plain.on_mended_row = [&](RowPointer at, const vondrel::Error& error) {
+      job.losses->Add({LossKind::Object, error.number(),
+                       "the row at " + Place(at) + " was damaged (" + error.description() +
+                           ") and was kept as read in the only way its structure allows",
+                       job.table_name, at, true});
     };
     plain.on_damaged_page = [&](std::uint32_t page, const vondrel::Error& error) {
       job.losses->Add({LossKind::Page, error.number(),
@@ -303,6 +313,7 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
     scan.assemble_long_values = UsesLongValues(job.target_table, *primary);
     if (job.losses) {
       scan.on_damaged_row = [](RowPointer, const vondrel::Error&) {};
+      scan.on_mended_row = [](RowPointer, const vondrel::Error&) {};
       scan.on_damaged_page = [](std::uint32_t, const vondrel::Error&) {};
       scan.on_damaged_value = [](RowPointer, const ColumnDefinition&, const vondrel::Error&) {};
     }
@@ -366,13 +377,18 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
         for (Keyed& k : keyed) {
           k.key.clear();
           k.key.shrink_to_fit();
+          io::ByteView bytes;
           try {
-            const io::ByteView bytes = job.source.RowBytes(k.pointer);
+            bytes = job.source.RowBytes(k.pointer);
             DecodeRow(bytes, job.source_table, structure, fields);
           } catch (const vondrel::Error& error) {
-            if (!plain.on_damaged_row) throw;
-            plain.on_damaged_row(k.listed_at, error);
-            continue;
+            if (plain.on_mended_row && DecodeRowMendingOffsets(bytes, job.source_table, structure, fields)) {
+              plain.on_mended_row(k.listed_at, error);
+            } else {
+              if (!plain.on_damaged_row) throw;
+              plain.on_damaged_row(k.listed_at, error);
+              continue;
+            }
           }
           for (std::size_t c = 0; c < fields.size(); ++c) {
             StoredField& field = fields[c];

@@ -7,7 +7,9 @@
 namespace jet::errors {
 
 inline constexpr std::int32_t kFileNotFound = 3024;        // database file does not exist
+inline constexpr std::int32_t kDiskFull = 3026;            // not enough space on disk
 inline constexpr std::int32_t kInvalidPassword = 3031;     // password-protected database
+inline constexpr std::int32_t kDiskError = 3043;           // disk or network error
 inline constexpr std::int32_t kFileInUse = 3045;           // already in use / could not lock
 inline constexpr std::int32_t kCorrupt = 3049;             // cannot open: damaged or not readable
 inline constexpr std::int32_t kExclusivelyOpened = 3051;   // cannot open the file (locked or denied)

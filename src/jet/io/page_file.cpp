@@ -58,6 +58,12 @@ PageFile::PageFile(FileImage image, std::size_t page_size, std::uint32_t databas
   for (std::uint32_t page = 1; page < page_count_; ++page)
     Rc4ApplyPageKey(database_key_, page,
                     std::span(image_.bytes.data() + std::size_t{page} * page_size_, page_size_));
+  // The key stream of a page starts with its first byte, so what remains of
+  // a cut last page decodes as far as it goes.
+  const std::size_t tail = static_cast<std::size_t>(file_size_ % page_size_);
+  if (tail != 0 && page_count_ >= 1)
+    Rc4ApplyPageKey(database_key_, page_count_,
+                    std::span(image_.bytes.data() + std::size_t{page_count_} * page_size_, tail));
 }
 
 void PageFile::NotePageRead(std::uint32_t page) const {
@@ -79,6 +85,13 @@ ByteView PageFile::Page(std::uint32_t page) const {
     NotePageRead(page);
   }
   return ByteView(data_ + std::size_t{page} * page_size_, page_size_, ByteSource{&name_, page});
+}
+
+ByteView PageFile::PageOrPart(std::uint32_t page) const {
+  if (page != page_count_ || !has_partial_page()) return Page(page);
+  if (image_.mapped && image_.mapped->read_past_end()) CheckUnchanged();
+  const std::size_t tail = static_cast<std::size_t>(file_size_ % page_size_);
+  return ByteView(data_ + std::size_t{page} * page_size_, tail, ByteSource{&name_, page});
 }
 
 void PageFile::CheckUnchanged() const {

@@ -42,7 +42,7 @@ class PageFile {
 
   // `name` is used in error messages. Pages >= 1 are decrypted in memory when
   // `database_key` is non-zero (a mapped image is copied for that). A trailing
-  // partial page is not a page.
+  // partial page is not counted as a page (see PageOrPart).
   PageFile(FileImage image, std::size_t page_size, std::uint32_t database_key, std::string name);
   PageFile(std::vector<std::uint8_t> bytes, std::size_t page_size, std::uint32_t database_key, std::string name);
   PageFile(const PageFile&) = delete;
@@ -61,6 +61,14 @@ class PageFile {
   // The bytes of one page; throws 3049 when the page lies beyond the file or
   // the file has shrunk since it was opened.
   ByteView Page(std::uint32_t page) const;
+  // True for a whole page and for the trailing partial one.
+  bool HasPageOrPart(std::uint32_t page) const {
+    return page < page_count_ || (page == page_count_ && has_partial_page());
+  }
+  // Page(), except that the trailing partial page is handed out too, as the
+  // bytes that remain of it (shorter than a page): a cut file still holds
+  // whole rows there, and salvaging readers take those.
+  ByteView PageOrPart(std::uint32_t page) const;
   // The (decrypted) bytes of the whole file.
   std::span<const std::uint8_t> bytes() const { return {data_, static_cast<std::size_t>(file_size_)}; }
 

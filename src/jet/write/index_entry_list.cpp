@@ -14,6 +14,7 @@
 
 #include "base/error.h"
 #include "jet/io/error_numbers.h"
+#include "jet/io/write_failure.h"
 
 namespace jet::write {
 namespace {
@@ -36,8 +37,7 @@ constexpr std::size_t kInsertionSortEntries = 32;
 static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a record must fit a run's read buffer");
 
 [[noreturn]] void FailSpill(const char* what) {
-  throw vondrel::Error(errors::kCorrupt,
-                       std::string("cannot ") + what + " the temporary index file (" + std::strerror(errno) + ")");
+  io::ThrowWriteFailure(errno, std::string("cannot ") + what + " the temporary index file");
 }
 
 // A key (after the bytes every key shares) as one number that orders as the

@@ -11,6 +11,7 @@
 #include "base/error.h"
 #include "jet/format/page_cipher_encode.h"
 #include "jet/io/error_numbers.h"
+#include "jet/io/write_failure.h"
 
 namespace jet::write {
 namespace {
@@ -57,7 +58,7 @@ PageSink::~PageSink() {
 }
 
 void PageSink::Fail(const std::string& what) const {
-  throw vondrel::Error(errors::kCorrupt, path_.string() + ": " + what + " (" + std::strerror(errno) + ")");
+  io::ThrowWriteFailure(errno, path_.string() + ": " + what);
 }
 
 std::uint32_t PageSink::Allocate(std::uint32_t count) {
