@@ -97,7 +97,7 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
   fs::remove(destination, ec);
   vondrel::testing::WriteFileBytes(source.string(), copy.bytes);
 
-  const vondrel::testing::SalvageExpectation expected = original.Expect(copy.damaged_pages);
+  const vondrel::testing::SalvageExpectation expected = original.Expect(copy.damaged_pages, copy.cut_length());
   ++figures.copies;
   figures.damaged_pages += copy.damaged_pages.size();
   figures.rows_expected += expected.rows_required;

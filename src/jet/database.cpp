@@ -5,6 +5,7 @@
 
 #include "jet/format/data_page.h"
 #include "jet/format/long_value.h"
+#include "jet/format/row_mend.h"
 #include "jet/format/tdef_decode.h"
 #include "jet/format/text.h"
 #include "jet/format/usage_map.h"
@@ -200,7 +201,7 @@ TableDefinition Database::ReadTableDefinition(std::uint32_t tdef_page) const {
 }
 
 io::ByteView Database::RowBytes(RowPointer pointer) const {
-  const DataPage page(file_->Page(pointer.page), constants());
+  const DataPage page(file_->PageOrPart(pointer.page), constants());
   return page.RowBytes(pointer.row);
 }
 
@@ -228,17 +229,20 @@ std::vector<std::uint32_t> Database::TableDataPages(const TableDefinition& table
 
 const std::vector<std::pair<std::uint32_t, std::uint32_t>>& Database::OwnedPages() const {
   if (owned_pages_) return *owned_pages_;
-  std::vector<bool> free(file_->page_count(), false);
+  // A cut last page counts too: the rows that remain whole on it are read.
+  const std::uint32_t pages = file_->page_count() + (file_->has_partial_page() ? 1 : 0);
+  std::vector<bool> free(pages, false);
   try {
     for (std::uint32_t page : UsageMapPages(RowPointer{1, 0})) free[page] = true;
   } catch (const vondrel::Error&) {
     std::fill(free.begin(), free.end(), false);  // no global map: every page counts
   }
   std::vector<std::pair<std::uint32_t, std::uint32_t>> owned;
-  for (std::uint32_t page = 3; page < file_->page_count(); ++page) {
+  for (std::uint32_t page = 3; page < pages; ++page) {
     if (free[page]) continue;
-    const io::ByteView bytes = file_->Page(page);
-    if (bytes.U8(0) != static_cast<std::uint8_t>(PageType::Data) || bytes.U8(1) != 0x01) continue;
+    const io::ByteView bytes = file_->PageOrPart(page);
+    if (!bytes.Contains(0, 8) || bytes.U8(0) != static_cast<std::uint8_t>(PageType::Data) || bytes.U8(1) != 0x01)
+      continue;
     owned.emplace_back(bytes.U32(4), page);
   }
   std::sort(owned.begin(), owned.end());
@@ -272,12 +276,13 @@ SalvagePages Database::SalvageDataPages(const TableDefinition& table) const {
   // Live rows are counted in the same pass, each page read once.
   std::uint64_t live_rows = 0;
   for (std::uint32_t page : named) {
-    if (!file_->HasPage(page)) {
+    if (!file_->HasPageOrPart(page)) {
       out.foreign_pages.push_back(page);
       continue;
     }
-    const io::ByteView bytes = file_->Page(page);
-    if (bytes.U8(0) == static_cast<std::uint8_t>(PageType::Data) && bytes.U32(4) == table.tdef_page) {
+    const io::ByteView bytes = file_->PageOrPart(page);
+    if (bytes.Contains(0, 8) && bytes.U8(0) == static_cast<std::uint8_t>(PageType::Data) &&
+        bytes.U32(4) == table.tdef_page) {
       out.pages.push_back(page);
       live_rows += LiveRowSlots(bytes);
     } else {
@@ -314,7 +319,7 @@ std::uint64_t Database::LiveRowSlots(io::ByteView data_page) const {
 io::ByteView Database::ResolveRow(RowPointer listed, RowPointer& actual) const {
   actual = listed;
   for (int hop = 0;; ++hop) {
-    const DataPage page(file_->Page(actual.page), constants());
+    const DataPage page(file_->PageOrPart(actual.page), constants());
     const RowSlot slot = page.Slot(actual.row);
     io::ByteView bytes = page.bytes().Sub(slot.start, slot.size(), "row");
     if (!slot.overflow()) return bytes;
@@ -350,7 +355,7 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
   for (std::uint32_t page_number : pages) {
     std::optional<DataPage> readable;
     try {
-      readable.emplace(file_->Page(page_number), c);
+      readable.emplace(file_->PageOrPart(page_number), c);
     } catch (const vondrel::Error& error) {
       if (!options.on_damaged_page) throw;
       options.on_damaged_page(page_number, error);
@@ -376,9 +381,13 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
         }
         DecodeRow(row.bytes, table, structure, fields);
       } catch (const vondrel::Error& error) {
-        if (!options.on_damaged_row) throw;
-        options.on_damaged_row(listed, error);
-        continue;
+        if (options.on_mended_row && DecodeRowMendingOffsets(row.bytes, table, structure, fields)) {
+          options.on_mended_row(listed, error);
+        } else {
+          if (!options.on_damaged_row) throw;
+          options.on_damaged_row(listed, error);
+          continue;
+        }
       }
       if (options.assemble_long_values) {
         for (std::size_t k : long_value_positions) {

@@ -40,6 +40,10 @@ struct ScanOptions {
   // Called for a row that cannot be decoded; the scan then goes on. Without
   // it the error is thrown.
   std::function<void(RowPointer, const vondrel::Error&)> on_damaged_row;
+  // Called for a row whose variable-column offsets are inconsistent but
+  // which reads in exactly one well-formed way (see row_mend.h); the row is
+  // then delivered as read that way. Without it such a row is damaged.
+  std::function<void(RowPointer, const vondrel::Error&)> on_mended_row;
   // Called for a memo/OLE value that cannot be assembled; the field becomes
   // NULL with `damaged` set and the row is still delivered. Without it the
   // error is thrown.

@@ -51,6 +51,12 @@ struct DamagedCopy {
   std::vector<std::uint32_t> damaged_pages;
   // For reports and failure messages, e.g. "zeroed page 7 (Data)".
   std::string description;
+
+  // The length the file was cut to, for a truncation.
+  std::optional<std::uint64_t> cut_length() const {
+    if (kind != DamageKind::Truncation) return std::nullopt;
+    return bytes.size();
+  }
 };
 
 class DamageGenerator {

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "base/error.h"
+#include "jet/format/data_page.h"
 #include "jet/format/long_value.h"
 
 namespace vondrel::testing {
@@ -87,6 +88,12 @@ OriginalTable ReadTable(const jet::Database& db, const jet::CatalogEntry& entry,
         OriginalRow original;
         original.pages = {row.listed_at.page};
         if (row.pointer.page != row.listed_at.page) original.pages.push_back(row.pointer.page);
+        const std::size_t page_size = db.constants().page_size;
+        for (const jet::RowPointer at : {row.listed_at, row.pointer}) {
+          if (original.ends.size() == original.pages.size()) break;
+          const jet::DataPage page(db.file().Page(at.page), db.constants());
+          original.ends.push_back(std::uint64_t{at.page} * page_size + page.Slot(at.row).end);
+        }
         for (std::size_t i = 0; i < definition.columns.size(); ++i) {
           const auto& column = definition.columns[i];
           const auto& field = row.fields[i];
@@ -246,8 +253,15 @@ std::uint64_t OriginalContent::row_count() const {
   return rows;
 }
 
-SalvageExpectation OriginalContent::Expect(const std::vector<std::uint32_t>& damaged_pages) const {
+SalvageExpectation OriginalContent::Expect(const std::vector<std::uint32_t>& damaged_pages,
+                                          std::optional<std::uint64_t> file_length) const {
   const std::set<std::uint32_t> damaged(damaged_pages.begin(), damaged_pages.end());
+  auto row_damaged = [&](const OriginalRow& row) {
+    for (std::size_t i = 0; i < row.pages.size(); ++i) {
+      if (damaged.count(row.pages[i]) && !(file_length && row.ends[i] <= *file_length)) return true;
+    }
+    return false;
+  };
   SalvageExpectation expectation;
   expectation.catalog_definition_damaged = damaged.count(jet::kCatalogTdefPage) != 0;
   for (std::uint32_t page : damaged) {
@@ -261,7 +275,7 @@ SalvageExpectation OriginalContent::Expect(const std::vector<std::uint32_t>& dam
     for (const auto& row : table.rows) {
       ExpectedRow expected_row;
       expected_row.row = &row;
-      expected_row.required = expected.required && !AnyDamaged(row.pages, damaged);
+      expected_row.required = expected.required && !row_damaged(row);
       if (AnyDamaged(row.pages, damaged)) expectation.content_damaged = true;
       for (const auto& value : row.long_values) {
         if (value.unreadable || AnyDamaged(value.pages, damaged)) {

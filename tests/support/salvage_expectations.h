@@ -32,6 +32,7 @@ using FieldKey = std::string;
 struct OriginalRow {
   std::vector<FieldKey> fields;  // in the order of OriginalTable::columns
   std::vector<std::uint32_t> pages;  // slot page, overflow target
+  std::vector<std::uint64_t> ends;   // for each of `pages`: the file offset just past the row's bytes there
   // For each memo/OLE field: the field index and the long-value pages it was read from.
   struct LongValue {
     std::size_t field = 0;
@@ -85,7 +86,10 @@ class OriginalContent {
   std::uint64_t row_count() const;
 
   // What must survive when `damaged_pages` (sorted or not) are damaged.
-  SalvageExpectation Expect(const std::vector<std::uint32_t>& damaged_pages) const;
+  // With `file_length`, the file was cut there: a row whose bytes lie wholly
+  // before the cut still must survive, though its page was cut.
+  SalvageExpectation Expect(const std::vector<std::uint32_t>& damaged_pages,
+                            std::optional<std::uint64_t> file_length = std::nullopt) const;
 
  private:
   std::vector<OriginalTable> tables_;

@@ -17,6 +17,9 @@ void DataPage::FailMissingRow(std::uint32_t row) const {
 }
 
 void DataPage::FailBounds(std::uint32_t row, const RowSlot& slot) const {
+  if (page_.size() < constants_->page_size && slot.start <= slot.end && slot.end > page_.size())
+    page_.Fail("row " + std::to_string(row) + " lies past the end of the file, which cuts the page after " +
+               std::to_string(page_.size()) + " bytes");
   page_.Fail("row " + std::to_string(row) + " has impossible bounds " + std::to_string(slot.start) + ".." +
              std::to_string(slot.end));
 }

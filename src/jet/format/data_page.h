@@ -22,6 +22,7 @@ struct RowSlot {
 class DataPage {
  public:
   // Throws 3049 unless `page` is a data page with a row table that fits.
+  // `page` is a whole page, or the part of one that a cut file still holds.
   DataPage(io::ByteView page, const FormatConstants& constants);
 
   std::uint16_t free_space() const { return page_.U16(2); }
@@ -39,7 +40,9 @@ class DataPage {
     RowSlot slot;
     slot.raw = RawEntry(row);
     slot.start = slot.raw & kRowOffsetMask;
-    slot.end = row == 0 ? page_.size() : (RawEntry(row - 1) & kRowOffsetMask);
+    // Row 0 ends at the end of the page, which lies past the bytes at hand
+    // when the page is the cut end of a file (its rows there fail here).
+    slot.end = row == 0 ? constants_->page_size : (RawEntry(row - 1) & kRowOffsetMask);
     if (slot.start < row_table_end() || slot.start > slot.end || slot.end > page_.size()) FailBounds(row, slot);
     return slot;
   }

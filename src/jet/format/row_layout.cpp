@@ -61,11 +61,15 @@ bool NullBit(const io::ByteView& row, const RowStructure& structure, std::uint16
 
 }  // namespace
 
-void ParseRowStructure(const io::ByteView& row, const TableDefinition& table, RowStructure& out) {
+void ParseRowStructureUnordered(const io::ByteView& row, const TableDefinition& table, RowStructure& out) {
   if (table.version == FormatVersion::Jet3)
     ParseJet3(row, table, out);
   else
     ParseJet4(row, table, out);
+}
+
+void ParseRowStructure(const io::ByteView& row, const TableDefinition& table, RowStructure& out) {
+  ParseRowStructureUnordered(row, table, out);
   // Offsets must rise and stay inside the variable area.
   std::uint16_t previous = 0;
   for (std::size_t i = 0; i < out.var_offsets.size(); ++i) {
@@ -79,6 +83,15 @@ void ParseRowStructure(const io::ByteView& row, const TableDefinition& table, Ro
 void DecodeRow(const io::ByteView& row, const TableDefinition& table, RowStructure& scratch,
                std::vector<StoredField>& fields) {
   ParseRowStructure(row, table, scratch);
+  DecodeFields(row, table, scratch, fields);
+}
+
+bool ColumnPresent(const io::ByteView& row, const RowStructure& structure, const ColumnDefinition& column) {
+  return NullBit(row, structure, column.number);
+}
+
+void DecodeFields(const io::ByteView& row, const TableDefinition& table, const RowStructure& scratch,
+                  std::vector<StoredField>& fields) {
   const auto& constants = ConstantsFor(table.version);
   const std::size_t fixed_start = constants.row_count_size;
   const std::size_t var_count = scratch.var_offsets.empty() ? 0 : scratch.var_offsets.size() - 1;

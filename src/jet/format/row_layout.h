@@ -31,9 +31,22 @@ struct RowStructure {
 // consistent row of `table`.
 void ParseRowStructure(const io::ByteView& row, const TableDefinition& table, RowStructure& out);
 
+// ParseRowStructure without the check that the variable-column offsets rise
+// and stay inside the variable area, for readers that mend them.
+void ParseRowStructureUnordered(const io::ByteView& row, const TableDefinition& table, RowStructure& out);
+
 // Decodes every column of `table` from `row` into `fields` (resized to the
 // column count). Throws 3049 when the row is inconsistent.
 void DecodeRow(const io::ByteView& row, const TableDefinition& table, RowStructure& scratch,
                std::vector<StoredField>& fields);
+
+// The second half of DecodeRow: the fields, from a structure already read
+// (and whose offsets rise).
+void DecodeFields(const io::ByteView& row, const TableDefinition& table, const RowStructure& structure,
+                  std::vector<StoredField>& fields);
+
+// The column's bit in the null mask: set when a value is present (and, for a
+// Boolean column, when it is Yes). Columns the row predates read as unset.
+bool ColumnPresent(const io::ByteView& row, const RowStructure& structure, const ColumnDefinition& column);
 
 }  // namespace jet

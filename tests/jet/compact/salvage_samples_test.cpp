@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "jet/compact/compactor.h"
 #include "jet/database.h"
+#include "jet/format/data_page.h"
 #include "salvage_fixture.h"
 #include "support/damage.h"
 #include "support/salvage_expectations.h"
@@ -134,6 +135,53 @@ TEST(SalvageSamples, TheTruncatedSampleGetsAClearErrorOrASalvage) {
   } else {
     EXPECT_EQ(verdict.error, 3049);
     EXPECT_NE(verdict.message.find("catalog"), std::string::npos) << verdict.message;
+  }
+}
+
+// A cut from page `from` on that falls inside a data page of a user table,
+// halfway through its rows, so that some rows lie wholly before it.
+std::optional<std::size_t> CutInsideRows(const DamageGenerator& generator,
+                                         const vondrel::testing::OriginalContent& original, std::uint32_t from) {
+  const std::size_t page_size = generator.page_size();
+  const jet::FormatConstants& constants =
+      jet::ConstantsFor(page_size == 2048 ? jet::FormatVersion::Jet3 : jet::FormatVersion::Jet4);
+  for (std::uint32_t page = from; page < generator.page_count(); ++page) {
+    if (generator.RoleOf(page) != PageRole::Data) continue;
+    try {
+      const jet::DataPage data(jet::io::ByteView(generator.original().data() + page * page_size, page_size), constants);
+      if (data.row_count() < 4) continue;
+      const std::size_t cut = page * page_size + data.Slot(data.row_count() / 2).end + 3;
+      const DamagedCopy copy = generator.Truncate(cut);
+      if (original.Expect(copy.damaged_pages, cut).rows_required > original.Expect(copy.damaged_pages).rows_required)
+        return cut;
+    } catch (const vondrel::Error&) {
+    }
+  }
+  return std::nullopt;
+}
+
+// A file cut inside a data page still holds whole rows at the front of that
+// page (rows are stored from the end of a page towards its start): every row
+// whose bytes lie before the cut is kept.
+TEST(SalvageSamples, ACutFileKeepsTheWholeRowsOfItsLastPage) {
+  VONDREL_REQUIRE_SAMPLES();
+  ScratchDir dir;
+  for (const char* name : {"jet4_northwind_2000_b.mdb", "jet3_northwind_de_nwind.mdb"}) {
+    const auto path = vondrel::testing::Sample(name);
+    if (!path) continue;
+    const DamageGenerator generator(ReadBytes(*path));
+    const auto original = vondrel::testing::OriginalContent::Read(generator.original(), name);
+    const std::optional<std::size_t> cut = CutInsideRows(generator, original, generator.page_count() / 2);
+    ASSERT_TRUE(cut) << name;
+    const DamagedCopy copy = generator.Truncate(*cut);
+    SCOPED_TRACE(std::string(name) + ": " + copy.description);
+    const Verdict verdict = CompactCopy(dir, copy.bytes);
+    ASSERT_TRUE(verdict.compacted) << verdict.error << " " << verdict.message;
+    EXPECT_EQ(verdict.problems, std::vector<std::string>{});
+    const auto comparison = vondrel::testing::CompareSalvage(original.Expect(copy.damaged_pages, *cut),
+                                                             *jet::Database::Open(dir / "output.mdb"));
+    EXPECT_TRUE(comparison.RequirementsMet()) << vondrel::testing::Describe(comparison);
+    EXPECT_TRUE(comparison.error_table);
   }
 }
 

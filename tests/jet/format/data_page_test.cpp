@@ -34,6 +34,27 @@ TEST(DataPage, Jet3HeaderIsFourBytesShorter) {
   EXPECT_EQ(page.RowBytes(0).size(), 2u);
 }
 
+TEST(DataPage, ACutPageGivesTheRowsThatLieWhollyBeforeTheCut) {
+  // Rows are stored from the end of the page: row 2 lies lowest.
+  const auto bytes = MakeDataPage(4096, false, 7, {{1, 2, 3}, {4, 5}, {6, 7, 8, 9}});
+  const DataPage whole(io::ByteView(bytes.data(), bytes.size()), kJet4Constants);
+  const std::size_t cut = whole.Slot(1).end - 1;  // inside row 1; row 2 lies before it
+  const DataPage page(io::ByteView(bytes.data(), cut), kJet4Constants);
+  EXPECT_EQ(page.RowBytes(2).size(), 4u);
+  EXPECT_EQ(page.RowBytes(2).U8(3), 9);
+  for (std::uint32_t row : {0u, 1u}) {
+    try {
+      page.RowBytes(row);
+      FAIL() << row;
+    } catch (const vondrel::Error& error) {
+      EXPECT_EQ(error.number(), 3049);
+      EXPECT_NE(error.description().find("past the end of the file"), std::string::npos) << error.description();
+    }
+  }
+  // Cut inside the row table: not a page whose rows can be found.
+  EXPECT_THROW(DataPage(io::ByteView(bytes.data(), 15), kJet4Constants), vondrel::Error);
+}
+
 TEST(DataPage, ImpossibleLayoutsAreCorruption) {
   auto bytes = MakeDataPage(4096, false, 7, {{1, 2, 3}, {4}});
   // Wrong page type.

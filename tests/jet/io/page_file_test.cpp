@@ -33,13 +33,38 @@ TEST(PageFile, PagesAreSlicesOfTheFileAndBeyondTheEndIsCorruption) {
   }
 }
 
-TEST(PageFile, TrailingPartialPageIsNotAPage) {
+TEST(PageFile, TrailingPartialPageIsNotAPageButItsBytesCanBeHad) {
   auto bytes = Pages(2, 4096);
-  bytes.resize(bytes.size() + 100);
+  bytes.resize(bytes.size() + 100, 0x33);
   PageFile file(std::move(bytes), 4096, 0, "cut.mdb");
   EXPECT_EQ(file.page_count(), 2u);
   EXPECT_TRUE(file.has_partial_page());
   EXPECT_THROW(file.Page(2), vondrel::Error);
+  EXPECT_TRUE(file.HasPageOrPart(2));
+  EXPECT_FALSE(file.HasPageOrPart(3));
+  const ByteView part = file.PageOrPart(2);
+  EXPECT_EQ(part.size(), 100u);
+  EXPECT_EQ(part.U8(99), 0x33);
+  EXPECT_THROW(part.U8(100), vondrel::Error);
+  EXPECT_EQ(file.PageOrPart(1).size(), 4096u);
+  EXPECT_THROW(file.PageOrPart(3), vondrel::Error);
+
+  PageFile whole(Pages(2, 4096), 4096, 0, "whole.mdb");
+  EXPECT_FALSE(whole.HasPageOrPart(2));
+  EXPECT_THROW(whole.PageOrPart(2), vondrel::Error);
+}
+
+TEST(PageFile, WhatRemainsOfAnEncodedPageIsDecrypted) {
+  auto plain = Pages(3, 2048);
+  plain.resize(plain.size() - 1500);  // page 2 keeps 548 bytes
+  auto encoded = plain;
+  for (std::uint32_t p = 1; p < 3; ++p) {
+    const std::size_t size = std::min<std::size_t>(2048, encoded.size() - p * 2048);
+    Rc4ApplyPageKey(0xCAFEBABE, p, std::span(encoded).subspan(p * 2048, size));
+  }
+  PageFile file(std::move(encoded), 2048, 0xCAFEBABE, "enc.mdb");
+  EXPECT_EQ(std::vector<std::uint8_t>(file.bytes().begin(), file.bytes().end()), plain);
+  EXPECT_EQ(file.PageOrPart(2).U8(547), 3);
 }
 
 TEST(PageFile, EncodedPagesAreDecryptedExceptPageZero) {
