@@ -39,13 +39,13 @@ std::filesystem::path JetDatabaseEngine::HostPath(const platform::PathText& path
   }
 }
 
-void JetDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
+CompactResult JetDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
   std::filesystem::path hostSource = HostPath(source);
   std::filesystem::path hostDestination = HostPath(destination);
   // Held for the whole compaction: another program with the file open, or a
   // second repair of the same file, makes this fail with 3045 instead.
   jet::io::DatabaseFileLock lock = jet::io::DatabaseFileLock::Acquire(hostSource, jet::io::LockIntent::Compact);
-  engine_.CompactDatabase(hostSource, hostDestination);
+  return {engine_.CompactDatabase(hostSource, hostDestination).Salvaged()};
 }
 
 std::unique_ptr<EngineDatabase> JetDatabaseEngine::OpenDatabase(const platform::PathText& name) {

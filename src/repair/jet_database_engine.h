@@ -12,7 +12,7 @@ class JetDatabaseEngine : public DatabaseEngine {
  public:
   explicit JetDatabaseEngine(platform::FileSystem& files) : files_(files) {}
 
-  void CompactDatabase(const platform::PathText& source, const platform::PathText& destination) override;
+  CompactResult CompactDatabase(const platform::PathText& source, const platform::PathText& destination) override;
   std::unique_ptr<EngineDatabase> OpenDatabase(const platform::PathText& name) override;
 
  private:
