@@ -28,15 +28,17 @@ class FileSystem {
   virtual bool OrdinaryFileExists(const PathText& path) = 0;
   // Deletes a file; a read-only file (no owner write permission) is refused.
   virtual void DeleteFile(const PathText& path) = 0;
-  // Renames a file within its folder; fails when a file of the new name exists.
+  // Renames a file within its folder in one atomic step and flushes the
+  // folder; fails when any entry answers to the new name (hidden, system or
+  // folder too, in any case) and never replaces one. When both names reach
+  // the same file, the file takes the name as written (a change of case).
   virtual void RenameFile(const PathText& from, const PathText& to) = 0;
-  // Puts `from` in the place of the file that `to` reaches, under the name as
-  // written in `to`, keeping the permission bits of the file it replaces.
-  // `from` is flushed and moved onto the name in one atomic step and the
-  // folder is flushed, so that a crash leaves the old or the new file, never
-  // neither. When the replaced file's stored name differs in case from the
-  // name written (a case-sensitive host), it is removed only after that.
-  // A read-only file in the way is refused before anything changes.
+  // Puts `from` in the place of the file that `to` reaches, under that file's
+  // stored name (the name as written in `to` when there is none), keeping the
+  // permission bits of the file it replaces. `from` is flushed and moved onto
+  // the name in one atomic step and the folder is flushed, so that a crash
+  // leaves the old or the new file under the name, never neither and never
+  // both. A read-only file in the way is refused before anything changes.
   virtual void ReplaceFile(const PathText& from, const PathText& to) = 0;
 
   // The full path of an existing folder: "C:" resolved to the drive's current

@@ -77,7 +77,6 @@ fs::path HostFileSystem::Resolve(const WindowsPath& path, LastName last) const {
   fs::path host = *root;
   for (std::size_t i = 0; i < path.components.size(); ++i) {
     bool isLast = i + 1 == path.components.size();
-    if (isLast && last == LastName::AsWritten) return host / ToHostName(path.components[i]);
     auto entry = FindEntry(host, path.components[i]);
     if (!entry) {
       if (!isLast) throw FileError(kPathNotFound);
@@ -142,16 +141,13 @@ void HostFileSystem::RenameFile(const PathText& from, const PathText& to) {
     // Only the case of the name changes: give the entry the name as written.
     targetHost = targetHost.parent_path() / ToHostName(target.components.back());
     if (::rename(sourceHost.c_str(), targetHost.c_str()) != 0) throw ErrorFromErrno(errno, true);
-    return;
-  }
-  if (::renameat2(AT_FDCWD, sourceHost.c_str(), AT_FDCWD, targetHost.c_str(), RENAME_NOREPLACE) == 0) return;
-  int error = errno;
-  if (error == EINVAL || error == ENOSYS) {
+  } else if (::renameat2(AT_FDCWD, sourceHost.c_str(), AT_FDCWD, targetHost.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) throw ErrorFromErrno(errno, true);
     // The file system cannot refuse to replace by itself; the check above stands in.
-    if (::rename(sourceHost.c_str(), targetHost.c_str()) == 0) return;
-    error = errno;
+    if (::rename(sourceHost.c_str(), targetHost.c_str()) != 0) throw ErrorFromErrno(errno, true);
   }
-  throw ErrorFromErrno(error, true);
+  FlushPath(targetHost.parent_path(), O_DIRECTORY);
+  if (sourceHost.parent_path() != targetHost.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
 }
 
 void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
@@ -159,14 +155,13 @@ void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
   WindowsPath target = ParsePathText(to, current_);
   if (source.components.empty() || target.components.empty()) throw FileError(kPathFileAccessError);
   fs::path sourceHost = Resolve(source, LastName::MustExist);
-  fs::path newName = Resolve(target, LastName::AsWritten);
-  fs::path replaced = Resolve(target, LastName::MayBeAbsent);  // the file `to` reaches, in any case
+  // The file `to` reaches, in any case; the name as written when there is none.
+  fs::path replaced = Resolve(target, LastName::MayBeAbsent);
   auto sourceStat = StatOf(sourceHost);
   if (!sourceStat || !S_ISREG(sourceStat->st_mode)) throw FileError(kPathFileAccessError);
   auto replacedStat = StatOf(replaced);
-  auto newNameStat = StatOf(newName);
-  for (const auto& st : {replacedStat, newNameStat}) {
-    if (st && (S_ISDIR(st->st_mode) || IsReadOnly(*st))) throw FileError(kPathFileAccessError);
+  if (replacedStat && (S_ISDIR(replacedStat->st_mode) || IsReadOnly(*replacedStat))) {
+    throw FileError(kPathFileAccessError);
   }
   if (replacedStat && replacedStat->st_ino == sourceStat->st_ino && replacedStat->st_dev == sourceStat->st_dev) {
     return;  // already in place
@@ -180,13 +175,9 @@ void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
   ::close(fd);
   if (error) throw ErrorFromErrno(error, true);
 
-  if (::rename(sourceHost.c_str(), newName.c_str()) != 0) throw ErrorFromErrno(errno, true);
-  FlushPath(newName.parent_path(), O_DIRECTORY);
-  if (sourceHost.parent_path() != newName.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
-  if (replacedStat && replaced != newName) {
-    if (::unlink(replaced.c_str()) != 0) throw ErrorFromErrno(errno, true);
-    FlushPath(replaced.parent_path(), O_DIRECTORY);
-  }
+  if (::rename(sourceHost.c_str(), replaced.c_str()) != 0) throw ErrorFromErrno(errno, true);
+  FlushPath(replaced.parent_path(), O_DIRECTORY);
+  if (sourceHost.parent_path() != replaced.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
 }
 
 PathText HostFileSystem::ResolveFolder(const PathText& folder) {

@@ -32,7 +32,7 @@ class HostFileSystem : public FileSystem {
 
  private:
   // What to do when the last name is not there.
-  enum class LastName { MustExist, MayBeAbsent, AsWritten };
+  enum class LastName { MustExist, MayBeAbsent };
   std::filesystem::path Resolve(const WindowsPath& path, LastName last) const;
   std::filesystem::path ResolveExistingFolder(const PathText& folder, WindowsPath* parsed = nullptr) const;
   std::vector<std::u16string> FolderEntries(const PathText& folder, bool folders) const;

@@ -23,12 +23,19 @@ class EngineDatabase {
   virtual std::unique_ptr<EngineTableDef> TableDefAt(int position) = 0;
 };
 
+// What a compaction says about the copy it wrote.
+struct CompactResult {
+  // The source was damaged and the copy lacks part of it: rows, values,
+  // tables or objects left behind (the copy's MSysCompactError lists them).
+  bool lossy = false;
+};
+
 class DatabaseEngine {
  public:
   virtual ~DatabaseEngine() = default;
   // Writes a compacted, repaired copy of `source` to `destination`, which must
   // not exist; `source` stays unchanged.
-  virtual void CompactDatabase(const platform::PathText& source, const platform::PathText& destination) = 0;
+  virtual CompactResult CompactDatabase(const platform::PathText& source, const platform::PathText& destination) = 0;
   virtual std::unique_ptr<EngineDatabase> OpenDatabase(const platform::PathText& name) = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "repair/jet_database_engine.h"
 
 #include "jet/io/file_lock.h"
+#include "repair/engine_path_names.h"
 
 namespace vondrel::repair {
 namespace {
@@ -18,15 +19,17 @@ class JetTableDef : public EngineTableDef {
 
 class JetDatabase : public EngineDatabase {
  public:
-  explicit JetDatabase(std::unique_ptr<jet::dao::Database> database) : database_(std::move(database)) {}
+  JetDatabase(std::unique_ptr<jet::dao::Database> database, EnginePathNames names)
+      : database_(std::move(database)), names_(std::move(names)) {}
   ~JetDatabase() override { database_->Close(); }
 
   std::unique_ptr<EngineTableDef> TableDefAt(int position) override {
-    return std::make_unique<JetTableDef>(database_->TableDefs().Item(position));
+    return names_.Run([&] { return std::make_unique<JetTableDef>(database_->TableDefs().Item(position)); });
   }
 
  private:
   std::unique_ptr<jet::dao::Database> database_;
+  EnginePathNames names_;
 };
 
 }  // namespace
@@ -39,17 +42,26 @@ std::filesystem::path JetDatabaseEngine::HostPath(const platform::PathText& path
   }
 }
 
-void JetDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
+CompactResult JetDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
   std::filesystem::path hostSource = HostPath(source);
   std::filesystem::path hostDestination = HostPath(destination);
-  // Held for the whole compaction: another program with the file open, or a
-  // second repair of the same file, makes this fail with 3045 instead.
-  jet::io::DatabaseFileLock lock = jet::io::DatabaseFileLock::Acquire(hostSource, jet::io::LockIntent::Compact);
-  engine_.CompactDatabase(hostSource, hostDestination);
+  EnginePathNames names;
+  names.Add(hostSource, source);
+  names.Add(hostDestination, destination);
+  return names.Run([&] {
+    // Held for the whole compaction: another program with the file open, or a
+    // second repair of the same file, makes this fail with 3045 instead.
+    jet::io::DatabaseFileLock lock = jet::io::DatabaseFileLock::Acquire(hostSource, jet::io::LockIntent::Compact);
+    return CompactResult{engine_.CompactDatabase(hostSource, hostDestination).Salvaged()};
+  });
 }
 
 std::unique_ptr<EngineDatabase> JetDatabaseEngine::OpenDatabase(const platform::PathText& name) {
-  return std::make_unique<JetDatabase>(engine_.OpenDatabase(HostPath(name)));
+  std::filesystem::path host = HostPath(name);
+  EnginePathNames names;
+  names.Add(host, name);
+  auto database = names.Run([&] { return engine_.OpenDatabase(host); });
+  return std::make_unique<JetDatabase>(std::move(database), std::move(names));
 }
 
 EngineFactory JetEngineFactory(platform::FileSystem& files) {

@@ -1,6 +1,7 @@
 #pragma once
 // The repair's engine backed by the project's own Jet engine: path text is
-// turned into host paths through the file system, then handed to jet::dao.
+// turned into host paths through the file system, then handed to jet::dao;
+// the engine's errors come back naming the files by that path text.
 
 #include "jet/dao/dao.h"
 #include "platform/file_system.h"
@@ -12,7 +13,7 @@ class JetDatabaseEngine : public DatabaseEngine {
  public:
   explicit JetDatabaseEngine(platform::FileSystem& files) : files_(files) {}
 
-  void CompactDatabase(const platform::PathText& source, const platform::PathText& destination) override;
+  CompactResult CompactDatabase(const platform::PathText& source, const platform::PathText& destination) override;
   std::unique_ptr<EngineDatabase> OpenDatabase(const platform::PathText& name) override;
 
  private:

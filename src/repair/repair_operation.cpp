@@ -1,6 +1,9 @@
 #include "repair/repair_operation.h"
 
 #include <new>
+#include <string>
+
+#include "platform/file_errors.h"
 
 namespace vondrel::repair {
 
@@ -10,6 +13,17 @@ namespace {
 constexpr std::int32_t kInvalidArgument = 5;
 constexpr std::int32_t kOutOfMemory = 7;
 constexpr std::int32_t kInternalError = 51;
+
+// Backup names tried after base + "bak": base + "bak1" up to this number.
+constexpr int kLastBackupNumber = 9999;
+
+platform::PathText BackupName(const platform::PathText& base, int number) {
+  platform::PathText name = base + u"bak";
+  if (number > 0) {
+    for (char digit : std::to_string(number)) name += static_cast<char16_t>(digit);
+  }
+  return name;
+}
 
 }  // namespace
 
@@ -49,7 +63,7 @@ void RepairOperation::Repair(const platform::PathText& selectedPath) {
   // there: without it the copy may hold the only data left.
   if (files_.OrdinaryFileExists(copy) && files_.OrdinaryFileExists(database)) files_.DeleteFile(copy);
 
-  Engine().CompactDatabase(database, copy);
+  const CompactResult compacted = Engine().CompactDatabase(database, copy);
 
   {
     std::unique_ptr<EngineDatabase> opened = engine_->OpenDatabase(copy);
@@ -59,9 +73,32 @@ void RepairOperation::Repair(const platform::PathText& selectedPath) {
     opened.reset();
   }
 
+  // A copy that lost part of the source must not cost the old file: it is the
+  // only place left that holds what was lost. It moves aside in one
+  // no-replace rename, and the copy then takes the freed name.
+  if (compacted.lossy) MoveAside(database, base);
+
   // One atomic step: at every instant a complete database is under a name the
-  // file list shows, the old one until the copy takes its place.
+  // file list shows, the old one until the copy takes its place. The copy
+  // takes the name the old file is stored under ("DATA.MDB" on a
+  // case-sensitive host), so that one name never holds two databases.
   files_.ReplaceFile(copy, database);
+  // Then the extension becomes lower case in a rename of its own: the file
+  // that the name reaches is given the name as written.
+  if (selectedPath.compare(selectedPath.size() - 3, 3, u"mdb") != 0) files_.RenameFile(database, database);
+}
+
+void RepairOperation::MoveAside(const platform::PathText& database, const platform::PathText& base) {
+  for (int number = 0;; ++number) {
+    try {
+      files_.RenameFile(database, BackupName(base, number));
+      return;
+    } catch (const vondrel::Error& error) {
+      // The rename never replaces a file: a taken name (any entry, hidden or
+      // not, in any case) fails with "already exists", and the next is tried.
+      if (error.number() != platform::kFileAlreadyExists || number == kLastBackupNumber) throw;
+    }
+  }
 }
 
 }  // namespace vondrel::repair

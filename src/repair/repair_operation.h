@@ -1,7 +1,9 @@
 #pragma once
 // One press of the repair button: compact the selected database into a
 // sibling copy (base name + "rpr"), check that the copy opens, and put it in
-// the place of the old file under base name + "mdb".
+// the place of the old file under base name + "mdb". When the copy lost part
+// of a damaged source, the old file is kept beside it under the first free
+// name of base name + "bak", "bak1", "bak2", ...
 
 #include <memory>
 
@@ -23,6 +25,8 @@ class RepairOperation {
 
  private:
   void Repair(const platform::PathText& selectedPath);
+  // Renames the database to the first free backup name.
+  void MoveAside(const platform::PathText& database, const platform::PathText& base);
   DatabaseEngine& Engine();
 
   platform::FileSystem& files_;

@@ -173,13 +173,50 @@ TEST_F(HostFileSystemTest, ReplacePutsTheFileInPlaceOfTheOld) {
   EXPECT_EQ(Read("f/fresh.mdb"), "new");
 }
 
-TEST_F(HostFileSystemTest, ReplaceLeavesTheResultUnderTheNameAsWritten) {
+// On a case-sensitive host "CAPS.mdb" written reaches "CAPS.MDB" stored: the
+// new file takes the stored name in the one rename, so no instant has two
+// files, and a rename of the file onto its own name as written then changes
+// only the case.
+TEST_F(HostFileSystemTest, ReplaceKeepsTheStoredNameAndARenameChangesItsCase) {
   Write("f/CAPS.MDB", "old");
   Write("f/CAPS.rpr", "new");
   files_.ReplaceFile(u"C:\\f\\CAPS.rpr", u"C:\\f\\CAPS.mdb");
+  EXPECT_EQ(Read("f/CAPS.MDB"), "new");
+  EXPECT_EQ(files_.OrdinaryFiles(u"C:\\f"), std::vector<std::u16string>{u"CAPS.MDB"});
+  files_.RenameFile(u"C:\\f\\CAPS.mdb", u"C:\\f\\CAPS.mdb");
   EXPECT_EQ(Read("f/CAPS.mdb"), "new");
-  EXPECT_FALSE(fs::exists(Host("f/CAPS.MDB")));
-  EXPECT_FALSE(fs::exists(Host("f/CAPS.rpr")));
+  EXPECT_EQ(files_.OrdinaryFiles(u"C:\\f"), std::vector<std::u16string>{u"CAPS.mdb"});
+  files_.RenameFile(u"C:\\f\\CAPS.mdb", u"C:\\f\\CAPS.mdb");  // already so: nothing changes
+  EXPECT_EQ(Read("f/CAPS.mdb"), "new");
+}
+
+// An exact match wins: with both spellings present, only the one written is replaced.
+TEST_F(HostFileSystemTest, ReplaceOfOneOfTwoSpellingsLeavesTheOther) {
+  Write("f/Two.MDB", "capitals");
+  Write("f/Two.mdb", "old");
+  Write("f/Two.rpr", "new");
+  files_.ReplaceFile(u"C:\\f\\Two.rpr", u"C:\\f\\Two.mdb");
+  files_.RenameFile(u"C:\\f\\Two.mdb", u"C:\\f\\Two.mdb");
+  EXPECT_EQ(Read("f/Two.mdb"), "new");
+  EXPECT_EQ(Read("f/Two.MDB"), "capitals");
+}
+
+TEST_F(HostFileSystemTest, RenameRefusesANameThatAnyEntryAnswersTo) {
+  Write("f/db.mdb", "old");
+  Write("f/.db.bak", "hidden");
+  Write("f/DB.BAK", "capitals");
+  fs::create_directories(Host("f/db.bak1"));
+  fs::create_symlink("nowhere", Host("f/db.bak2"));  // a system entry, and a dangling one
+  ASSERT_EQ(::mkfifo(Host("f/db.bak3").c_str(), 0600), 0);
+  for (const char16_t* taken : {u"C:\\f\\db.bak", u"C:\\f\\db.bak1", u"C:\\f\\db.bak2", u"C:\\f\\db.bak3",
+                                u"C:\\f\\.DB.bak"}) {
+    EXPECT_EQ(ErrorNumberOf([&] { files_.RenameFile(u"C:\\f\\db.mdb", taken); }), kFileAlreadyExists);
+  }
+  EXPECT_EQ(Read("f/db.mdb"), "old");
+  EXPECT_EQ(Read("f/.db.bak"), "hidden");
+  EXPECT_EQ(Read("f/DB.BAK"), "capitals");
+  files_.RenameFile(u"C:\\f\\db.mdb", u"C:\\f\\db.bak4");
+  EXPECT_EQ(Read("f/db.bak4"), "old");
 }
 
 TEST_F(HostFileSystemTest, ReplaceKeepsThePermissionBitsOfTheReplacedFile) {
@@ -196,7 +233,7 @@ TEST_F(HostFileSystemTest, ReplaceKeepsThePermissionBitsOfTheReplacedFile) {
   files_.ReplaceFile(u"C:\\f\\db.rpr", u"C:\\f\\db.mdb");
   files_.ReplaceFile(u"C:\\f\\OTHER.rpr", u"C:\\f\\OTHER.mdb");
   EXPECT_EQ(fs::status(Host("f/db.mdb")).permissions(), shared);
-  EXPECT_EQ(fs::status(Host("f/OTHER.mdb")).permissions(), shared | fs::perms::others_read);
+  EXPECT_EQ(fs::status(Host("f/OTHER.MDB")).permissions(), shared | fs::perms::others_read);
 }
 
 TEST_F(HostFileSystemTest, ReplaceRefusesWhatWindowsWouldRefuse) {

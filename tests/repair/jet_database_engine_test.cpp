@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "platform/host_file_system.h"
+#include "repair/engine_path_names.h"
 #include "repair/repair_operation.h"
 #include "support/fake_file_system.h"
 #include "support/samples.h"
@@ -124,6 +127,83 @@ TEST(JetRepair, ADatabaseHeldOpenByAnotherProgramIsLeftAlone) {
   }
   // Once the other program is gone the engine gets to the file (and finds no database in it).
   EXPECT_NE(repair.Run(u"C:\\Data\\Data.mdb").number, 3045);
+}
+
+// A Wine prefix in a scratch folder: drive C: is <prefix>/drive_c, reached
+// through the link dosdevices/c: as Wine lays it out.
+class WinePrefixRepair : public ::testing::Test {
+ protected:
+  WinePrefixRepair() {
+    fs::create_directories(prefix_ / "drive_c/Program Files/Tamberlo");
+    fs::create_directories(prefix_ / "dosdevices");
+    fs::create_directory_symlink("../drive_c", prefix_ / "dosdevices/c:");
+    files_.emplace(platform::DriveTable::FromWinePrefix(prefix_.path()));
+  }
+  fs::path Folder() const { return prefix_ / "drive_c/Program Files/Tamberlo"; }
+  // The description names the file by `text` and holds no host path.
+  void ExpectNamedAsShown(const std::string& description, const std::string& text) const {
+    EXPECT_NE(description.find(text), std::string::npos) << description;
+    EXPECT_EQ(description.find(prefix_.path().string()), std::string::npos) << description;
+    EXPECT_EQ(description.find("drive_c"), std::string::npos) << description;
+  }
+  std::string DescriptionOf(const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const vondrel::Error& error) {
+      return error.description();
+    }
+    ADD_FAILURE() << "no error";
+    return {};
+  }
+
+  testing::ScratchDir prefix_;
+  std::optional<platform::HostFileSystem> files_;
+  const platform::PathText database_ = u"c:\\Program Files\\Tamberlo\\Data.mdb";
+  const std::string shown_ = "c:\\Program Files\\Tamberlo\\Data.mdb";
+};
+
+TEST_F(WinePrefixRepair, ErrorsOfTheRepairNameTheFileAsThePathBoxShowsIt) {
+  RepairOperation repair(*files_, JetEngineFactory(*files_));
+  // Missing.
+  auto missing = repair.Run(database_);
+  EXPECT_EQ(missing.number, 3024);
+  ExpectNamedAsShown(missing.description, shown_);
+  // Held open by another program.
+  std::ofstream(Folder() / "Data.mdb", std::ios::binary) << std::string(8192, '\x5a');
+  {
+    ProgramHoldingTheFile access(Folder() / "Data.mdb");
+    ASSERT_TRUE(access.locked());
+    auto held = repair.Run(database_);
+    EXPECT_EQ(held.number, 3045);
+    ExpectNamedAsShown(held.description, shown_);
+  }
+  // Not a database.
+  auto foreign = repair.Run(database_);
+  EXPECT_EQ(foreign.kind, RepairOutcome::Kind::Failed);
+  ExpectNamedAsShown(foreign.description, shown_);
+}
+
+TEST_F(WinePrefixRepair, EngineErrorsNameEveryFileByItsPathText) {
+  JetDatabaseEngine engine(*files_);
+  std::ofstream(Folder() / "Data.mdb", std::ios::binary) << std::string(8192, '\x5a');
+  std::ofstream(Folder() / "Data.rpr", std::ios::binary) << "taken";
+  // The destination exists: the engine names the copy.
+  ExpectNamedAsShown(DescriptionOf([&] { engine.CompactDatabase(database_, u"c:\\Program Files\\Tamberlo\\Data.rpr"); }),
+                     "c:\\Program Files\\Tamberlo\\Data.rpr");
+  ExpectNamedAsShown(DescriptionOf([&] { engine.OpenDatabase(u"C:\\PROGRAM FILES\\Tamberlo\\absent.mdb"); }),
+                     "C:\\PROGRAM FILES\\Tamberlo\\absent.mdb");
+  ExpectNamedAsShown(DescriptionOf([&] { engine.OpenDatabase(u"c:\\Program Files\\Tamberlo\\Data.rpr"); }),
+                     "c:\\Program Files\\Tamberlo\\Data.rpr");
+}
+
+TEST(EnginePathNames, ReplacesEveryHostPathLongestFirst) {
+  EnginePathNames names;
+  names.Add("/p/drive_c/a", u"C:\\a");
+  names.Add("/p/drive_c/a/Data.mdb", u"C:\\A\\Data.mdb");
+  auto shown = names.Shown(vondrel::Error(3049, "'/p/drive_c/a/Data.mdb' and /p/drive_c/a/Data.mdb in /p/drive_c/a"));
+  EXPECT_EQ(shown.number(), 3049);
+  EXPECT_EQ(shown.description(), "'C:\\A\\Data.mdb' and C:\\A\\Data.mdb in C:\\a");
+  EXPECT_EQ(names.Shown(vondrel::Error(-1, "no path")).description(), "no path");
 }
 
 }  // namespace

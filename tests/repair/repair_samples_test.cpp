@@ -8,6 +8,7 @@
 #include "jet/dao/dao.h"
 #include "repair/jet_database_engine.h"
 #include "repair/repair_operation.h"
+#include "support/damage.h"
 #include "support/fake_file_system.h"
 #include "support/samples.h"
 
@@ -117,6 +118,48 @@ TEST(RepairAllSamples, SucceedsWithEveryRowOrLeavesTheFileAlone) {
   }
   std::cout << "[ INFO ] repaired " << succeeded << " samples, " << failed << " refused\n";
   EXPECT_GT(succeeded, 0);
+}
+
+std::string AsString(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// The rows of the repair's error table; nothing when the table is absent.
+std::optional<std::uint64_t> CompactErrorRows(const fs::path& path) {
+  auto counts = RowCounts(path);
+  auto found = counts.find("MSysCompactError");
+  if (found == counts.end()) return std::nullopt;
+  return found->second;
+}
+
+// A real database cut short: the repair loses the rows of the missing pages,
+// so the damaged file stays beside the repaired one under the backup name,
+// byte for byte; a further repair of the (now sound) database keeps no more.
+TEST(LossyRepair, KeepsTheDamagedFileUnderTheBackupName) {
+  VONDREL_REQUIRE_SAMPLES();
+  auto sample = testing::Sample("jet4_northwind_2000_b.mdb");
+  if (!sample) GTEST_SKIP() << "jet4_northwind_2000_b.mdb is not among the samples here";
+  testing::DamageGenerator damage(testing::ReadFileBytes(sample->string()));
+  const std::string damaged = AsString(damage.Truncate(damage.original().size() * 6 / 10 + 123).bytes);
+
+  FakeFileSystem files;
+  const platform::PathText folder = u"C:\\Program Files\\Tamberlo";
+  files.WriteFile(folder + u"\\DATA.MDB", damaged);
+  files.WriteFile(folder + u"\\data.bak", "an earlier backup");  // taken, in another case
+  RepairOperation repair(files, JetEngineFactory(files));
+  auto outcome = repair.Run(folder + u"\\DATA.MDB");
+  ASSERT_EQ(outcome.kind, RepairOutcome::Kind::Succeeded) << outcome.number << " " << outcome.description;
+  EXPECT_EQ(MessageFor(outcome).text, u"Repair was successful!");
+  EXPECT_EQ(files.ListFolder(folder), (std::vector<std::string>{"DATA.bak1", "DATA.mdb", "data.bak"}));
+  EXPECT_TRUE(files.ReadFile(folder + u"\\DATA.bak1") == damaged);  // compared, not printed
+  EXPECT_EQ(files.ReadFile(folder + u"\\data.bak"), "an earlier backup");
+  const fs::path repaired = files.DriveC() / "Program Files/Tamberlo/DATA.mdb";
+  EXPECT_GT(CompactErrorRows(repaired).value_or(0), 0u);
+
+  const auto rowsAfterFirst = RowCounts(repaired);
+  auto again = repair.Run(folder + u"\\DATA.mdb");
+  ASSERT_EQ(again.kind, RepairOutcome::Kind::Succeeded) << again.number << " " << again.description;
+  EXPECT_EQ(files.ListFolder(folder), (std::vector<std::string>{"DATA.bak1", "DATA.mdb", "data.bak"}));
+  EXPECT_EQ(RowCounts(repaired), rowsAfterFirst);
+  EXPECT_TRUE(files.ReadFile(folder + u"\\DATA.bak1") == damaged);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ class FakeDatabase : public repair::EngineDatabase, Handle {
 
 FakeDatabaseEngine::FakeDatabaseEngine(platform::FileSystem& files, FakeEngineLog& log) : files_(files), log_(log) {}
 
-void FakeDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
+repair::CompactResult FakeDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
   log_.calls.push_back("compact " + platform::ToUtf8(source) + " " + platform::ToUtf8(destination));
   if (log_.compactError) {
     if (!log_.compactLeavesBehind.empty()) WriteHostFile(files_.HostPath(destination), log_.compactLeavesBehind);
@@ -76,6 +76,7 @@ void FakeDatabaseEngine::CompactDatabase(const platform::PathText& source, const
   std::error_code ec;
   if (std::filesystem::exists(target, ec)) throw vondrel::Error(kEngineDatabaseExists, "The destination exists");
   WriteHostFile(target, "compacted:" + *bytes);
+  return {log_.compactLossy};
 }
 
 std::unique_ptr<repair::EngineDatabase> FakeDatabaseEngine::OpenDatabase(const platform::PathText& name) {

@@ -18,6 +18,8 @@ struct FakeEngineLog {
   int enginesCreated = 0;
   int openHandles = 0;  // databases and table definitions not yet released
   std::vector<std::string> calls;  // "compact <source> <destination>", "open <name>", "tabledef <position>"
+  // Compactions report that the copy lost part of the source until this is cleared.
+  bool compactLossy = false;
 
   // Armed failures, each used once.
   std::optional<vondrel::Error> compactError;
@@ -35,7 +37,7 @@ class FakeDatabaseEngine : public repair::DatabaseEngine {
  public:
   FakeDatabaseEngine(platform::FileSystem& files, FakeEngineLog& log);
 
-  void CompactDatabase(const platform::PathText& source, const platform::PathText& destination) override;
+  repair::CompactResult CompactDatabase(const platform::PathText& source, const platform::PathText& destination) override;
   std::unique_ptr<repair::EngineDatabase> OpenDatabase(const platform::PathText& name) override;
 
  private:

@@ -66,6 +66,12 @@ int FakeFileSystem::ChangingCallCount() const {
 
 void FakeFileSystem::Enter(FileOperation operation, const PathText& path, const PathText& other) {
   calls_.push_back({operation, path, other, false});
+  if (failAt_ && failAt_->first == calls_.size() - 1) {
+    vondrel::Error error = failAt_->second;
+    failAt_.reset();
+    calls_.back().failed = true;
+    throw error;
+  }
   for (auto it = failures_.begin(); it != failures_.end(); ++it) {
     if (it->operation != operation || (it->path && *it->path != path)) continue;
     vondrel::Error error = it->error;

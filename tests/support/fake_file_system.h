@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/host_file_system.h"
@@ -56,7 +57,12 @@ class FakeFileSystem : public platform::FileSystem {
   void FailNext(FileOperation operation, vondrel::Error error, std::optional<platform::PathText> path = {});
   // Every call of `operation` fails from now on.
   void FailAlways(FileOperation operation, vondrel::Error error);
-  void ClearFailures() { failures_.clear(); }
+  // The call at this position among all recorded calls (0 = the first) fails.
+  void FailCallNumber(std::size_t position, vondrel::Error error) { failAt_.emplace(position, std::move(error)); }
+  void ClearFailures() {
+    failures_.clear();
+    failAt_.reset();
+  }
 
   const std::vector<FileCall>& Calls() const { return calls_; }
   int CallCount(FileOperation operation) const;
@@ -89,6 +95,7 @@ class FakeFileSystem : public platform::FileSystem {
   platform::HostFileSystem real_;
   std::optional<platform::PathText> programFolder_;
   std::vector<Failure> failures_;
+  std::optional<std::pair<std::size_t, vondrel::Error>> failAt_;
   std::vector<FileCall> calls_;
 };
 

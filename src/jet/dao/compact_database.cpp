@@ -1,10 +1,10 @@
-#include "jet/compact/compactor.h"
 #include "jet/dao/dao.h"
 
 namespace jet::dao {
 
-void DBEngine::CompactDatabase(const std::filesystem::path& source, const std::filesystem::path& destination) {
-  jet::compact::CompactDatabase(source, destination);
+jet::compact::CompactStatistics DBEngine::CompactDatabase(const std::filesystem::path& source,
+                                                         const std::filesystem::path& destination) {
+  return jet::compact::CompactDatabase(source, destination);
 }
 
 }  // namespace jet::dao

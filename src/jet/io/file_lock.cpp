@@ -82,18 +82,26 @@ bool SameNameIgnoringAsciiCase(const std::string& a, const std::string& b) {
 }
 
 // Whether a lock file "<base name>.ldb" beside the database (in any case) has
-// a live lock on it. One left behind by a program that ended holds none.
+// a live lock on it. One left behind by a program that ended holds none. A
+// folder that cannot be searched fails the check: another program may be
+// using the file without this one being able to tell.
 bool LockFileInUse(const fs::path& database) {
   std::string wanted = database.stem().string() + ".ldb";
   fs::path folder = database.parent_path().empty() ? fs::path(".") : database.parent_path();
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  fs::directory_iterator it(folder, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
     if (!SameNameIgnoringAsciiCase(it->path().filename().string(), wanted)) continue;
     int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) continue;
     bool live = HoldsLocks(fd, false);
     ::close(fd);
     if (live) return true;
+  }
+  if (ec) {
+    throw vondrel::Error(errors::kExclusivelyOpened, "Could not tell whether another program has '" + database.string() +
+                                                         "' open: its folder cannot be searched for the lock file (" +
+                                                         ec.message() + ").");
   }
   return false;
 }

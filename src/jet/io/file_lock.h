@@ -40,7 +40,7 @@ class DatabaseFileLock {
   // in use) when another program has the file open: a live lock on its .ldb,
   // a record lock of another process on the file, or one of our own locks
   // that conflicts with `intent`; with 3024 when the file is missing and 3051
-  // when it cannot be opened.
+  // when it cannot be opened or its folder cannot be searched for the lock file.
   static DatabaseFileLock Acquire(const std::filesystem::path& database, LockIntent intent);
 
   bool held() const { return fd_ >= 0; }

@@ -1,8 +1,11 @@
 #include "jet/io/file_lock.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -213,6 +216,49 @@ TEST_F(FileLockTest, AReadOnlyFileCanStillBeLockedForCompaction) {
 TEST_F(FileLockTest, MissingFileAndFolderAreReportedAsJetDoes) {
   EXPECT_EQ(ErrorNumberOf([&] { DatabaseFileLock::Acquire(dir_ / "absent.mdb", LockIntent::Read); }), 3024);
   EXPECT_EQ(ErrorNumberOf([&] { DatabaseFileLock::Acquire(dir_ / "absent/x.mdb", LockIntent::Read); }), 3024);
+}
+
+// Drops the capabilities that let the superuser read any folder, so that
+// permission bits hold for this process as for any other user.
+void DropFolderOverrides() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2] = {};
+  if (::syscall(SYS_capget, &header, data) != 0) return;
+  for (auto& set : data) set.effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+  ::syscall(SYS_capset, &header, data);
+}
+
+// A folder that can be passed through but not listed: the lock file cannot
+// be looked for, so whether another program uses the file cannot be told.
+TEST_F(FileLockTest, AFolderThatCannotBeListedFailsTheCheck) {
+  fs::path folder = dir_ / "sealed";
+  fs::create_directories(folder);
+  fs::path database = folder / "Data.mdb";
+  std::ofstream(database) << std::string(4096, '\0');
+  fs::permissions(folder, fs::perms::owner_write | fs::perms::owner_exec);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    DropFolderOverrides();
+    if (DIR* listing = ::opendir(folder.c_str())) {
+      ::closedir(listing);
+      ::_exit(3);  // the folder can be listed after all
+    }
+    try {
+      DatabaseFileLock::Acquire(database, LockIntent::Compact);
+    } catch (const vondrel::Error& error) {
+      bool named = error.description().find(database.string()) != std::string::npos;
+      ::_exit(error.number() == 3051 && named ? 0 : 2);
+    }
+    ::_exit(1);  // the check passed without looking for the lock file
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  fs::permissions(folder, fs::perms::owner_all);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "folder permissions cannot be made to hold here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no error, 2: another error than 3051 naming the file";
+  // Listed again, the folder shows no lock file and the check passes.
+  EXPECT_TRUE(DatabaseFileLock::Acquire(database, LockIntent::Compact).held());
 }
 
 }  // namespace
