@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "jet/dao/dao.h"
+#include "jet/write/database_writer.h"
 #include "repair/jet_database_engine.h"
 #include "repair/repair_operation.h"
 #include "support/damage.h"
 #include "support/fake_file_system.h"
 #include "support/samples.h"
+#include "support/small_disk.h"
 
 namespace vondrel::repair {
 namespace {
@@ -160,6 +162,39 @@ TEST(LossyRepair, KeepsTheDamagedFileUnderTheBackupName) {
   EXPECT_EQ(files.ListFolder(folder), (std::vector<std::string>{"DATA.bak1", "DATA.mdb", "data.bak"}));
   EXPECT_EQ(RowCounts(repaired), rowsAfterFirst);
   EXPECT_TRUE(files.ReadFile(folder + u"\\DATA.bak1") == damaged);
+}
+
+// A disk with room for the database but not for its copy: the repair fails
+// with the disk's own error, as any failed write would, and nothing changes.
+TEST(RepairOnAFullDisk, FailsWithTheDisksErrorAndLeavesTheDatabaseAlone) {
+  testing::ScratchDir scratch;
+  const fs::path built = scratch / "built.mdb";
+  {
+    jet::write::DatabaseWriter db(built, {});
+    const auto table = db.AddTable({"Orders",
+                                    {{"Id", jet::ColumnType::Long, 0, true}, {"Note", jet::ColumnType::Text, 200}},
+                                    {{"PrimaryKey", {{"Id", true}}, true}}});
+    db.BeginRows(table);
+    for (int id = 1; id <= 3000; ++id)
+      db.Insert({jet::write::Value::Long(id), jet::write::Value::Text("order note " + std::string(60, 'x') + std::to_string(id))});
+    db.EndRows();
+    db.Close();
+  }
+  const std::string database = AsString(testing::ReadFileBytes(built.string()));
+
+  FakeFileSystem files;
+  const std::unique_ptr<testing::SmallDisk> disk =
+      testing::SmallDisk::Mount(files.DriveC() / "Full", database.size() + 64 * 1024);
+  if (!disk) GTEST_SKIP() << "no right to mount a small file system here";
+  const platform::PathText folder = u"C:\\Full";
+  files.WriteFile(folder + u"\\Data.mdb", database);
+  RepairOperation repair(files, JetEngineFactory(files));
+  const RepairOutcome outcome = repair.Run(folder + u"\\Data.mdb");
+  ASSERT_EQ(outcome.kind, RepairOutcome::Kind::Failed);
+  EXPECT_EQ(MessageFor(outcome).text,
+            u"There was an error repairing the database\r\n\r\nError: 3026  Not enough space on disk.");
+  EXPECT_EQ(files.ListFolder(folder), std::vector<std::string>{"Data.mdb"});
+  EXPECT_TRUE(files.ReadFile(folder + u"\\Data.mdb") == database);  // compared, not printed
 }
 
 }  // namespace
