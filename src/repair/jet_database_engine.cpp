@@ -52,8 +52,10 @@ std::unique_ptr<EngineDatabase> JetDatabaseEngine::OpenDatabase(const platform::
   return std::make_unique<JetDatabase>(engine_.OpenDatabase(HostPath(name)));
 }
 
-EngineFactory JetEngineFactory(platform::FileSystem& files) {
-  return [&files]() -> std::unique_ptr<DatabaseEngine> { return std::make_unique<JetDatabaseEngine>(files); };
+EngineFactory JetEngineFactory(platform::FileSystem& files, jet::compact::CompactOptions options) {
+  return [&files, options = std::move(options)]() -> std::unique_ptr<DatabaseEngine> {
+    return std::make_unique<JetDatabaseEngine>(files, options);
+  };
 }
 
 }  // namespace vondrel::repair
