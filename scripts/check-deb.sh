@@ -9,6 +9,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+if [ ! -x "$build/tests/build_test_database" ]; then
+  echo "check-deb.sh: $build has no tests/build_test_database; package a build made with the tests" >&2
+  exit 1
+fi
 work="$(mktemp -d)"
 
 remove() {
