@@ -6,7 +6,8 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 
 packages=(
   g++ cmake make pkg-config
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev nlohmann-json3-dev
+  dpkg-dev file lintian desktop-file-utils
   qt6-base-dev qt6-svg-dev libgl-dev
   mdbtools
   xvfb xauth imagemagick x11-utils

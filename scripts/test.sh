@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice:
 # a normal build and an AddressSanitizer + UndefinedBehaviorSanitizer build,
-# and gives the reader's fuzz target a short run.
+# packages the normal build as a Debian package and checks it installed, and
+# gives the reader's fuzz target a short run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -12,6 +13,11 @@ export QT_QPA_PLATFORM=offscreen
 echo "== normal build"
 "$root/scripts/build.sh" "$root/build"
 (cd "$root/build" && ctest --output-on-failure -j"$jobs")
+
+echo "== Debian package"
+# Packaged from the normal build; installed, tried, checked and removed again.
+"$root/scripts/package-deb.sh" "$root/build"
+"$root/scripts/check-deb.sh" "$root/build"
 
 echo "== sanitizer build"
 # The benchmarks are built and checked by the normal build only.

@@ -64,8 +64,10 @@ std::unique_ptr<EngineDatabase> JetDatabaseEngine::OpenDatabase(const platform::
   return std::make_unique<JetDatabase>(std::move(database), std::move(names));
 }
 
-EngineFactory JetEngineFactory(platform::FileSystem& files) {
-  return [&files]() -> std::unique_ptr<DatabaseEngine> { return std::make_unique<JetDatabaseEngine>(files); };
+EngineFactory JetEngineFactory(platform::FileSystem& files, jet::compact::CompactOptions options) {
+  return [&files, options = std::move(options)]() -> std::unique_ptr<DatabaseEngine> {
+    return std::make_unique<JetDatabaseEngine>(files, options);
+  };
 }
 
 }  // namespace vondrel::repair

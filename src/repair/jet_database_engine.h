@@ -11,7 +11,8 @@ namespace vondrel::repair {
 
 class JetDatabaseEngine : public DatabaseEngine {
  public:
-  explicit JetDatabaseEngine(platform::FileSystem& files) : files_(files) {}
+  explicit JetDatabaseEngine(platform::FileSystem& files, jet::compact::CompactOptions options = {})
+      : files_(files), engine_(std::move(options)) {}
 
   CompactResult CompactDatabase(const platform::PathText& source, const platform::PathText& destination) override;
   std::unique_ptr<EngineDatabase> OpenDatabase(const platform::PathText& name) override;
@@ -24,7 +25,8 @@ class JetDatabaseEngine : public DatabaseEngine {
   jet::dao::DBEngine engine_;
 };
 
-// The factory the window hands to RepairOperation.
-EngineFactory JetEngineFactory(platform::FileSystem& files);
+// The factory the window hands to RepairOperation; the command-line repair
+// passes options that report the compaction's progress.
+EngineFactory JetEngineFactory(platform::FileSystem& files, jet::compact::CompactOptions options = {});
 
 }  // namespace vondrel::repair

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/host_file_system.h"
 #include "repair/jet_database_engine.h"
@@ -10,7 +12,26 @@
 #include "resources/version.h"
 #include "window/vondrel.h"
 
+namespace {
+
+constexpr char kHelpText[] =
+    "usage: vondrel [--help | --version]\n"
+    "Compacts and repairs a damaged Microsoft Access database (.mdb) in place: choose the\n"
+    "application, find or browse to its database, press Repair. The window accepts the\n"
+    "options of every Qt program. For scripts, see vondrel-jet repair.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that they work without a display.
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kHelpText, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("vondrel %s\n", vondrel::resources::kVersionText);
+    return 0;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vondrel"));
   QApplication::setApplicationVersion(QString::fromLatin1(vondrel::resources::kVersionText));

@@ -1,16 +1,20 @@
 // compact SRC DST: writes a compacted copy of SRC to DST with the compactor
 // the DAO facade and the repair call, and prints what a damaged source cost.
+// Progress goes to standard error when it is a terminal (see ProgressMeter).
 #include "commands.h"
 #include "jet/compact/compactor.h"
+#include "progress_meter.h"
 
 namespace vondrel::jet_tool {
 
-int RunCompact(const Arguments& args, std::ostream& out, std::ostream& err) {
+int RunCompact(const Arguments& args, std::ostream& out, std::ostream& err, const ToolSettings& settings) {
   if (args.size() != 2) {
     err << "usage: vondrel-jet compact SRC DST\n";
     return kExitUsage;
   }
-  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(args[0], args[1]);
+  ProgressMeter meter(err, settings);
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(args[0], args[1], meter.Options());
+  meter.Clear();
   out << "compacted " << args[0] << " to " << args[1] << "\n";
   if (stats.Salvaged()) {
     out << "salvaged: " << stats.rows_dropped << " rows dropped, " << stats.values_emptied << " values emptied, "

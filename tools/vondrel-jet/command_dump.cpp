@@ -46,7 +46,7 @@ bool DumpTable(const jet::Database& database, const std::string& name, std::ostr
 
 }  // namespace
 
-int RunDump(const Arguments& args, std::ostream& out, std::ostream& err) {
+int RunDump(const Arguments& args, std::ostream& out, std::ostream& err, const ToolSettings&) {
   if (args.empty()) {
     err << "usage: vondrel-jet dump FILE [TABLE...]\n";
     return kExitUsage;

@@ -18,7 +18,7 @@ struct PrintedRow {
 
 }  // namespace
 
-int RunExport(const Arguments& args, std::ostream& out, std::ostream& err) {
+int RunExport(const Arguments& args, std::ostream& out, std::ostream& err, const ToolSettings&) {
   if (args.size() != 2) {
     err << "usage: vondrel-jet export FILE TABLE\n";
     return kExitUsage;

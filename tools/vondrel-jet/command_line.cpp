@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <exception>
 
 #include "base/error.h"
@@ -6,38 +7,46 @@
 
 namespace vondrel::jet_tool {
 
-const char* UsageText() {
-  return "usage: vondrel-jet COMMAND ...\n"
-         "  info FILE             version, page size, sort order, code page, pages, password, tables\n"
-         "  tables FILE           every table, system tables included, one per line\n"
-         "  export FILE TABLE     the table's rows as CSV (the dialect of mdb-export -b hex with\n"
-         "                        dates as %Y-%m-%d %H:%M:%S)\n"
-         "  dump FILE [TABLE...]  every row with typed values, one line each, for comparisons\n"
-         "  check FILE            structural findings; lines start with \"note:\" or \"problem:\"\n"
-         "  compact SRC DST       writes a compacted copy of SRC to DST\n"
-         "exit status: 0 success, 1 error or problems found, 2 bad usage\n";
+bool TakeOption(Arguments& args, const std::string& option) {
+  auto found = std::find(args.begin(), args.end(), option);
+  if (found == args.end()) return false;
+  args.erase(found);
+  return true;
 }
 
-int RunCommandLine(const Arguments& argv, std::ostream& out, std::ostream& err) {
+int RunCommandLine(const Arguments& argv, std::ostream& out, std::ostream& err, const ToolSettings& settings) {
   if (argv.size() < 2) {
     err << UsageText();
     return kExitUsage;
   }
   const std::string& command = argv[1];
+  if (command == "--help" || command == "-h") {
+    out << UsageText();
+    return kExitSuccess;
+  }
+  if (command == "--version") {
+    out << VersionText();
+    return kExitSuccess;
+  }
   Arguments args(argv.begin() + 2, argv.end());
-  using Runner = int (*)(const Arguments&, std::ostream&, std::ostream&);
+  using Runner = int (*)(const Arguments&, std::ostream&, std::ostream&, const ToolSettings&);
   struct Entry {
     const char* name;
     Runner run;
   };
   static const Entry kCommands[] = {
-      {"info", RunInfo},   {"tables", RunTables}, {"export", RunExport},
-      {"dump", RunDump},   {"check", RunCheck},   {"compact", RunCompact},
+      {"info", RunInfo},   {"tables", RunTables}, {"export", RunExport},   {"dump", RunDump},
+      {"check", RunCheck}, {"compact", RunCompact}, {"repair", RunRepair},
   };
   for (const auto& entry : kCommands) {
     if (command != entry.name) continue;
+    // A file named "--help" can still be given as ./--help.
+    if (std::find(args.begin(), args.end(), "--help") != args.end()) {
+      out << CommandHelpText(command);
+      return kExitSuccess;
+    }
     try {
-      return entry.run(args, out, err);
+      return entry.run(args, out, err, settings);
     } catch (const vondrel::Error& error) {
       PrintError(err, error);
       return kExitFailure;

@@ -5,7 +5,7 @@
 
 namespace vondrel::jet_tool {
 
-int RunTables(const Arguments& args, std::ostream& out, std::ostream& err) {
+int RunTables(const Arguments& args, std::ostream& out, std::ostream& err, const ToolSettings&) {
   if (args.size() != 1) {
     err << "usage: vondrel-jet tables FILE\n";
     return kExitUsage;

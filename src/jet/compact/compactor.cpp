@@ -15,6 +15,7 @@
 #include "jet/compact/lost_objects.h"
 #include "jet/compact/source_keys.h"
 #include "jet/compact/table_copier.h"
+#include "jet/compact/table_progress.h"
 #include "jet/database.h"
 #include "jet/format/page_cipher_encode.h"
 #include "jet/index_reader.h"
@@ -78,8 +79,13 @@ constexpr AceRow kNewTableAces[] = {{0x02, 0x04, 983294}, {0x03, 0x01, 1048575},
 class Compaction {
  public:
   // A pass that records losses always checks the pages first.
-  Compaction(const Database& db, const std::filesystem::path& destination, bool record, bool check_pages_first)
-      : db_(db), destination_(destination), record_(record), check_pages_first_(record || check_pages_first) {}
+  Compaction(const Database& db, const std::filesystem::path& destination, bool record, bool check_pages_first,
+             const CompactOptions& options)
+      : db_(db),
+        destination_(destination),
+        record_(record),
+        check_pages_first_(record || check_pages_first),
+        options_(options) {}
 
   // The statistics, or nothing when this pass met losses without recording
   // them (the output is then discarded and the caller runs a recording pass).
@@ -98,6 +104,7 @@ class Compaction {
   const std::filesystem::path& destination_;
   const bool record_;
   const bool check_pages_first_;
+  const CompactOptions& options_;
   LossLog losses_;
   encode::HeaderSettings settings_;
   std::optional<encode::Bytes> source_header_;
@@ -333,7 +340,13 @@ std::optional<CompactStatistics> Compaction::Run() {
   CompactStatistics stats;
   stats.source_pages = db_.file().page_count();
   SourceKeyCache source_keys(db_);
+  std::uint32_t table_number = 0;
   for (SourceTable& t : tables_) {
+    std::optional<TableProgress> progress;
+    if (options_.progress) {
+      progress.emplace(options_.progress, t.name, ++table_number, static_cast<std::uint32_t>(tables_.size()),
+                       t.pages.pages.size(), db_.file().page_count());
+    }
     IdColumnRole role = IdColumnRole::None;
     if (t.definition.tdef_page == kCatalogTdefPage) role = IdColumnRole::CatalogId;
     else if (SameName(t.name, "MSysACEs")) role = IdColumnRole::AceObjectId;
@@ -346,9 +359,12 @@ std::optional<CompactStatistics> Compaction::Run() {
     // Only the clean pass starts a table over: `rows` is not used after the copy there.
     if (!record_) job.restart = [&builder]() -> write::TableBuilder& { return builder.RestartRows(); };
     std::optional<PageCheck> check;
-    if (t.pages_unchecked) {
-      check.emplace(db_.file().page_count(), t.definition.tdef_page);
-      job.on_page = [&check](std::uint32_t page, const DataPage& data) { check->See(page, data); };
+    if (t.pages_unchecked) check.emplace(db_.file().page_count(), t.definition.tdef_page);
+    if (check || progress) {
+      job.on_page = [&check, &progress](std::uint32_t page, const DataPage& data) {
+        if (check) check->See(page, data);
+        if (progress) progress->See(page);
+      };
     }
     const std::uint64_t copied = CopyTableRows(job, rows);
     if (check) check->Finish(t.pages.pages.size(), t.definition.row_count, losses_);
@@ -366,6 +382,7 @@ std::optional<CompactStatistics> Compaction::Run() {
     if (record_ && role == IdColumnRole::CatalogId) AddErrorTableCatalogRow(rows, target);
     if (record_ && role == IdColumnRole::AceObjectId) AddErrorTableAces(rows, target);
     builder.EndRows();
+    if (progress) progress->Finish();
     ++stats.tables;
   }
   db_.file().CheckUnchanged();  // a source that shrank while read gave zeros somewhere
@@ -388,7 +405,7 @@ std::optional<CompactStatistics> Compaction::Run() {
 }  // namespace
 
 CompactStatistics CompactDatabase(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                  const CompactOptions&) {
+                                  const CompactOptions& options) {
   std::error_code ec;
   if (std::filesystem::exists(destination, ec) || std::filesystem::is_symlink(destination, ec)) {
     throw vondrel::Error(errors::kAlreadyExists, "Database " + destination.string() + " already exists.");
@@ -407,7 +424,7 @@ CompactStatistics CompactDatabase(const std::filesystem::path& source, const std
   std::optional<vondrel::Error> first_failure;
   for (const bool check_pages_first : {false, true}) {
     try {
-      Compaction clean(*db, destination, false, check_pages_first);
+      Compaction clean(*db, destination, false, check_pages_first, options);
       if (std::optional<CompactStatistics> stats = clean.Run()) return *stats;
       break;
     } catch (const PagesNeedChecking&) {
@@ -422,7 +439,7 @@ CompactStatistics CompactDatabase(const std::filesystem::path& source, const std
       break;
     }
   }
-  CompactStatistics salvaged = *Compaction(*db, destination, true, true).Run();
+  CompactStatistics salvaged = *Compaction(*db, destination, true, true, options).Run();
   if (salvaged.errors_recorded > 0) return salvaged;
   // The salvage found nothing to record, so what stopped the first pass was
   // not damage it can name: fail with that rather than hand over an error

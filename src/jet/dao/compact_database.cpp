@@ -4,7 +4,7 @@ namespace jet::dao {
 
 jet::compact::CompactStatistics DBEngine::CompactDatabase(const std::filesystem::path& source,
                                                          const std::filesystem::path& destination) {
-  return jet::compact::CompactDatabase(source, destination);
+  return jet::compact::CompactDatabase(source, destination, compact_options_);
 }
 
 }  // namespace jet::dao

@@ -95,12 +95,19 @@ class Database {
 
 class DBEngine {
  public:
+  DBEngine() = default;
+  // Every compaction of this engine runs with `options` (its progress reports).
+  explicit DBEngine(jet::compact::CompactOptions options) : compact_options_(std::move(options)) {}
+
   // Writes a compacted copy of `source` to `destination` (which must not
   // exist: 3204) and tells what it salvaged. Defined with the compactor.
   jet::compact::CompactStatistics CompactDatabase(const std::filesystem::path& source, const std::filesystem::path& destination);
   // Opens a database read-only: 3024 missing, 3343 not Jet 3/4, 3031
   // password, 3049 damaged.
   std::unique_ptr<Database> OpenDatabase(const std::filesystem::path& name);
+
+ private:
+  jet::compact::CompactOptions compact_options_;
 };
 
 }  // namespace jet::dao

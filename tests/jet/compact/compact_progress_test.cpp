@@ -1,0 +1,95 @@
+// Progress reports of a compaction: every table in order from its start to
+// its end, its distinct data pages counted up to the table's total in
+// batches, few reports in all, and the same output as without them.
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "jet/compact/compactor.h"
+#include "support/damage.h"
+#include "support/salvage_corpus.h"
+#include "support/samples.h"
+
+namespace {
+
+using jet::compact::CompactProgress;
+using vondrel::testing::ScratchDir;
+
+struct Report {
+  std::string table;
+  std::uint32_t number, count;
+  std::uint64_t done, total;
+  bool table_done;
+};
+
+class CompactProgressTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scratch_ = new ScratchDir;
+    // Enough orders that their table spans several batches of pages.
+    vondrel::testing::BuildSalvageDatabase(Source(), jet::FormatVersion::Jet4, 40000);
+  }
+  static void TearDownTestSuite() { delete scratch_; }
+  static std::filesystem::path Source() { return *scratch_ / "source.mdb"; }
+
+  static ScratchDir* scratch_;
+};
+ScratchDir* CompactProgressTest::scratch_ = nullptr;
+
+TEST_F(CompactProgressTest, EveryTableRunsFromItsStartToItsEndInBatches) {
+  std::vector<Report> reports;
+  jet::compact::CompactOptions options;
+  options.progress = [&](const CompactProgress& p) {
+    reports.push_back({std::string(p.table), p.table_number, p.table_count, p.pages_done, p.pages_total, p.table_done});
+  };
+  const auto stats = jet::compact::CompactDatabase(Source(), *scratch_ / "reported.mdb", options);
+
+  ASSERT_FALSE(reports.empty());
+  std::uint32_t expected_number = 1;
+  std::uint64_t pages_of_all_tables = 0;
+  bool some_table_spans_batches = false;
+  std::uint64_t largest_table = 0;
+  for (std::size_t i = 0; i < reports.size();) {
+    const Report& start = reports[i];
+    SCOPED_TRACE(start.table);
+    EXPECT_EQ(start.number, expected_number++);
+    EXPECT_EQ(start.count, stats.tables);
+    EXPECT_EQ(start.done, 0u);
+    EXPECT_FALSE(start.table_done);
+    std::uint64_t previous = 0;
+    std::size_t j = i + 1;
+    for (; j < reports.size() && !reports[j].table_done; ++j) {
+      EXPECT_EQ(reports[j].table, start.table);
+      EXPECT_GT(reports[j].done, previous);
+      EXPECT_EQ(reports[j].done % jet::compact::kProgressPageBatch, 0u);
+      previous = reports[j].done;
+      some_table_spans_batches = true;
+    }
+    ASSERT_LT(j, reports.size()) << "the table's end is not reported";
+    EXPECT_EQ(reports[j].table, start.table);
+    // A sound source: every data page of the table was read.
+    EXPECT_EQ(reports[j].done, start.total);
+    pages_of_all_tables += start.total;
+    largest_table = std::max(largest_table, start.total);
+    i = j + 1;
+  }
+  EXPECT_EQ(expected_number - 1, stats.tables);
+  EXPECT_TRUE(some_table_spans_batches) << "the largest table has " << largest_table << " pages";
+  EXPECT_LE(reports.size(), 2 * stats.tables + pages_of_all_tables / jet::compact::kProgressPageBatch);
+}
+
+TEST_F(CompactProgressTest, ReportsLeaveTheOutputAsItIs) {
+  const auto quiet = jet::compact::CompactDatabase(Source(), *scratch_ / "quiet.mdb");
+  std::size_t calls = 0;
+  jet::compact::CompactOptions options;
+  options.progress = [&](const CompactProgress&) { ++calls; };
+  const auto reported = jet::compact::CompactDatabase(Source(), *scratch_ / "counted.mdb", options);
+  EXPECT_GT(calls, 0u);
+  EXPECT_EQ(quiet.rows, reported.rows);
+  EXPECT_EQ(quiet.destination_pages, reported.destination_pages);
+  EXPECT_EQ(vondrel::testing::ReadFileBytes((*scratch_ / "quiet.mdb").string()),
+            vondrel::testing::ReadFileBytes((*scratch_ / "counted.mdb").string()));
+}
+
+}  // namespace
