@@ -5,27 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "jet/format/catalog_layout.h"
 #include "jet/format/table_definition.h"
 
 namespace jet {
-
-inline constexpr std::uint32_t kCatalogTdefPage = 2;  // MSysObjects
-
-namespace object_types {
-inline constexpr std::int16_t kTable = 1;
-inline constexpr std::int16_t kDatabase = 2;
-inline constexpr std::int16_t kContainer = 3;
-inline constexpr std::int16_t kLinkedOdbcTable = 4;
-inline constexpr std::int16_t kQuery = 5;
-inline constexpr std::int16_t kLinkedTable = 6;
-inline constexpr std::int16_t kRelationship = 8;
-}  // namespace object_types
-
-namespace object_flags {
-inline constexpr std::uint32_t kEngineSystem = 0x80000000u;
-inline constexpr std::uint32_t kAccessSystem = 0x00000002u;
-inline constexpr std::uint32_t kHidden = 0x00000008u;
-}  // namespace object_flags
 
 struct CatalogEntry {
   std::int32_t id = 0;

@@ -10,13 +10,16 @@
 
 #include "jet/dao/dao.h"
 #include "jet/database.h"
-#include "jet/format/property_blob.h"
+#include "support/property_blob.h"
 #include "support/samples.h"
 
 namespace jet {
 namespace {
 
 using vondrel::testing::AllSamples;
+using vondrel::testing::DecodePropertyBlob;
+using vondrel::testing::PropertyBlock;
+using vondrel::testing::PropertyValue;
 using vondrel::testing::RunCommand;
 using vondrel::testing::Sample;
 using vondrel::testing::ShellQuote;

@@ -1,8 +1,6 @@
 #include "support/damage.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 namespace vondrel::testing {
 
@@ -188,19 +186,6 @@ DamagedCopy DamageGenerator::Random(std::uint64_t seed, std::optional<PageRole> 
       return Truncate(length);
     }
   }
-}
-
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
 }
 
 }  // namespace vondrel::testing

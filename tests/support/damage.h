@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "support/file_bytes.h"  // the copies go to files through these
+
 namespace vondrel::testing {
 
 // SplitMix64: a small generator whose sequence depends only on the seed.
@@ -92,10 +94,5 @@ class DamageGenerator {
   std::size_t page_size_;
   std::vector<PageRole> roles_;
 };
-
-// Reads a whole file into memory (empty when it cannot be read).
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
-// Writes bytes to a file; false on failure.
-bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace vondrel::testing

@@ -86,7 +86,6 @@ class Database {
   const jet::Database& Engine() const;
   // Releases the file; safe to call twice.
   void Close();
-  bool IsOpen() const { return database_ != nullptr; }
 
  private:
   std::shared_ptr<const jet::Database> database_;

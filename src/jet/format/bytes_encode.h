@@ -17,18 +17,10 @@ inline void RequireRoom(std::size_t size, std::size_t offset, std::size_t length
   if (offset > size || length > size - offset) throw std::logic_error("encoder wrote past its buffer");
 }
 
-inline void PutU8(Bytes& out, std::size_t offset, std::uint8_t value) {
-  RequireRoom(out.size(), offset, 1);
-  out[offset] = value;
-}
 inline void PutU16(Bytes& out, std::size_t offset, std::uint16_t value) {
   RequireRoom(out.size(), offset, 2);
   out[offset] = static_cast<std::uint8_t>(value);
   out[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-inline void PutU24(Bytes& out, std::size_t offset, std::uint32_t value) {
-  RequireRoom(out.size(), offset, 3);
-  for (int i = 0; i < 3; ++i) out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 inline void PutU32(Bytes& out, std::size_t offset, std::uint32_t value) {
   RequireRoom(out.size(), offset, 4);

@@ -1,7 +1,9 @@
 // Sort-code tables for text index keys, generated data: do not edit by hand.
 //
-// Produced by a one-off script from the per-character code lists that the
-// Jackcess project publishes as resource files (index_codes_genleg.txt and
+// Written by jet/format/gen/sort_tables_gen.cpp (build the target
+// regenerate-sort-tables) from the per-character code lists that the
+// Jackcess project publishes as resource files, kept beside it in
+// jet/format/gen/jackcess/ (index_codes_genleg.txt and
 // index_codes_ext_genleg.txt for the Jet 4 "General legacy" order,
 // index_codes_gen_97.txt for the Jet 3 "General" order; Jackcess commit
 // 7a3433dc34cf). Each list holds one line per character; consecutive

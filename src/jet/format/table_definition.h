@@ -91,8 +91,6 @@ struct ColumnDefinition {
 
   bool IsFixed() const { return (flags & column_flags::kFixed) != 0; }
   bool IsAutoNumber() const { return (flags & column_flags::kAutoNumber) != 0; }
-  bool IsAutoGuid() const { return (flags & column_flags::kAutoGuid) != 0; }
-  bool IsHyperlink() const { return (flags & column_flags::kHyperlink) != 0; }
   bool IsCompressedUnicode() const { return (ext_flags & column_ext_flags::kCompressedUnicode) != 0; }
   // Boolean columns live in the null mask only.
   bool HasNoData() const { return type == ColumnType::Boolean; }

@@ -230,18 +230,19 @@ void DatabaseWriter::WriteSystemRows() {
     std::int16_t type;
     std::int32_t flags;
   };
+  constexpr auto kEngineFlags = static_cast<std::int32_t>(object_flags::kEngineSystem);
   std::vector<Object> objects = {
-      {kTablesContainerId, kRootId, "Tables", kObjectTypeContainer, kEngineObjectFlags},
-      {kDatabasesContainerId, kRootId, "Databases", kObjectTypeContainer, kEngineObjectFlags},
-      {kRelationshipsContainerId, kRootId, "Relationships", kObjectTypeContainer, kEngineObjectFlags},
-      {kMSysDbId, kDatabasesContainerId, "MSysDb", kObjectTypeDatabase, kEngineObjectFlags},
-      {static_cast<std::int32_t>(objects_), kTablesContainerId, "MSysObjects", kObjectTypeTable, kEngineObjectFlags},
-      {static_cast<std::int32_t>(aces_), kTablesContainerId, "MSysACEs", kObjectTypeTable, kEngineObjectFlags},
-      {static_cast<std::int32_t>(queries_), kTablesContainerId, "MSysQueries", kObjectTypeTable, kEngineObjectFlags},
-      {static_cast<std::int32_t>(relationships_), kTablesContainerId, "MSysRelationships", kObjectTypeTable, kEngineObjectFlags},
+      {kTablesContainerId, kRootId, "Tables", object_types::kContainer, kEngineFlags},
+      {kDatabasesContainerId, kRootId, "Databases", object_types::kContainer, kEngineFlags},
+      {kRelationshipsContainerId, kRootId, "Relationships", object_types::kContainer, kEngineFlags},
+      {kMSysDbId, kDatabasesContainerId, "MSysDb", object_types::kDatabase, kEngineFlags},
+      {static_cast<std::int32_t>(objects_), kTablesContainerId, "MSysObjects", object_types::kTable, kEngineFlags},
+      {static_cast<std::int32_t>(aces_), kTablesContainerId, "MSysACEs", object_types::kTable, kEngineFlags},
+      {static_cast<std::int32_t>(queries_), kTablesContainerId, "MSysQueries", object_types::kTable, kEngineFlags},
+      {static_cast<std::int32_t>(relationships_), kTablesContainerId, "MSysRelationships", object_types::kTable, kEngineFlags},
   };
   for (const TableInfo& t : user_tables_) {
-    objects.push_back({static_cast<std::int32_t>(t.handle), kTablesContainerId, t.name, kObjectTypeTable, 0});
+    objects.push_back({static_cast<std::int32_t>(t.handle), kTablesContainerId, t.name, object_types::kTable, 0});
   }
   // Rows go in primary-key (Id) order.
   std::sort(objects.begin(), objects.end(), [](const Object& a, const Object& b) { return a.id < b.id; });

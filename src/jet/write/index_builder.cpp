@@ -290,14 +290,4 @@ BuiltIndexTree BuildIndexTree(std::span<const IndexEntry> entries, std::uint32_t
       owner, layout, allocate, sink);
 }
 
-BuiltIndexPages BuildIndexPages(std::span<const IndexEntry> entries, std::uint32_t owner,
-                                const IndexPageLayout& layout, const IndexPageAllocator& allocate) {
-  BuiltIndexPages result;
-  result.tree = BuildIndexTree(entries, owner, layout, allocate,
-                               [&](std::uint32_t n, std::vector<std::uint8_t> bytes) {
-                                 result.pages.emplace_back(n, std::move(bytes));
-                               });
-  return result;
-}
-
 }  // namespace jet::write

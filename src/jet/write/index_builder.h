@@ -117,12 +117,4 @@ BuiltIndexTree BuildIndexTree(std::size_t count, const IndexEntrySource& entry_a
                               const IndexPageLayout& layout, const IndexPageAllocator& allocate,
                               const IndexPageSink& sink);
 
-// Convenience for tests and small indexes: the pages collected in memory.
-struct BuiltIndexPages {
-  BuiltIndexTree tree;
-  std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> pages;
-};
-BuiltIndexPages BuildIndexPages(std::span<const IndexEntry> entries, std::uint32_t owner,
-                                const IndexPageLayout& layout, const IndexPageAllocator& allocate);
-
 }  // namespace jet::write

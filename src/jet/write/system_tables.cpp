@@ -13,20 +13,9 @@ bool LessIgnoringAsciiCase(const std::string& a, const std::string& b) {
   });
 }
 
-// Column flags of engine system tables.
-constexpr std::uint8_t kSysFixed = 0x13;
-constexpr std::uint8_t kSysVariable = 0x12;
-constexpr std::uint8_t kSysSid = 0x32;
-
-struct ColumnRow {
-  const char* name;
-  ColumnType type;
-  std::uint16_t number;
-  std::uint16_t var_index;
-  std::uint8_t flags;
-  std::uint16_t fixed_offset;
-  std::uint16_t length;  // text/binary: Jet 4 bytes; halved for Jet 3
-};
+using system_column_flags::kFixed;
+using system_column_flags::kSid;
+using system_column_flags::kVariable;
 
 class SystemTable {
  public:
@@ -35,21 +24,8 @@ class SystemTable {
     table_.table_type = kTableTypeSystem;
     table_.jet4_autonumber_flag = 1;
   }
-  void Column(const ColumnRow& row) {
-    ColumnDefinition c;
-    c.type = row.type;
-    c.number = row.number;
-    c.var_index = row.var_index;
-    c.flags = row.flags;
-    c.fixed_offset = (row.flags & column_flags::kFixed) ? row.fixed_offset : 0;
-    c.length = row.length;
-    c.sort_order = 1033;
-    if (version_ == FormatVersion::Jet3) {
-      c.jet3_unknown = 1;
-      c.code_page = code_page_;
-      if (row.type == ColumnType::Text || row.type == ColumnType::Binary) c.length = row.length / 2;
-    }
-    c.name = row.name;
+  void Column(const SystemColumnLayout& row) {
+    const ColumnDefinition c = SystemColumnDefinition(row, version_, code_page_);
     table_.columns.push_back(c);
     table_.max_columns = std::max<std::uint16_t>(table_.max_columns, static_cast<std::uint16_t>(c.number + 1));
     if (!c.IsFixed() && c.type != ColumnType::Boolean) {
@@ -74,8 +50,13 @@ class SystemTable {
     table_.logical_indexes.push_back(index);
   }
   TableDefinition Take() {
-    // Jet 4 stores the descriptors of its system tables in name order, Jet 3
-    // in number order.
+    // Both versions store the logical index descriptors in name order.
+    std::stable_sort(table_.logical_indexes.begin(), table_.logical_indexes.end(),
+                     [](const LogicalIndexDefinition& a, const LogicalIndexDefinition& b) {
+                       return LessIgnoringAsciiCase(a.name, b.name);
+                     });
+    // Jet 4 stores the column descriptors of its system tables in name order,
+    // Jet 3 in number order.
     if (version_ == FormatVersion::Jet3) return Counted();
     std::vector<const ColumnDefinition*> by_name;
     for (const ColumnDefinition& c : table_.columns) by_name.push_back(&c);
@@ -103,36 +84,22 @@ class SystemTable {
 
 TableDefinition MSysObjectsDefinition(FormatVersion version, std::uint16_t code_page) {
   SystemTable t(version, code_page);
-  t.Column({"Id", ColumnType::Long, 0, 0, kSysFixed, 0, 4});
-  t.Column({"ParentId", ColumnType::Long, 1, 0, kSysFixed, 4, 4});
-  t.Column({"Name", ColumnType::Text, 2, 0, kSysVariable, 0, 510});
-  t.Column({"Type", ColumnType::Integer, 3, 1, kSysFixed, 8, 2});
-  t.Column({"DateCreate", ColumnType::DateTime, 4, 1, kSysFixed, 10, 8});
-  t.Column({"DateUpdate", ColumnType::DateTime, 5, 1, kSysFixed, 18, 8});
-  t.Column({"Owner", ColumnType::Binary, 6, 1, kSysSid, 0, 510});
-  t.Column({"Flags", ColumnType::Long, 7, 2, kSysFixed, 26, 4});
-  t.Column({"Database", ColumnType::Memo, 8, 2, kSysVariable, 0, 0});
-  t.Column({"Connect", ColumnType::Memo, 9, 3, kSysVariable, 0, 0});
-  t.Column({"ForeignName", ColumnType::Text, 10, 4, kSysVariable, 0, 510});
-  t.Column({"RmtInfoShort", ColumnType::Binary, 11, 5, kSysVariable, 0, 510});
-  t.Column({"RmtInfoLong", ColumnType::OLE, 12, 6, kSysVariable, 0, 0});
-  t.Column({"Lv", ColumnType::OLE, 13, 7, kSysVariable, 0, 0});
-  t.Column({"LvProp", ColumnType::OLE, 14, 8, kSysVariable, 0, 0});
-  t.Column({"LvModule", ColumnType::OLE, 15, 9, kSysVariable, 0, 0});
-  t.Column({"LvExtra", ColumnType::OLE, 16, 10, kSysVariable, 0, 0});
-  t.Index({{1, true}, {2, true}}, 0x01);
-  t.Index({{0, true}}, 0x01);
-  t.Logical("Id", 1, 1, LogicalIndexType::PrimaryKey);
-  t.Logical("ParentIdName", 0, 0, LogicalIndexType::Normal);
+  for (const SystemColumnLayout& column : CatalogColumns()) t.Column(column);
+  for (const SystemIndexLayout& index : CatalogIndexes()) {
+    std::vector<IndexKeyColumn> key;
+    for (std::uint16_t column : index.key_columns) key.push_back({column, true});
+    t.Index(std::move(key), index.jet3_flags);
+  }
+  for (const SystemIndexLayout& index : CatalogIndexes()) t.Logical(index.name, index.number, index.number, index.type);
   return t.Take();
 }
 
 TableDefinition MSysACEsDefinition(FormatVersion version, std::uint16_t code_page) {
   SystemTable t(version, code_page);
-  t.Column({"ObjectId", ColumnType::Long, 0, 0, kSysFixed, 0, 4});
-  t.Column({"SID", ColumnType::Binary, 1, 0, kSysSid, 0, 510});
-  t.Column({"ACM", ColumnType::Long, 2, 1, kSysFixed, 4, 4});
-  t.Column({"FInheritable", ColumnType::Boolean, 3, 1, kSysFixed, 0, 1});
+  t.Column({"ObjectId", ColumnType::Long, 0, 0, kFixed, 0, 4});
+  t.Column({"SID", ColumnType::Binary, 1, 0, kSid, 0, 510});
+  t.Column({"ACM", ColumnType::Long, 2, 1, kFixed, 4, 4});
+  t.Column({"FInheritable", ColumnType::Boolean, 3, 1, kFixed, 0, 1});
   t.Index({{0, true}}, 0x08);
   t.Logical("ObjectId", 0, 0, LogicalIndexType::Normal);
   return t.Take();
@@ -140,14 +107,14 @@ TableDefinition MSysACEsDefinition(FormatVersion version, std::uint16_t code_pag
 
 TableDefinition MSysQueriesDefinition(FormatVersion version, std::uint16_t code_page) {
   SystemTable t(version, code_page);
-  t.Column({"ObjectId", ColumnType::Long, 0, 0, kSysFixed, 0, 4});
-  t.Column({"Attribute", ColumnType::Byte, 1, 0, kSysFixed, 4, 1});
-  t.Column({"Order", ColumnType::Binary, 2, 0, kSysVariable, 0, 510});
-  t.Column({"Name1", ColumnType::Text, 3, 1, kSysVariable, 0, 510});
-  t.Column({"Name2", ColumnType::Text, 4, 2, kSysVariable, 0, 510});
-  t.Column({"Expression", ColumnType::Memo, 5, 3, kSysVariable, 0, 0});
-  t.Column({"Flag", ColumnType::Integer, 6, 4, kSysFixed, 5, 2});
-  if (version == FormatVersion::Jet4) t.Column({"LvExtra", ColumnType::Long, 7, 4, kSysFixed, 7, 4});
+  t.Column({"ObjectId", ColumnType::Long, 0, 0, kFixed, 0, 4});
+  t.Column({"Attribute", ColumnType::Byte, 1, 0, kFixed, 4, 1});
+  t.Column({"Order", ColumnType::Binary, 2, 0, kVariable, 0, 510});
+  t.Column({"Name1", ColumnType::Text, 3, 1, kVariable, 0, 510});
+  t.Column({"Name2", ColumnType::Text, 4, 2, kVariable, 0, 510});
+  t.Column({"Expression", ColumnType::Memo, 5, 3, kVariable, 0, 0});
+  t.Column({"Flag", ColumnType::Integer, 6, 4, kFixed, 5, 2});
+  if (version == FormatVersion::Jet4) t.Column({"LvExtra", ColumnType::Long, 7, 4, kFixed, 7, 4});
   t.Index({{0, true}, {1, true}, {2, true}}, 0x01);
   t.Logical("ObjectIdAttribute", 0, 0, LogicalIndexType::PrimaryKey);
   return t.Take();
@@ -155,14 +122,14 @@ TableDefinition MSysQueriesDefinition(FormatVersion version, std::uint16_t code_
 
 TableDefinition MSysRelationshipsDefinition(FormatVersion version, std::uint16_t code_page) {
   SystemTable t(version, code_page);
-  t.Column({"szRelationship", ColumnType::Text, 0, 0, kSysVariable, 0, 510});
-  t.Column({"grbit", ColumnType::Long, 1, 1, kSysFixed, 0, 4});
-  t.Column({"ccolumn", ColumnType::Long, 2, 1, kSysFixed, 4, 4});
-  t.Column({"icolumn", ColumnType::Long, 3, 1, kSysFixed, 8, 4});
-  t.Column({"szObject", ColumnType::Text, 4, 1, kSysVariable, 0, 510});
-  t.Column({"szColumn", ColumnType::Text, 5, 2, kSysVariable, 0, 510});
-  t.Column({"szReferencedObject", ColumnType::Text, 6, 3, kSysVariable, 0, 510});
-  t.Column({"szReferencedColumn", ColumnType::Text, 7, 4, kSysVariable, 0, 510});
+  t.Column({"szRelationship", ColumnType::Text, 0, 0, kVariable, 0, 510});
+  t.Column({"grbit", ColumnType::Long, 1, 1, kFixed, 0, 4});
+  t.Column({"ccolumn", ColumnType::Long, 2, 1, kFixed, 4, 4});
+  t.Column({"icolumn", ColumnType::Long, 3, 1, kFixed, 8, 4});
+  t.Column({"szObject", ColumnType::Text, 4, 1, kVariable, 0, 510});
+  t.Column({"szColumn", ColumnType::Text, 5, 2, kVariable, 0, 510});
+  t.Column({"szReferencedObject", ColumnType::Text, 6, 3, kVariable, 0, 510});
+  t.Column({"szReferencedColumn", ColumnType::Text, 7, 4, kVariable, 0, 510});
   t.Index({{0, true}}, 0x02);
   t.Index({{4, true}}, 0x02);
   t.Index({{6, true}}, 0x02);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "jet/format/catalog_layout.h"
 #include "jet/format/table_definition.h"
 
 namespace jet::write {
@@ -14,17 +15,8 @@ inline constexpr std::int32_t kTablesContainerId = 0x0F000001;
 inline constexpr std::int32_t kDatabasesContainerId = 0x0F000002;
 inline constexpr std::int32_t kRelationshipsContainerId = 0x0F000003;
 inline constexpr std::int32_t kMSysDbId = 0x10000000;
-inline constexpr std::int32_t kEngineObjectFlags = static_cast<std::int32_t>(0x80000000u);
 
-inline constexpr std::int16_t kObjectTypeTable = 1;
-inline constexpr std::int16_t kObjectTypeDatabase = 2;
-inline constexpr std::int16_t kObjectTypeContainer = 3;
-
-// Column numbers of MSysObjects and MSysACEs.
-namespace msys_objects {
-inline constexpr std::uint16_t kId = 0, kParentId = 1, kName = 2, kType = 3, kDateCreate = 4, kDateUpdate = 5,
-                               kOwner = 6, kFlags = 7;
-}
+// Column numbers of MSysACEs (those of MSysObjects are in the catalog layout).
 namespace msys_aces {
 inline constexpr std::uint16_t kObjectId = 0, kSid = 1, kAcm = 2, kInheritable = 3;
 }

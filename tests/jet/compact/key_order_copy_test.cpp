@@ -4,18 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "jet/compact/compactor.h"
 #include "jet/database.h"
 #include "jet/write/database_writer.h"
+#include "support/file_bytes.h"
 #include "support/samples.h"
 
 namespace {
 
 using jet::ColumnType;
 using jet::write::Value;
+using vondrel::testing::ReadFileBytes;
 using vondrel::testing::ScratchDir;
 
 enum class Order { InKeyOrder, Shuffled, LastRowFirst };
@@ -45,24 +44,19 @@ void BuildOrders(const std::filesystem::path& path, Order order) {
   db.Close();
 }
 
-std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(KeyOrderCopy, RowsOutOfKeyOrderGiveTheSameFileAsRowsInOrder) {
   ScratchDir dir;
   BuildOrders(dir / "sorted.mdb", Order::InKeyOrder);
   BuildOrders(dir / "shuffled.mdb", Order::Shuffled);
   BuildOrders(dir / "last_first.mdb", Order::LastRowFirst);
-  ASSERT_FALSE(FileBytes(dir / "sorted.mdb") == FileBytes(dir / "shuffled.mdb"));
+  ASSERT_FALSE(ReadFileBytes(dir / "sorted.mdb") == ReadFileBytes(dir / "shuffled.mdb"));
   jet::compact::CompactDatabase(dir / "sorted.mdb", dir / "sorted_out.mdb");
   jet::compact::CompactDatabase(dir / "shuffled.mdb", dir / "shuffled_out.mdb");
-  const auto a = FileBytes(dir / "sorted_out.mdb");
+  const auto a = ReadFileBytes(dir / "sorted_out.mdb");
   EXPECT_GT(a.size(), 100000u);
-  EXPECT_TRUE(a == FileBytes(dir / "shuffled_out.mdb"));
+  EXPECT_TRUE(a == ReadFileBytes(dir / "shuffled_out.mdb"));
   jet::compact::CompactDatabase(dir / "last_first.mdb", dir / "last_first_out.mdb");
-  EXPECT_TRUE(a == FileBytes(dir / "last_first_out.mdb"));
+  EXPECT_TRUE(a == ReadFileBytes(dir / "last_first_out.mdb"));
 
   // And the rows come out in key order.
   const auto db = jet::Database::Open(dir / "shuffled_out.mdb");

@@ -14,18 +14,20 @@
 #include "jet/format/data_page.h"
 #include "jet/format/header_page.h"
 #include "salvage_fixture.h"
+#include "support/file_bytes.h"
 #include "support/samples.h"
 
 namespace {
 
 using namespace salvage_test;
+using vondrel::testing::ReadFileBytes;
 using vondrel::testing::ScratchDir;
 
 class SalvageFaults : public ::testing::TestWithParam<jet::FormatVersion> {
  protected:
   void SetUp() override {
     BuildSource(dir_ / "source.mdb", GetParam());
-    bytes_ = ReadBytes(dir_ / "source.mdb");
+    bytes_ = ReadFileBytes(dir_ / "source.mdb");
     original_ = jet::Database::FromBytes(bytes_, "original");
     page_size_ = original_->constants().page_size;
     people_ = ReadRows(*original_, "People");

@@ -20,7 +20,6 @@ namespace salvage_test {
 // `scrambled` stores the rows out of key order (compaction then sorts them).
 void BuildSource(const std::filesystem::path& path, jet::FormatVersion version, int people = 600, bool scrambled = false);
 
-std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
 // One row per line: the field bytes as hex, NULL as "-", by the row's first field.

@@ -9,11 +9,13 @@
 #include "jet/format/data_page.h"
 #include "jet/format/format_constants.h"
 #include "salvage_fixture.h"
+#include "support/file_bytes.h"
 #include "support/samples.h"
 
 namespace {
 
 using namespace salvage_test;
+using vondrel::testing::ReadFileBytes;
 using vondrel::testing::ScratchDir;
 
 class SalvagePages : public ::testing::TestWithParam<jet::FormatVersion> {
@@ -21,7 +23,7 @@ class SalvagePages : public ::testing::TestWithParam<jet::FormatVersion> {
   void SetUp() override {
     source_ = dir_ / "source.mdb";
     BuildSource(source_, GetParam());
-    bytes_ = ReadBytes(source_);
+    bytes_ = ReadFileBytes(source_);
     original_ = jet::Database::FromBytes(bytes_, "original");
     page_size_ = original_->constants().page_size;
     people_ = ReadRows(*original_, "People");
@@ -140,7 +142,7 @@ TEST_P(SalvagePages, ARowThatCannotBeDecodedIsDroppedWhole) {
 TEST_P(SalvagePages, LossesOfRowsSortedIntoKeyOrderAreListedOnce) {
   const auto scrambled = dir_ / "scrambled.mdb";
   BuildSource(scrambled, GetParam(), 600, true);
-  bytes_ = ReadBytes(scrambled);
+  bytes_ = ReadFileBytes(scrambled);
   const auto db = jet::Database::FromBytes(bytes_, "scrambled");
   const std::vector<std::uint32_t> pages = DataPagesOf(*db, "People");
   const std::size_t entry = pages[1] * page_size_ + db->constants().data_row_table_offset + 2 * 3;

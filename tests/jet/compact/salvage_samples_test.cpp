@@ -17,6 +17,7 @@
 namespace {
 
 using namespace salvage_test;
+using vondrel::testing::ReadFileBytes;
 using vondrel::testing::DamagedCopy;
 using vondrel::testing::DamageGenerator;
 using vondrel::testing::PageRole;
@@ -61,7 +62,7 @@ TEST(SalvageSamples, DamagedCopiesCompactSoundlyOrFailWithANumber) {
   for (const char* name : names) {
     const auto path = vondrel::testing::Sample(name);
     if (!path) continue;
-    const DamageGenerator generator(ReadBytes(*path));
+    const DamageGenerator generator(ReadFileBytes(*path));
     for (std::uint64_t seed = 1; seed <= 3; ++seed) {
       for (const PageRole role : roles) {
         const DamagedCopy copy = generator.Random(seed * 7919 + static_cast<std::uint64_t>(role), role);
@@ -109,7 +110,7 @@ TEST(SalvageSamples, HardCopiesKeepTheirRowsAndRecordTheirLosses) {
   for (const Case& c : cases) {
     const auto path = vondrel::testing::Sample(c.name);
     if (!path) continue;
-    const DamageGenerator generator(ReadBytes(*path));
+    const DamageGenerator generator(ReadFileBytes(*path));
     const DamagedCopy copy = c.swap_first != c.swap_second ? generator.SwapPages(c.swap_first, c.swap_second)
                                                             : generator.FlipBits(c.seed, c.flips, c.role);
     SCOPED_TRACE(std::string(c.name) + ": " + copy.description);
@@ -129,7 +130,7 @@ TEST(SalvageSamples, TheTruncatedSampleGetsAClearErrorOrASalvage) {
   const auto path = vondrel::testing::Sample("jet4_mimetype_truncated_8k.mdb");
   if (!path) GTEST_SKIP() << "sample absent";
   ScratchDir dir;
-  const Verdict verdict = CompactCopy(dir, ReadBytes(*path));
+  const Verdict verdict = CompactCopy(dir, ReadFileBytes(*path));
   if (verdict.compacted) {
     EXPECT_EQ(verdict.problems, std::vector<std::string>{});
   } else {
@@ -189,7 +190,7 @@ TEST(SalvageSamples, TruncationAtAnyPageKeepsEverythingBeforeIt) {
   VONDREL_REQUIRE_SAMPLES();
   const auto path = vondrel::testing::Sample("jet4_northwind_2000_b.mdb");
   if (!path) GTEST_SKIP() << "sample absent";
-  const DamageGenerator generator(ReadBytes(*path));
+  const DamageGenerator generator(ReadFileBytes(*path));
   ScratchDir dir;
   for (std::uint32_t pages : {3u, 20u, generator.page_count() / 2, generator.page_count() - 1}) {
     SCOPED_TRACE(pages);

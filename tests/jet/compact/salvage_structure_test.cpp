@@ -12,11 +12,13 @@
 #include "base/error.h"
 #include "jet/format/format_constants.h"
 #include "salvage_fixture.h"
+#include "support/file_bytes.h"
 #include "support/samples.h"
 
 namespace {
 
 using namespace salvage_test;
+using vondrel::testing::ReadFileBytes;
 using vondrel::testing::ScratchDir;
 
 class SalvageStructure : public ::testing::TestWithParam<jet::FormatVersion> {
@@ -24,7 +26,7 @@ class SalvageStructure : public ::testing::TestWithParam<jet::FormatVersion> {
   void SetUp() override {
     source_ = dir_ / "source.mdb";
     BuildSource(source_, GetParam());
-    bytes_ = ReadBytes(source_);
+    bytes_ = ReadFileBytes(source_);
     original_ = jet::Database::FromBytes(bytes_, "original");
     page_size_ = original_->constants().page_size;
   }
@@ -85,7 +87,7 @@ TEST_P(SalvageStructure, TheStateOfAnInterruptedWriteIsCleared) {
   }
   const auto output = dir_ / "output.mdb";
   jet::compact::CompactDatabase(WriteDamaged(), output);
-  const std::vector<std::uint8_t> written = ReadBytes(output);
+  const std::vector<std::uint8_t> written = ReadFileBytes(output);
   ASSERT_GE(written.size(), page_size_);
   EXPECT_EQ(written[commit], 0x01);
   EXPECT_EQ(written[commit + 1], 0x01);

@@ -5,14 +5,13 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <utility>
 #include <vector>
 
 #include "jet/format/index_page.h"
+#include "support/file_bytes.h"
 
 namespace vondrel::testing {
 
@@ -52,9 +51,8 @@ inline std::uint32_t DatabaseKey(const std::vector<std::uint8_t>& header) {
 
 // Nothing for files that are not plain Jet 3 / Jet 4 files (ACE, encrypted pages).
 inline std::optional<RawJetFile> ReadRawJetFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
   RawJetFile file;
-  file.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  file.bytes = ReadFileBytes(path);
   if (file.bytes.size() < 2048 || file.bytes[0] != 0 || file.bytes[0x14] > 1) return std::nullopt;
   file.jet3 = file.bytes[0x14] == 0;
   file.layout = file.jet3 ? jet::IndexPageLayout::Jet3() : jet::IndexPageLayout::Jet4();

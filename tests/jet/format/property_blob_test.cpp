@@ -1,4 +1,4 @@
-#include "jet/format/property_blob.h"
+#include "support/property_blob.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@ namespace jet {
 namespace {
 
 using testing::Append16;
+using vondrel::testing::DecodePropertyBlob;
 using testing::Append32;
 
 std::vector<std::uint8_t> Jet4Blob() {

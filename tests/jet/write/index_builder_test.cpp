@@ -8,9 +8,12 @@
 
 #include "base/error.h"
 #include "jet/format/index_tree.h"
+#include "support/index_pages.h"
 
 namespace jet::write {
 namespace {
+
+using vondrel::testing::BuildIndexPages;
 
 struct Built {
   BuiltIndexTree tree;

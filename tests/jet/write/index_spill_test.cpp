@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 #include "base/error.h"
@@ -16,11 +14,13 @@
 #include "jet/database.h"
 #include "jet/write/database_writer.h"
 #include "jet/write/index_tree_writer.h"
+#include "support/file_bytes.h"
 #include "support/samples.h"
 
 namespace jet::write {
 namespace {
 
+using vondrel::testing::ReadFileBytes;
 using vondrel::testing::ScratchDir;
 
 TEST(IndexEntryList, SpilledRunsMergeToTheOrderOfASortInMemory) {
@@ -108,11 +108,6 @@ TEST(IndexEntryList, SortedInputAndEmptyListsReadBack) {
   EXPECT_EQ(out[1].key, (KeyBytes{1, 2}));
 }
 
-std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(IndexEntryList, SpillingWritesTheSameIndexPages) {
   ScratchDir dir;
   const auto entries = MakeEntries(30000, 11);
@@ -139,9 +134,9 @@ TEST(IndexEntryList, SpillingWritesTheSameIndexPages) {
   EXPECT_EQ(trees[0].distinct_keys, distinct);
   EXPECT_EQ(trees[1].distinct_keys, distinct);
   EXPECT_GT(trees[0].pages.size(), 50u);
-  const auto a = FileBytes(dir / "tree0.mdb");
+  const auto a = ReadFileBytes(dir / "tree0.mdb");
   EXPECT_EQ(a.size(), (3 + trees[0].pages.size()) * 4096);
-  EXPECT_TRUE(a == FileBytes(dir / "tree1000.mdb"));
+  EXPECT_TRUE(a == ReadFileBytes(dir / "tree1000.mdb"));
 }
 
 void BuildCatalogue(const std::filesystem::path& path, std::size_t budget) {
@@ -170,9 +165,9 @@ TEST(IndexEntryList, ATinyBudgetWritesAByteIdenticalDatabase) {
   ScratchDir dir;
   BuildCatalogue(dir / "roomy.mdb", kDefaultIndexMemoryBudget);
   BuildCatalogue(dir / "tight.mdb", 16 * 1024);  // spills every few dozen rows
-  const auto roomy = FileBytes(dir / "roomy.mdb");
+  const auto roomy = ReadFileBytes(dir / "roomy.mdb");
   ASSERT_GT(roomy.size(), 100000u);
-  EXPECT_TRUE(roomy == FileBytes(dir / "tight.mdb"));
+  EXPECT_TRUE(roomy == ReadFileBytes(dir / "tight.mdb"));
   const auto db = Database::Open(dir / "tight.mdb");
   EXPECT_EQ(db->CountRows(db->ReadTableDefinition(*db->FindTable("Items"))), 3000u);
 }
@@ -202,7 +197,7 @@ TEST(PageSink, RewoundPagesAreRewrittenOrZeroed) {
     sink.Write(9, FilledPage(0xD0));  // page 10 stays unwritten
     sink.Commit();
   }
-  const auto bytes = FileBytes(path);
+  const auto bytes = ReadFileBytes(path);
   ASSERT_EQ(bytes.size(), 11u * 4096);
   const std::uint8_t expected[] = {0xA0, 0xA0, 0xB0, 0xB0, 0xB0, 0xB0, 0xB0, 0xB0, 0xC0, 0xD0, 0x00};
   for (std::size_t p = 0; p < 11; ++p) {
@@ -238,7 +233,7 @@ TEST(PageSink, PagesWrittenOutOfOrderLandAtTheirPlace) {
     }
     sink.Commit();
   }
-  const auto bytes = FileBytes(path);
+  const auto bytes = ReadFileBytes(path);
   ASSERT_EQ(bytes.size(), std::size_t{count} * 4096);
   for (std::size_t p = 0; p < count; ++p) {
     const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(p * 4096);

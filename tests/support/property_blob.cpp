@@ -1,15 +1,19 @@
-#include "jet/format/property_blob.h"
+#include "support/property_blob.h"
 
 #include "jet/format/text.h"
 
-namespace jet {
+namespace vondrel::testing {
+
+using jet::FormatVersion;
+namespace io = jet::io;
+
 namespace {
 
 constexpr std::uint16_t kNamesChunk = 0x0080;
 
 std::string Name(const io::ByteView& bytes, FormatVersion version, std::uint16_t code_page) {
   const std::span<const std::uint8_t> raw(bytes.data(), bytes.size());
-  return version == FormatVersion::Jet3 ? DecodeJet3Text(raw, code_page) : Utf16LeToUtf8(raw);
+  return version == FormatVersion::Jet3 ? jet::DecodeJet3Text(raw, code_page) : jet::Utf16LeToUtf8(raw);
 }
 
 void DecodeValues(const io::ByteView& chunk, FormatVersion version, std::uint16_t code_page,
@@ -73,4 +77,4 @@ std::vector<PropertyBlock> DecodePropertyBlob(const io::ByteView& blob, FormatVe
   return blocks;
 }
 
-}  // namespace jet
+}  // namespace vondrel::testing

@@ -1,6 +1,7 @@
 #pragma once
 // Property blobs (MSysObjects.LvProp): the properties of an object and of
-// its columns and indexes, e.g. the database's AccessVersion.
+// its columns and indexes, e.g. the database's AccessVersion. The engine
+// copies these blobs unread; tests decode them to see what a file says.
 
 #include <cstdint>
 #include <string>
@@ -9,7 +10,7 @@
 #include "jet/format/format_constants.h"
 #include "jet/io/byte_view.h"
 
-namespace jet {
+namespace vondrel::testing {
 
 struct PropertyValue {
   std::string name;
@@ -26,7 +27,7 @@ struct PropertyBlock {
 
 // Decodes a whole blob ("KKD\0" Jet 3, "MR2\0" Jet 4). `code_page` decodes
 // Jet 3 names. Throws 3049 when the blob is malformed.
-std::vector<PropertyBlock> DecodePropertyBlob(const io::ByteView& blob, FormatVersion version,
+std::vector<PropertyBlock> DecodePropertyBlob(const jet::io::ByteView& blob, jet::FormatVersion version,
                                               std::uint16_t code_page);
 
-}  // namespace jet
+}  // namespace vondrel::testing
