@@ -8,7 +8,7 @@
 namespace jet::io {
 
 void ThrowWriteFailure(int error_number, const std::string& what) {
-  if (error_number == ENOSPC || error_number == EDQUOT || error_number == EFBIG)
+  if (error_number == ENOSPC || error_number == EDQUOT)
     throw WriteFailure(errors::kDiskFull, "Not enough space on disk.");
   throw WriteFailure(errors::kDiskError,
                      "Disk or network error (" + what + ": " + std::strerror(error_number) + ").");
