@@ -6,12 +6,16 @@
 // were not damaged).
 //
 //   salvage_bench [--copies N] [--seconds S] [--tool VONDREL_JET] [--keep DIR] [--no-built] [--verbose]
-//                 [FOLDER|FILE ...]
+//                 [--mdbtools] [FOLDER|FILE ...]
 //
 // Without folders it reads the samples (VONDREL_SAMPLES, else
 // ../shared/jet-samples beside the checkout); it also builds a Jet 3 and a Jet 4 database
 // of its own unless --no-built. --keep DIR keeps the damaged copy behind
 // each incident (crash, timeout, lost rows, unsound output) for a closer look.
+// --mdbtools also reads every damaged copy with mdb-export and counts the
+// rows equal to a row of the undamaged file ("genuine") that mdbtools reads
+// from it against those our output keeps: a salvage should keep at least
+// what another reader can still read.
 
 #include <unistd.h>
 
@@ -22,6 +26,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -50,6 +55,7 @@ struct Settings {
   int seconds = 60;
   bool built = true;
   bool verbose = false;
+  bool mdbtools = false;  // also hold each damaged copy against what mdb-export reads from it
   std::string tool;
   fs::path keep;  // where the damaged copies behind incidents are kept, if anywhere
   std::vector<fs::path> inputs;
@@ -70,7 +76,46 @@ struct Figures {
   long peak_kb = 0;
   std::vector<std::string> incidents;  // crashes, timeouts, broken outputs (first ones)
   int incidents_seen = 0;
+  // With --mdbtools: rows equal to a row of the undamaged file ("genuine") as
+  // mdb-export reads them from our output and from the damaged copy itself.
+  std::uint64_t genuine_ours = 0, genuine_mdbtools = 0, other_ours = 0, other_mdbtools = 0;
+  int copies_mdbtools_keeps_more = 0, mdbtools_failures = 0;
 };
+
+// mdb-export's data lines of one table, sorted; nothing when it fails or
+// takes longer than `seconds` (damaged files can make it hang or crash).
+std::vector<std::string> MdbExport(const fs::path& database, const std::string& table, int seconds, bool& ok) {
+  const std::string command = "timeout -k 2 " + std::to_string(seconds) + " mdb-export -b hex '" + database.string() +
+                              "' '" + table + "' 2>/dev/null";
+  std::vector<std::string> lines;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) {
+    ok = false;
+    return lines;
+  }
+  std::string text;
+  char buffer[65536];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+  ok = pclose(pipe) == 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  if (!lines.empty()) lines.erase(lines.begin());  // the header
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// How many of `rows` (sorted) are in `genuine` (sorted), each genuine row used once.
+std::uint64_t CountGenuine(const std::vector<std::string>& rows, const std::vector<std::string>& genuine) {
+  std::vector<std::string> common;
+  std::set_intersection(rows.begin(), rows.end(), genuine.begin(), genuine.end(), std::back_inserter(common));
+  return common.size();
+}
+
+// Each user table's rows in the undamaged file, as mdb-export gives them.
+using PeerRows = std::map<std::string, std::vector<std::string>>;
 
 std::uint64_t NameSeed(const std::string& name) {
   std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
@@ -88,8 +133,35 @@ bool ToolCheckPasses(const std::string& tool, const fs::path& file) {
   return std::system(command.c_str()) == 0;
 }
 
+// Genuine rows that mdb-export reads from the damaged copy and from our
+// output of it; a copy where mdbtools reads more is an incident.
+void CompareWithMdbtools(const fs::path& source, const fs::path& output, bool compacted, const PeerRows& genuine,
+                         const std::string& label, const Settings& settings, Figures& figures) {
+  std::uint64_t ours = 0, theirs = 0;
+  for (const auto& [table, rows] : genuine) {
+    bool ok = true;
+    const std::vector<std::string> read = MdbExport(source, table, settings.seconds, ok);
+    if (!ok) ++figures.mdbtools_failures;
+    const std::uint64_t read_genuine = CountGenuine(read, rows);
+    theirs += read_genuine;
+    figures.other_mdbtools += read.size() - read_genuine;
+    if (!compacted) continue;
+    const std::vector<std::string> kept = MdbExport(output, table, settings.seconds, ok);
+    const std::uint64_t kept_genuine = CountGenuine(kept, rows);
+    ours += kept_genuine;
+    figures.other_ours += kept.size() - kept_genuine;
+  }
+  figures.genuine_ours += ours;
+  figures.genuine_mdbtools += theirs;
+  if (theirs > ours) {
+    ++figures.copies_mdbtools_keeps_more;
+    Incident(figures, "mdbtools reads " + std::to_string(theirs) + " genuine rows, we keep " + std::to_string(ours) +
+                          ": " + label);
+  }
+}
+
 void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::testing::OriginalContent& original,
-             const fs::path& scratch, const Settings& settings, Figures& figures) {
+             const PeerRows& genuine, const fs::path& scratch, const Settings& settings, Figures& figures) {
   const fs::path source = scratch / "damaged.mdb";
   const fs::path destination = scratch / "salvaged.mdb";
   std::error_code ec;
@@ -185,6 +257,8 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
       break;
     }
   }
+  if (settings.mdbtools)
+    CompareWithMdbtools(source, destination, outcome.kind == CompactionRun::Compacted, genuine, label, settings, figures);
   if (!settings.keep.empty() && figures.incidents_seen > incidents_before) {
     const fs::path kept = settings.keep / ("incident-" + std::to_string(figures.incidents_seen) + ".mdb");
     fs::copy_file(source, kept, fs::copy_options::overwrite_existing, ec);
@@ -207,6 +281,13 @@ void RunFile(const fs::path& path, const fs::path& scratch, const Settings& sett
     if (settings.verbose) std::cout << name << ": original not readable: " << error.description() << "\n";
     return;
   }
+  PeerRows genuine;
+  if (settings.mdbtools) {
+    for (const auto& table : original->tables()) {
+      bool ok = true;
+      genuine[table.name] = MdbExport(path, table.name, settings.seconds, ok);
+    }
+  }
   DamageGenerator generator(std::move(bytes));
   const std::optional<PageRole> targets[] = {std::nullopt,          PageRole::Header, PageRole::Catalog,
                                              PageRole::TableDefinition, PageRole::UsageMap, PageRole::Data,
@@ -214,7 +295,7 @@ void RunFile(const fs::path& path, const fs::path& scratch, const Settings& sett
   const std::uint64_t seed = NameSeed(name);
   for (int i = 0; i < settings.copies; ++i) {
     DamagedCopy copy = generator.Random(seed + static_cast<std::uint64_t>(i), targets[i % std::size(targets)]);
-    Examine(copy, name + ": " + copy.description, *original, scratch, settings, figures);
+    Examine(copy, name + ": " + copy.description, *original, genuine, scratch, settings, figures);
   }
 }
 
@@ -268,6 +349,13 @@ void Print(const Figures& f, const Settings& settings) {
             << f.salvage.errors_recorded << ", headers rebuilt " << f.headers_rebuilt << "\n";
   std::cout << "slowest " << static_cast<long>(f.slowest_ms) << " ms (" << f.slowest << "), peak child memory "
             << f.peak_kb / 1024 << " MB\n";
+  if (settings.mdbtools) {
+    std::cout << "genuine rows (equal to a row of the undamaged file), as mdb-export reads them: kept by us "
+              << f.genuine_ours << ", read by mdbtools from the damaged copies " << f.genuine_mdbtools
+              << "; other rows: ours " << f.other_ours << ", mdbtools " << f.other_mdbtools
+              << "; copies where mdbtools reads more genuine rows " << f.copies_mdbtools_keeps_more
+              << "; mdb-export failures or timeouts " << f.mdbtools_failures << "\n";
+  }
   for (const auto& incident : f.incidents) std::cout << "  " << incident << "\n";
 }
 
@@ -291,8 +379,10 @@ int main(int argc, char** argv) {
       settings.built = false;
     } else if (arg == "--verbose") {
       settings.verbose = true;
+    } else if (arg == "--mdbtools") {
+      settings.mdbtools = true;
     } else if (!arg.empty() && arg[0] == '-') {
-      std::cerr << "usage: salvage_bench [--copies N] [--seconds S] [--tool VONDREL_JET] [--keep DIR] [--no-built] [--verbose] "
+      std::cerr << "usage: salvage_bench [--copies N] [--seconds S] [--tool VONDREL_JET] [--keep DIR] [--no-built] [--verbose] [--mdbtools] "
                    "[FOLDER|FILE ...]\n";
       return 2;
     } else {
