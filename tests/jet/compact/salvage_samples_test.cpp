@@ -170,7 +170,7 @@ TEST(SalvageSamples, ACutFileKeepsTheWholeRowsOfItsLastPage) {
   for (const char* name : {"jet4_northwind_2000_b.mdb", "jet3_northwind_de_nwind.mdb"}) {
     const auto path = vondrel::testing::Sample(name);
     if (!path) continue;
-    const DamageGenerator generator(ReadBytes(*path));
+    const DamageGenerator generator(ReadFileBytes(*path));
     const auto original = vondrel::testing::OriginalContent::Read(generator.original(), name);
     const std::optional<std::size_t> cut = CutInsideRows(generator, original, generator.page_count() / 2);
     ASSERT_TRUE(cut) << name;
