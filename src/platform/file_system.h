@@ -40,6 +40,13 @@ class FileSystem {
   // leaves the old or the new file under the name, never neither and never
   // both. A read-only file in the way is refused before anything changes.
   virtual void ReplaceFile(const PathText& from, const PathText& to) = 0;
+  // ReplaceFile, keeping the replaced file under `backup`, a name no entry
+  // answers to (else "file already exists" before anything changes). The old
+  // file gains the backup name before the new one takes its place, where the
+  // file system allows as a second name of the same file, so that a crash
+  // leaves each file whole under a name and the old one under the database
+  // name until the new one is there.
+  virtual void ReplaceFileKeepingOld(const PathText& from, const PathText& to, const PathText& backup) = 0;
 
   // The full path of an existing folder: "C:" resolved to the drive's current
   // folder, "." and ".." applied, doubled separators removed; a drive root

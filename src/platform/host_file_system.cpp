@@ -150,7 +150,13 @@ void HostFileSystem::RenameFile(const PathText& from, const PathText& to) {
   if (sourceHost.parent_path() != targetHost.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
 }
 
-void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
+void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) { Replace(from, to, nullptr); }
+
+void HostFileSystem::ReplaceFileKeepingOld(const PathText& from, const PathText& to, const PathText& backup) {
+  Replace(from, to, &backup);
+}
+
+void HostFileSystem::Replace(const PathText& from, const PathText& to, const PathText* backup) {
   WindowsPath source = ParsePathText(from, current_);
   WindowsPath target = ParsePathText(to, current_);
   if (source.components.empty() || target.components.empty()) throw FileError(kPathFileAccessError);
@@ -166,6 +172,13 @@ void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
   if (replacedStat && replacedStat->st_ino == sourceStat->st_ino && replacedStat->st_dev == sourceStat->st_dev) {
     return;  // already in place
   }
+  fs::path kept;
+  if (backup && replacedStat) {
+    WindowsPath keptPath = ParsePathText(*backup, current_);
+    if (keptPath.components.empty()) throw FileError(kPathFileAccessError);
+    kept = Resolve(keptPath, LastName::MayBeAbsent);
+    if (EntryExists(kept)) throw FileError(kFileAlreadyExists);
+  }
 
   int fd = ::open(sourceHost.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw ErrorFromErrno(errno, true);
@@ -175,9 +188,23 @@ void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
   ::close(fd);
   if (error) throw ErrorFromErrno(error, true);
 
+  if (!kept.empty()) KeepAs(replaced, kept);
   if (::rename(sourceHost.c_str(), replaced.c_str()) != 0) throw ErrorFromErrno(errno, true);
   FlushPath(replaced.parent_path(), O_DIRECTORY);
   if (sourceHost.parent_path() != replaced.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
+}
+
+void HostFileSystem::KeepAs(const fs::path& file, const fs::path& backup) {
+  // A second name first: the file stays under its own name until it is replaced.
+  if (::link(file.c_str(), backup.c_str()) != 0) {
+    if (errno == EEXIST) throw FileError(kFileAlreadyExists);
+    // A file system without hard links: the file moves to the backup name.
+    if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) != 0) {
+      if (errno != EINVAL && errno != ENOSYS) throw ErrorFromErrno(errno, true);
+      if (::rename(file.c_str(), backup.c_str()) != 0) throw ErrorFromErrno(errno, true);
+    }
+  }
+  FlushPath(backup.parent_path(), O_DIRECTORY);
 }
 
 PathText HostFileSystem::ResolveFolder(const PathText& folder) {

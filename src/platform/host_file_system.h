@@ -21,6 +21,7 @@ class HostFileSystem : public FileSystem {
   void DeleteFile(const PathText& path) override;
   void RenameFile(const PathText& from, const PathText& to) override;
   void ReplaceFile(const PathText& from, const PathText& to) override;
+  void ReplaceFileKeepingOld(const PathText& from, const PathText& to, const PathText& backup) override;
   PathText ResolveFolder(const PathText& folder) override;
   void SetCurrentFolder(const PathText& folder) override;
   std::vector<std::u16string> SubFolders(const PathText& folder) override;
@@ -36,6 +37,10 @@ class HostFileSystem : public FileSystem {
   std::filesystem::path Resolve(const WindowsPath& path, LastName last) const;
   std::filesystem::path ResolveExistingFolder(const PathText& folder, WindowsPath* parsed = nullptr) const;
   std::vector<std::u16string> FolderEntries(const PathText& folder, bool folders) const;
+  // ReplaceFile, keeping the replaced file under `backup` when given.
+  void Replace(const PathText& from, const PathText& to, const PathText* backup);
+  // Gives `file` the name `backup` too (or only, where links are not to be had).
+  static void KeepAs(const std::filesystem::path& file, const std::filesystem::path& backup);
 
   DriveTable drives_;
   CurrentFolders current_;

@@ -73,29 +73,30 @@ void RepairOperation::Repair(const platform::PathText& selectedPath) {
     opened.reset();
   }
 
-  // A copy that lost part of the source must not cost the old file: it is the
-  // only place left that holds what was lost. It moves aside in one
-  // no-replace rename, and the copy then takes the freed name.
-  if (compacted.lossy) MoveAside(database, base);
-
   // One atomic step: at every instant a complete database is under a name the
   // file list shows, the old one until the copy takes its place. The copy
   // takes the name the old file is stored under ("DATA.MDB" on a
-  // case-sensitive host), so that one name never holds two databases.
-  files_.ReplaceFile(copy, database);
+  // case-sensitive host), so that one name never holds two databases. A copy
+  // that lost part of the source must not cost the old file, the only place
+  // left that holds what was lost: the old file keeps a backup name.
+  if (compacted.lossy)
+    ReplaceKeepingOld(copy, database, base);
+  else
+    files_.ReplaceFile(copy, database);
   // Then the extension becomes lower case in a rename of its own: the file
   // that the name reaches is given the name as written.
   if (selectedPath.compare(selectedPath.size() - 3, 3, u"mdb") != 0) files_.RenameFile(database, database);
 }
 
-void RepairOperation::MoveAside(const platform::PathText& database, const platform::PathText& base) {
+void RepairOperation::ReplaceKeepingOld(const platform::PathText& copy, const platform::PathText& database,
+                                        const platform::PathText& base) {
   for (int number = 0;; ++number) {
     try {
-      files_.RenameFile(database, BackupName(base, number));
+      files_.ReplaceFileKeepingOld(copy, database, BackupName(base, number));
       return;
     } catch (const vondrel::Error& error) {
-      // The rename never replaces a file: a taken name (any entry, hidden or
-      // not, in any case) fails with "already exists", and the next is tried.
+      // A taken backup name (any entry, hidden or not, in any case) fails
+      // with "already exists" before anything changes, and the next is tried.
       if (error.number() != platform::kFileAlreadyExists || number == kLastBackupNumber) throw;
     }
   }

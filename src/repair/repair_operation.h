@@ -25,8 +25,10 @@ class RepairOperation {
 
  private:
   void Repair(const platform::PathText& selectedPath);
-  // Renames the database to the first free backup name.
-  void MoveAside(const platform::PathText& database, const platform::PathText& base);
+  // Puts the copy in the database's place and keeps the old database under
+  // the first free backup name: base + "bak", "bak1", "bak2", ...
+  void ReplaceKeepingOld(const platform::PathText& copy, const platform::PathText& database,
+                         const platform::PathText& base);
   DatabaseEngine& Engine();
 
   platform::FileSystem& files_;

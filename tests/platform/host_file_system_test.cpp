@@ -255,6 +255,37 @@ TEST_F(HostFileSystemTest, ReplaceRefusesWhatWindowsWouldRefuse) {
   EXPECT_EQ(fs::status(Host("f/db.rpr")).permissions() & fs::perms::owner_write, fs::perms::owner_write);
 }
 
+TEST_F(HostFileSystemTest, AReplaceThatKeepsTheOldFileGivesItTheBackupName) {
+  Write("f/DB.MDB", "old");
+  Write("f/db.rpr", "new");
+  const auto shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  fs::permissions(Host("f/DB.MDB"), shared);
+  files_.ReplaceFileKeepingOld(u"C:\\f\\db.rpr", u"C:\\f\\db.mdb", u"C:\\f\\db.bak");
+  EXPECT_EQ(Read("f/DB.MDB"), "new");  // the stored name, as a plain replace keeps it
+  EXPECT_EQ(Read("f/db.bak"), "old");
+  EXPECT_FALSE(fs::exists(Host("f/db.rpr")));
+  EXPECT_EQ(fs::status(Host("f/DB.MDB")).permissions(), shared);
+  EXPECT_EQ(fs::hard_link_count(Host("f/db.bak")), 1u);
+}
+
+TEST_F(HostFileSystemTest, AReplaceThatKeepsTheOldFileChangesNothingWhenItCannot) {
+  Write("f/db.mdb", "old");
+  Write("f/db.rpr", "new");
+  Write("f/DB.BAK", "an earlier backup");
+  EXPECT_EQ(ErrorNumberOf([&] { files_.ReplaceFileKeepingOld(u"C:\\f\\db.rpr", u"C:\\f\\db.mdb", u"C:\\f\\db.bak"); }),
+            kFileAlreadyExists);
+  fs::create_directories(Host("f/.db.bak1"));
+  EXPECT_EQ(ErrorNumberOf([&] { files_.ReplaceFileKeepingOld(u"C:\\f\\db.rpr", u"C:\\f\\db.mdb", u"C:\\f\\.DB.bak1"); }),
+            kFileAlreadyExists);
+  fs::permissions(Host("f/db.mdb"), fs::perms::owner_read);
+  EXPECT_EQ(ErrorNumberOf([&] { files_.ReplaceFileKeepingOld(u"C:\\f\\db.rpr", u"C:\\f\\db.mdb", u"C:\\f\\db.bak2"); }),
+            kPathFileAccessError);
+  EXPECT_EQ(Read("f/db.mdb"), "old");
+  EXPECT_EQ(Read("f/db.rpr"), "new");
+  EXPECT_EQ(Read("f/DB.BAK"), "an earlier backup");
+  EXPECT_FALSE(fs::exists(Host("f/db.bak2")));
+}
+
 TEST_F(HostFileSystemTest, HostPathAllowsAnAbsentLastNameOnly) {
   fs::create_directories(Host("Data"));
   EXPECT_EQ(files_.HostPath(u"c:\\data\\new.rpr"), Host("Data/new.rpr"));

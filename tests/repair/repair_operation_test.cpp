@@ -34,6 +34,12 @@ class SwapWatchingFileSystem : public FakeFileSystem {
     FakeFileSystem::ReplaceFile(from, to);
     Note(to);
   }
+  void ReplaceFileKeepingOld(const platform::PathText& from, const platform::PathText& to,
+                             const platform::PathText& backup) override {
+    handlesAtSwap.push_back(log_.openHandles);
+    FakeFileSystem::ReplaceFileKeepingOld(from, to, backup);
+    Note(to);
+  }
   void RenameFile(const platform::PathText& from, const platform::PathText& to) override {
     FakeFileSystem::RenameFile(from, to);
     Note(to);
@@ -307,11 +313,11 @@ TEST_F(RepairOperationTest, ALossyRepairKeepsTheOldDatabaseUnderTheBackupName) {
   EXPECT_EQ(Folder(), (std::vector<std::string>{"Data.bak", "Data.mdb"}));
   EXPECT_EQ(files_.ReadFile(kDatabase), "compacted:old");
   EXPECT_EQ(files_.ReadFile(kBackup), "old");
-  // Aside first, in a rename that never replaces; then the copy takes the free name.
-  ASSERT_EQ(files_.ChangingCallCount(), 2);
-  EXPECT_EQ(files_.CallCount(FileOperation::DeleteFile), 0);
-  EXPECT_EQ(files_.states, (std::vector<FolderState>{{{"Data.bak", "old"}, {"Data.rpr", "compacted:old"}},
-                                                     {{"Data.bak", "old"}, {"Data.mdb", "compacted:old"}}}));
+  // One replace that keeps the old file under the backup name.
+  ASSERT_EQ(files_.ChangingCallCount(), 1);
+  ASSERT_EQ(files_.CallCount(FileOperation::ReplaceFileKeepingOld), 1);
+  EXPECT_EQ(files_.Calls().back().backup, kBackup);
+  EXPECT_EQ(files_.states, (std::vector<FolderState>{{{"Data.bak", "old"}, {"Data.mdb", "compacted:old"}}}));
   EXPECT_EQ(files_.handlesAtSwap, std::vector<int>{0});
 }
 
@@ -351,10 +357,10 @@ TEST_F(RepairOperationTest, ALossyRepairOfACapitalLetterExtension) {
   EXPECT_EQ(files_.ReadFile(u"C:\\Data\\DATA.mdb"), "compacted:old");
 }
 
-TEST_F(RepairOperationTest, AFailedMoveAsideLeavesTheDatabaseAndTheCopy) {
+TEST_F(RepairOperationTest, AFailedSwapOfALossyCopyLeavesTheDatabaseAndTheCopy) {
   files_.WriteFile(kDatabase, "old");
   log_.compactLossy = true;
-  files_.FailNext(FileOperation::RenameFile, vondrel::Error(platform::kPermissionDenied, "refused"));
+  files_.FailNext(FileOperation::ReplaceFileKeepingOld, vondrel::Error(platform::kPermissionDenied, "refused"));
   ExpectFailed(repair_.Run(kDatabase), platform::kPermissionDenied);
   EXPECT_EQ(Folder(), (std::vector<std::string>{"Data.mdb", "Data.rpr"}));
   EXPECT_EQ(files_.ReadFile(kDatabase), "old");
@@ -368,30 +374,34 @@ TEST_F(RepairOperationTest, AFailedMoveAsideLeavesTheDatabaseAndTheCopy) {
 TEST_F(RepairOperationTest, NoFreeBackupNameFailsAndLeavesTheDatabaseAndTheCopy) {
   files_.WriteFile(kDatabase, "old");
   log_.compactLossy = true;
-  files_.FailAlways(FileOperation::RenameFile, vondrel::Error(platform::kFileAlreadyExists, "taken"));
+  files_.FailAlways(FileOperation::ReplaceFileKeepingOld, vondrel::Error(platform::kFileAlreadyExists, "taken"));
   ExpectFailed(repair_.Run(kDatabase), platform::kFileAlreadyExists);
-  EXPECT_GT(files_.CallCount(FileOperation::RenameFile), 1);
+  EXPECT_GT(files_.CallCount(FileOperation::ReplaceFileKeepingOld), 1);
   EXPECT_EQ(files_.CallCount(FileOperation::ReplaceFile), 0);
   EXPECT_EQ(files_.ReadFile(kDatabase), "old");
   EXPECT_EQ(files_.ReadFile(kCopy), "compacted:old");
 }
 
-// The state a crash between the two renames leaves: the old database under
-// the backup name, the repaired one under the temporary name, nothing under
-// the database name. The next run must not delete the copy.
-TEST_F(RepairOperationTest, AFailedSwapAfterTheMoveAsideKeepsBothDatabases) {
-  files_.WriteFile(kDatabase, "old");
-  log_.compactLossy = true;
-  files_.FailNext(FileOperation::ReplaceFile, vondrel::Error(platform::kPathFileAccessError, "locked"));
-  ExpectFailed(repair_.Run(kDatabase), platform::kPathFileAccessError);
+// The state a crash can leave where the file system has no second names for
+// a file (the old database moved to the backup name, the repaired one still
+// under the temporary name): the next run must not delete the copy.
+TEST_F(RepairOperationTest, ACopyWithoutItsDatabaseButWithABackupIsKept) {
+  files_.WriteFile(kBackup, "old");
+  files_.WriteFile(kCopy, "compacted:old");
   const std::vector<std::string> leftBehind{"Data.bak", "Data.rpr"};
-  EXPECT_EQ(Folder(), leftBehind);
-  EXPECT_EQ(files_.ReadFile(kBackup), "old");
-  EXPECT_EQ(files_.ReadFile(kCopy), "compacted:old");
   ExpectFailed(repair_.Run(kDatabase), testing::kEngineFileNotFound);
   EXPECT_EQ(Folder(), leftBehind);
   EXPECT_EQ(files_.ReadFile(kBackup), "old");
   EXPECT_EQ(files_.ReadFile(kCopy), "compacted:old");
+}
+
+TEST_F(RepairOperationTest, AReadOnlyDatabaseIsRefusedAtTheSwapEvenWhenTheCopyIsLossy) {
+  files_.WriteFile(kDatabase, "old");
+  fs::permissions(files_.DriveC() / "Program Files/Tamberlo/Data.mdb", fs::perms::owner_read);
+  log_.compactLossy = true;
+  ExpectFailed(repair_.Run(kDatabase), platform::kPathFileAccessError);
+  EXPECT_EQ(Folder(), (std::vector<std::string>{"Data.mdb", "Data.rpr"}));
+  EXPECT_EQ(files_.ReadFile(kDatabase), "old");
 }
 
 // Every file-system call of a good run, failed in turn in a fresh folder: the

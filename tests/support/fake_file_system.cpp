@@ -60,12 +60,13 @@ int FakeFileSystem::CallCount(FileOperation operation) const {
 
 int FakeFileSystem::ChangingCallCount() const {
   return CallCount(FileOperation::DeleteFile) + CallCount(FileOperation::RenameFile) +
-         CallCount(FileOperation::ReplaceFile) +
+         CallCount(FileOperation::ReplaceFile) + CallCount(FileOperation::ReplaceFileKeepingOld) +
          CallCount(FileOperation::SetCurrentFolder);
 }
 
-void FakeFileSystem::Enter(FileOperation operation, const PathText& path, const PathText& other) {
-  calls_.push_back({operation, path, other, false});
+void FakeFileSystem::Enter(FileOperation operation, const PathText& path, const PathText& other,
+                           const PathText& backup) {
+  calls_.push_back({operation, path, other, false, backup});
   if (failAt_ && failAt_->first == calls_.size() - 1) {
     vondrel::Error error = failAt_->second;
     failAt_.reset();
@@ -99,6 +100,11 @@ void FakeFileSystem::RenameFile(const PathText& from, const PathText& to) {
 void FakeFileSystem::ReplaceFile(const PathText& from, const PathText& to) {
   Enter(FileOperation::ReplaceFile, from, to);
   real_.ReplaceFile(from, to);
+}
+
+void FakeFileSystem::ReplaceFileKeepingOld(const PathText& from, const PathText& to, const PathText& backup) {
+  Enter(FileOperation::ReplaceFileKeepingOld, from, to, backup);
+  real_.ReplaceFileKeepingOld(from, to, backup);
 }
 
 PathText FakeFileSystem::ResolveFolder(const PathText& folder) {

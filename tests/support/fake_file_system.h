@@ -19,6 +19,7 @@ enum class FileOperation {
   DeleteFile,
   RenameFile,
   ReplaceFile,
+  ReplaceFileKeepingOld,
   ResolveFolder,
   SetCurrentFolder,
   SubFolders,
@@ -32,6 +33,7 @@ struct FileCall {
   platform::PathText path;   // the first path argument (empty for ProgramFolder)
   platform::PathText other;  // the second one (rename, replace)
   bool failed = false;
+  platform::PathText backup;  // the backup name of a replace that keeps the old file
 };
 
 class FakeFileSystem : public platform::FileSystem {
@@ -73,6 +75,8 @@ class FakeFileSystem : public platform::FileSystem {
   void DeleteFile(const platform::PathText& path) override;
   void RenameFile(const platform::PathText& from, const platform::PathText& to) override;
   void ReplaceFile(const platform::PathText& from, const platform::PathText& to) override;
+  void ReplaceFileKeepingOld(const platform::PathText& from, const platform::PathText& to,
+                             const platform::PathText& backup) override;
   platform::PathText ResolveFolder(const platform::PathText& folder) override;
   void SetCurrentFolder(const platform::PathText& folder) override;
   std::vector<std::u16string> SubFolders(const platform::PathText& folder) override;
@@ -88,7 +92,8 @@ class FakeFileSystem : public platform::FileSystem {
     bool always;
   };
   // Records the call and throws when a failure is armed for it.
-  void Enter(FileOperation operation, const platform::PathText& path = {}, const platform::PathText& other = {});
+  void Enter(FileOperation operation, const platform::PathText& path = {}, const platform::PathText& other = {},
+             const platform::PathText& backup = {});
   std::filesystem::path LiteralHostPath(const platform::PathText& path) const;
 
   ScratchDir scratch_;
