@@ -82,10 +82,13 @@ struct Figures {
   int copies_mdbtools_keeps_more = 0, mdbtools_failures = 0;
 };
 
-// mdb-export's data lines of one table, sorted; nothing when it fails or
-// takes longer than `seconds` (damaged files can make it hang or crash).
-std::vector<std::string> MdbExport(const fs::path& database, const std::string& table, int seconds, bool& ok) {
-  const std::string command = "timeout -k 2 " + std::to_string(seconds) + " mdb-export -b hex '" + database.string() +
+// The data lines of one table as `program` exports it (mdb-export, or our
+// tool's export, which prints the same dialect), sorted; nothing when it
+// fails or takes longer than `seconds` (damaged files can make mdb-export
+// hang or crash).
+std::vector<std::string> ExportLines(const std::string& program, const fs::path& database, const std::string& table,
+                                     int seconds, bool& ok) {
+  const std::string command = "timeout -k 2 " + std::to_string(seconds) + " " + program + " '" + database.string() +
                               "' '" + table + "' 2>/dev/null";
   std::vector<std::string> lines;
   FILE* pipe = popen(command.c_str(), "r");
@@ -114,7 +117,15 @@ std::uint64_t CountGenuine(const std::vector<std::string>& rows, const std::vect
   return common.size();
 }
 
-// Each user table's rows in the undamaged file, as mdb-export gives them.
+const char* const kMdbExport = "mdb-export -b hex -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S'";
+
+std::vector<std::string> MdbExport(const fs::path& database, const std::string& table, int seconds, bool& ok) {
+  return ExportLines(kMdbExport, database, table, seconds, ok);
+}
+
+// Each user table's rows in the undamaged file, as our reader exports them:
+// mdb-export also prints deleted and stale moved rows of some files, which
+// are no rows to keep.
 using PeerRows = std::map<std::string, std::vector<std::string>>;
 
 std::uint64_t NameSeed(const std::string& name) {
@@ -282,10 +293,10 @@ void RunFile(const fs::path& path, const fs::path& scratch, const Settings& sett
     return;
   }
   PeerRows genuine;
-  if (settings.mdbtools) {
+  if (settings.mdbtools && !settings.tool.empty()) {
     for (const auto& table : original->tables()) {
       bool ok = true;
-      genuine[table.name] = MdbExport(path, table.name, settings.seconds, ok);
+      genuine[table.name] = ExportLines("'" + settings.tool + "' export", path, table.name, settings.seconds, ok);
     }
   }
   DamageGenerator generator(std::move(bytes));
@@ -350,7 +361,7 @@ void Print(const Figures& f, const Settings& settings) {
   std::cout << "slowest " << static_cast<long>(f.slowest_ms) << " ms (" << f.slowest << "), peak child memory "
             << f.peak_kb / 1024 << " MB\n";
   if (settings.mdbtools) {
-    std::cout << "genuine rows (equal to a row of the undamaged file), as mdb-export reads them: kept by us "
+    std::cout << "genuine rows (equal to a row of the undamaged file as our reader exports it), as mdb-export reads them: kept by us "
               << f.genuine_ours << ", read by mdbtools from the damaged copies " << f.genuine_mdbtools
               << "; other rows: ours " << f.other_ours << ", mdbtools " << f.other_mdbtools
               << "; copies where mdbtools reads more genuine rows " << f.copies_mdbtools_keeps_more

@@ -142,6 +142,9 @@ void Database::LoadCatalog(bool salvage) {
     options.on_damaged_row = [this](RowPointer at, const vondrel::Error& error) {
       open_losses_.push_back({error.number(), "a catalog row cannot be read: " + error.description(), at, true});
     };
+    // Read as a compaction copies the catalog's rows, so that the objects
+    // listed are those whose rows are carried over (which records the mend).
+    options.on_mended_row = [](RowPointer, const vondrel::Error&) {};
     options.on_damaged_page = [this](std::uint32_t page, const vondrel::Error& error) {
       open_losses_.push_back({error.number(), "a catalog page cannot be read: " + error.description(), {page, 0}});
     };
