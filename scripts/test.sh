@@ -23,10 +23,12 @@ echo "== reading check"
 
 echo "== 32-bit build"
 # 32-bit sizes, offsets and address space; GoogleTest built from Debian's sources for -m32.
-"$root/scripts/build.sh" "$root/build32" -DVONDREL_GUI=OFF -DVONDREL_BENCH=OFF \
+# The engine's suites that do not drive vondrel-jet (the tool still uses __int128, which -m32 lacks).
+cmake -S "$root" -B "$root/build32" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVONDREL_GUI=OFF -DVONDREL_BENCH=OFF \
   "-DCMAKE_CXX_FLAGS=-m32 -D_FILE_OFFSET_BITS=64" -DCMAKE_C_FLAGS=-m32 -DCMAKE_EXE_LINKER_FLAGS=-m32 \
-  -DVONDREL_GTEST_SOURCE=/usr/src/googletest
-(cd "$root/build32" && ctest --output-on-failure -j"$jobs" -E 'Conformance|MdbReaderCompacted|MdbExportShows')
+  -DVONDREL_GTEST_SOURCE=/usr/src/googletest >/dev/null
+cmake --build "$root/build32" -j"$jobs" --target jet_io_tests jet_format_tests jet_write_tests
+(cd "$root/build32" && ctest --output-on-failure -j"$jobs" -E '_NOT_BUILT')
 
 echo "== sanitizer build"
 # The benchmarks are built and checked by the normal build only.
