@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite:
 # a normal build (once more with the reading check, which makes a view of the
-# source used past its lifetime fault), a 32-bit build of the engine and the
-# programs without a window, and an AddressSanitizer + UndefinedBehaviorSanitizer
+# source used past its lifetime fault), and an AddressSanitizer + UndefinedBehaviorSanitizer
 # build, and gives the reader's fuzz target a short run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -20,15 +19,6 @@ echo "== reading check"
 # every window let go made unreadable. mdbtools and mdb-reader read the
 # output the same either way.
 (cd "$root/build" && VONDREL_READ_CHECK=1 ctest --output-on-failure -j"$jobs" -E 'Conformance|MdbReaderCompacted|MdbExportShows')
-
-echo "== 32-bit build"
-# 32-bit sizes, offsets and address space; GoogleTest built from Debian's sources for -m32.
-# The engine's suites that do not drive vondrel-jet (the tool still uses __int128, which -m32 lacks).
-cmake -S "$root" -B "$root/build32" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVONDREL_GUI=OFF -DVONDREL_BENCH=OFF \
-  "-DCMAKE_CXX_FLAGS=-m32 -D_FILE_OFFSET_BITS=64" -DCMAKE_C_FLAGS=-m32 -DCMAKE_EXE_LINKER_FLAGS=-m32 \
-  -DVONDREL_GTEST_SOURCE=/usr/src/googletest >/dev/null
-cmake --build "$root/build32" -j"$jobs" --target jet_io_tests jet_format_tests jet_write_tests
-(cd "$root/build32" && ctest --output-on-failure -j"$jobs" -E '_NOT_BUILT')
 
 echo "== sanitizer build"
 # The benchmarks are built and checked by the normal build only.
