@@ -1,8 +1,24 @@
 # Each folder of src/ is one static library made of every .cpp file in it, so
 # adding a file needs no change here. A folder without sources yet becomes an
-# interface library, which keeps the dependency graph in one place.
+# interface library, which keeps the dependency graph in one place. Files
+# named *_win32.cpp are built for Windows only, *_posix.cpp everywhere else.
+function(vondrel_platform_sources out)
+  set(kept)
+  foreach(source IN LISTS ARGN)
+    if(WIN32 AND source MATCHES "_posix\\.cpp$")
+      continue()
+    endif()
+    if(NOT WIN32 AND source MATCHES "_win32\\.cpp$")
+      continue()
+    endif()
+    list(APPEND kept "${source}")
+  endforeach()
+  set(${out} "${kept}" PARENT_SCOPE)
+endfunction()
+
 function(vondrel_library name folder)
   file(GLOB sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp")
+  vondrel_platform_sources(sources ${sources})
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")

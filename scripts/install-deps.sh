@@ -12,6 +12,7 @@ packages=(
   mdbtools
   xvfb xauth imagemagick x11-utils
   clang libclang-rt-14-dev
+  g++-multilib
 
 )
 

@@ -39,6 +39,9 @@ std::int64_t FixedInteger(const StoredField& field) {
   }
 }
 
+// The first three pages of the largest page size: the header and the catalog's definition.
+constexpr std::size_t kHeaderPagesBytes = 3 * 4096;
+
 // A usage map's pages past the end of the file count too: a truncated file lost them.
 constexpr std::uint32_t kPagesPastTheEnd = 65536;
 
@@ -61,29 +64,37 @@ std::unique_ptr<Database> Database::FromBytes(std::vector<std::uint8_t> bytes, s
 }
 
 std::unique_ptr<Database> Database::FromImage(io::FileImage image, std::string name, const OpenOptions& options) {
-  const std::span<const std::uint8_t> bytes = image.view();
+  // Page 0 decides the header and page 2 confirms a database key; only the
+  // rescue of a damaged header looks at the whole file.
+  const std::vector<std::uint8_t> head = image.Head(kHeaderPagesBytes);
+  std::optional<std::vector<std::uint8_t>> whole;
+  const auto bytes = [&]() -> std::span<const std::uint8_t> {
+    if (!image.mapped) return image.bytes;
+    if (!whole) whole = image.All();
+    return *whole;
+  };
   DatabaseHeader header;
   bool inferred = false;
   std::string repair;  // what was mended in a header that was read, not rebuilt
   try {
-    header = DecodeHeader(bytes, name);
+    header = DecodeHeader(head, name);
     // A damaged database key turns every page into noise: when the catalog
     // reads only without it, the key is what was damaged.
-    if (options.salvage && header.database_key != 0 && !CatalogPageLooksRight(bytes, header)) {
+    if (options.salvage && header.database_key != 0 && !CatalogPageLooksRight(head, header)) {
       DatabaseHeader plain = header;
       plain.database_key = 0;
-      if (CatalogPageLooksRight(bytes, plain) && CatalogReadsWith(bytes, plain, name)) {
+      if (CatalogPageLooksRight(head, plain) && CatalogReadsWith(bytes(), plain, name)) {
         header = std::move(plain);
         inferred = true;
       }
     }
   } catch (const vondrel::Error& error) {
-    if (!options.salvage || HeaderNamesOtherFormat(bytes)) throw;
-    if (std::optional<DatabaseHeader> displaced = FindDisplacedHeader(bytes, name)) {
+    if (!options.salvage || HeaderNamesOtherFormat(head)) throw;
+    if (std::optional<DatabaseHeader> displaced = FindDisplacedHeader(bytes(), name)) {
       header = std::move(*displaced);
       repair = "it was found on another page of the file and read from there";
     } else {
-      std::optional<DatabaseHeader> rebuilt = InferHeader(bytes, name);
+      std::optional<DatabaseHeader> rebuilt = InferHeader(bytes(), name);
       if (!rebuilt) throw;
       header = std::move(*rebuilt);
     }
@@ -356,6 +367,9 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
     if (IsLongValueType(table.columns[k].type)) long_value_positions.push_back(k);
   const FormatConstants& c = constants();
   for (std::uint32_t page_number : pages) {
+    // The page's bytes stay valid while its rows are visited, and so does
+    // whatever a row's visit reads until the next row.
+    const io::ReadHold page_hold(*file_);
     std::optional<DataPage> readable;
     try {
       readable.emplace(file_->PageOrPart(page_number), c);
@@ -368,6 +382,7 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
     if (options.on_page) options.on_page(page_number, page);
     for (std::uint32_t slot_number = 0; slot_number < page.row_count(); ++slot_number) {
       const RowPointer listed{page_number, static_cast<std::uint8_t>(slot_number)};
+      const io::ReadHold row_hold(*file_);
       Row row;
       row.listed_at = listed;
       row.table = &table;
@@ -397,7 +412,7 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
           StoredField& field = fields[k];
           if (field.is_null) continue;
           try {
-            // Pages handed out stay valid, so a value in one piece is used where it lies.
+            // The row's hold keeps its pages valid, so a value in one piece is used where it lies.
             if (const auto piece = LongValueInOnePiece(field.bytes, fetch_row, file_->file_size())) {
               field.bytes = *piece;
             } else {

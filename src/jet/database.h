@@ -23,7 +23,8 @@
 
 namespace jet {
 
-// One live row handed to a scan callback. Views stay valid only during the call.
+// One live row handed to a scan callback. Views stay valid only during the
+// call (the scan holds the pages it and the callback read until then).
 struct Row {
   RowPointer pointer;    // where the row's bytes are (the overflow target for moved rows)
   RowPointer listed_at;  // the slot the scan met (differs from pointer for overflow rows)
@@ -140,6 +141,8 @@ class Database {
   // checks them (ScanOptions::on_page).
   std::optional<std::vector<std::uint32_t>> MapDataPages(const TableDefinition& table) const;
   // The bytes of one stored row, deleted or not; throws 3049 when absent.
+  // Valid until the next page read, or for as long as an io::ReadHold of
+  // file() that was opened before the call.
   io::ByteView RowBytes(RowPointer pointer) const;
 
   // Calls `visit` for every live row in page order, row order; overflow rows

@@ -377,6 +377,7 @@ std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& first_build
         for (Keyed& k : keyed) {
           k.key.clear();
           k.key.shrink_to_fit();
+          const io::ReadHold row_hold(job.source.file());  // the row's bytes while its long values are read
           io::ByteView bytes;
           try {
             bytes = job.source.RowBytes(k.pointer);

@@ -1,6 +1,5 @@
 #include "jet/write/index_entry_list.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -150,7 +149,7 @@ void SortBucketByHeads(Entry* from, Entry* spare, std::size_t n, int low_bits) {
 // Reads the records of one run in order through a small buffer.
 class IndexEntryList::RunReader {
  public:
-  RunReader(int fd, std::uint64_t begin, std::uint64_t end) : fd_(fd), offset_(begin), end_(end) {
+  RunReader(const io::RawFile& file, std::uint64_t begin, std::uint64_t end) : file_(&file), offset_(begin), end_(end) {
     buffer_.resize(kReadBuffer);
   }
 
@@ -179,8 +178,7 @@ class IndexEntryList::RunReader {
     position_ = 0;
     while (filled_ < bytes && offset_ < end_) {
       const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - filled_, end_ - offset_));
-      const ssize_t n = ::pread(fd_, buffer_.data() + filled_, want, static_cast<off_t>(offset_));
-      if (n < 0 && errno == EINTR) continue;
+      const std::ptrdiff_t n = file_->ReadAt(offset_, buffer_.data() + filled_, want);
       if (n <= 0) FailSpill("read back");
       filled_ += static_cast<std::size_t>(n);
       offset_ += static_cast<std::uint64_t>(n);
@@ -190,7 +188,7 @@ class IndexEntryList::RunReader {
     FailSpill("read back");  // a record cut short
   }
 
-  int fd_;
+  const io::RawFile* file_;
   std::uint64_t offset_, end_;
   std::vector<std::uint8_t> buffer_;
   std::size_t filled_ = 0, position_ = 0, record_size_ = 0;
@@ -298,7 +296,7 @@ IndexEntryList::IndexEntryList(IndexEntryList&& other) noexcept
       common_prefix_(other.common_prefix_),
       prefix_(std::move(other.prefix_)),
       sorted_(other.sorted_),
-      spill_(std::exchange(other.spill_, nullptr)),
+      spill_(std::move(other.spill_)),
       spill_size_(other.spill_size_),
       spill_possible_(other.spill_possible_),
       runs_(std::move(other.runs_)),
@@ -318,7 +316,7 @@ IndexEntryList& IndexEntryList::operator=(IndexEntryList&& other) noexcept {
     common_prefix_ = other.common_prefix_;
     prefix_ = std::move(other.prefix_);
     sorted_ = other.sorted_;
-    spill_ = std::exchange(other.spill_, nullptr);
+    spill_ = std::move(other.spill_);
     spill_size_ = other.spill_size_;
     spill_possible_ = other.spill_possible_;
     runs_ = std::move(other.runs_);
@@ -519,9 +517,9 @@ void IndexEntryList::SortByHeads(const InPlace& in_place) {
 
 void IndexEntryList::Spill() {
   if (entries_.empty() || !spill_possible_) return;  // (a streamed list holds no entries)
-  if (!spill_) {
-    spill_ = std::tmpfile();
-    if (!spill_) {
+  if (!spill_.is_open()) {
+    spill_ = io::RawFile::CreateTemporary();
+    if (!spill_.is_open()) {
       // No room for temporary files: keep the entries in memory, which costs
       // memory but not the result.
       spill_possible_ = false;
@@ -529,24 +527,17 @@ void IndexEntryList::Spill() {
     }
   }
   SortInMemory();
-  const int fd = fileno(spill_);
   const std::uint64_t begin = spill_size_;
   std::vector<std::uint8_t> chunk(kWriteChunk + kReadBuffer);
   std::size_t used = 0;
   bool failed = false;
   auto flush = [&] {
     if (failed) return false;
-    std::size_t done = 0;
-    while (done < used) {
-      const ssize_t n = ::pwrite(fd, chunk.data() + done, used - done, static_cast<off_t>(spill_size_));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        failed = true;
-        return false;
-      }
-      done += static_cast<std::size_t>(n);
-      spill_size_ += static_cast<std::uint64_t>(n);
+    if (!spill_.WriteAt(spill_size_, chunk.data(), used)) {
+      failed = true;
+      return false;
     }
+    spill_size_ += used;
     used = 0;
     return true;
   };
@@ -588,7 +579,7 @@ void IndexEntryList::StartReading() {
   merge_ = std::make_unique<Merge>(*this);
   merge_->readers.reserve(runs_.size());
   for (const Run& run : runs_) {
-    merge_->readers.emplace_back(fileno(spill_), run.begin, run.end);
+    merge_->readers.emplace_back(spill_, run.begin, run.end);
     merge_->shared.push_back(run.shared);
   }
   merge_->shared.push_back(common_prefix_);  // the entries in memory
@@ -638,10 +629,7 @@ void IndexEntryList::Clear() {
   read_position_ = 0;
   readable_ = 0;
   wait_for_order_ = nullptr;
-  if (spill_) {
-    std::fclose(spill_);
-    spill_ = nullptr;
-  }
+  spill_.Close();
 }
 
 }  // namespace jet::write

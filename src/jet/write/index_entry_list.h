@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "jet/format/index_page.h"
+#include "jet/io/raw_file.h"
 #include "jet/format/table_definition.h"
 #include "jet/write/cache_line.h"
 #include "jet/write/index_builder.h"
@@ -130,7 +131,7 @@ class alignas(kCacheLineBytes) IndexEntryList {
   std::vector<std::uint8_t> prefix_;  // those bytes
   bool sorted_ = false;            // nothing added since the last sort
   // Spilled runs, back to back in one temporary file.
-  std::FILE* spill_ = nullptr;
+  io::RawFile spill_;
   std::uint64_t spill_size_ = 0;
   bool spill_possible_ = true;
   struct Run {

@@ -126,13 +126,12 @@ class TreeHelper {
   // Returns once at least n entries of list r are in place, with how many
   // are; rethrows how the sort failed.
   std::size_t WaitInPlace(std::size_t r, std::size_t n) {
+    // A mutex and a condition variable rather than the atomic's own wait:
+    // MinGW's std::atomic wait can miss a wake-up.
+    std::unique_lock<std::mutex> lock(mutex_);
     std::size_t in_place;
-    while ((in_place = in_place_[r].load(std::memory_order_acquire)) < n)
-      in_place_[r].wait(in_place, std::memory_order_acquire);
-    if (in_place == kSortFailed) {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      std::rethrow_exception(results_[r].failure);
-    }
+    in_place_changed_.wait(lock, [&] { return (in_place = in_place_[r].load(std::memory_order_acquire)) >= n; });
+    if (in_place == kSortFailed) std::rethrow_exception(results_[r].failure);
     return in_place;
   }
   // The helper's leaves of list r; rethrows how it failed. Leaves the
@@ -194,21 +193,23 @@ class TreeHelper {
         sorting_[r] = false;
         results_[r] = std::move(result);
       }
-      if (failed) {  // a caller waiting for entries in place learns of it
-        in_place_[r].store(kSortFailed, std::memory_order_release);
-        in_place_[r].notify_all();
-      }
+      if (failed) SetInPlace(r, kSortFailed);  // a caller waiting for entries in place learns of it
       done_.notify_all();
     }
+  }
+
+  void SetInPlace(std::size_t r, std::size_t entries) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      in_place_[r].store(entries, std::memory_order_release);
+    }
+    in_place_changed_.notify_all();
   }
 
   // Sorts list r, telling a caller that reads it meanwhile how far the
   // entries are in place; true when the caller has taken the list over.
   bool SortFor(std::size_t r) {
-    lists_[r].SortForReading([this, r](std::size_t entries) {
-      in_place_[r].store(entries, std::memory_order_release);
-      in_place_[r].notify_all();
-    });
+    lists_[r].SortForReading([this, r](std::size_t entries) { SetInPlace(r, entries); });
     const std::lock_guard<std::mutex> lock(mutex_);
     sorting_[r] = false;
     if (!caller_reads_[r]) return false;
@@ -221,6 +222,7 @@ class TreeHelper {
   IndexPageLayout layout_;
   std::mutex mutex_;
   std::condition_variable done_;
+  std::condition_variable in_place_changed_;
   std::vector<Result> results_;
   std::unique_ptr<std::atomic<std::size_t>[]> in_place_;  // entries of each list in place, while sorted
   std::unique_ptr<std::atomic<bool>[]> handover_;          // the caller waits for the list's leaves

@@ -1,8 +1,5 @@
 #include "jet/write/page_sink.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -28,8 +25,8 @@ constexpr std::uint64_t kFlushEveryBytes = std::uint64_t{8} << 20;
 
 PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std::uint32_t database_key)
     : path_(path), version_(version), page_size_(ConstantsFor(version).page_size), database_key_(database_key) {
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd_ < 0) {
+  file_ = io::RawFile::CreateNew(path);
+  if (!file_.is_open()) {
     if (errno == EEXIST) throw vondrel::Error(errors::kAlreadyExists, "Database " + path.string() + " already exists.");
     Fail("cannot create the file");
   }
@@ -50,7 +47,7 @@ PageSink::~PageSink() {
     changed_.notify_all();
     writer_.join();
   }
-  if (fd_ >= 0) ::close(fd_);
+  file_.Close();
   if (!committed_) {
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
@@ -173,21 +170,12 @@ bool PageSink::WriteWindow(const Window& window) {
 bool PageSink::SyncIfDue() {
   if (unsynced_bytes_ < kFlushEveryBytes) return true;
   unsynced_bytes_ = 0;
-  return ::fdatasync(fd_) == 0;
+  return file_.FlushData();
 }
 
 bool PageSink::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    unsynced_bytes_ += static_cast<std::uint64_t>(n);
-    size -= static_cast<std::size_t>(n);
-    offset += static_cast<std::uint64_t>(n);
-  }
+  if (!file_.WriteAt(offset, data, size)) return false;
+  unsynced_bytes_ += size;
   return true;
 }
 
@@ -215,13 +203,9 @@ void PageSink::Commit() {
   for (std::uint32_t p = stale_begin_; p < std::min(stale_end_, page_count_); ++p) {
     if (!written_[p] && !WriteAt(std::uint64_t{p} * page_size_, zeros.data(), zeros.size())) Fail("cannot write");
   }
-  if (::ftruncate(fd_, static_cast<off_t>(std::uint64_t{page_count_} * page_size_)) != 0) Fail("cannot size the file");
-  if (::fsync(fd_) != 0) Fail("cannot flush to disk");
-  if (::close(fd_) != 0) {
-    fd_ = -1;
-    Fail("cannot close");
-  }
-  fd_ = -1;
+  if (!file_.Resize(std::uint64_t{page_count_} * page_size_)) Fail("cannot size the file");
+  if (!file_.Flush()) Fail("cannot flush to disk");
+  if (!file_.Close()) Fail("cannot close");
   committed_ = true;
 }
 

@@ -23,6 +23,7 @@
 
 #include "jet/format/bytes_encode.h"
 #include "jet/format/format_constants.h"
+#include "jet/io/raw_file.h"
 
 namespace jet::write {
 
@@ -81,7 +82,7 @@ class PageSink {
   FormatVersion version_;
   std::size_t page_size_;
   std::uint32_t database_key_;
-  int fd_ = -1;
+  io::RawFile file_;
   std::uint64_t unsynced_bytes_ = 0;  // written since the last flush, by whichever thread writes
   bool committed_ = false;
   std::uint32_t page_count_ = 0;

@@ -109,7 +109,9 @@ TEST_P(SalvageStructure, ADamagedHighByteOfATableIdStillNamesItsTable) {
     std::int32_t id;
     std::memcpy(&id, row.fields[0].bytes.data(), 4);
     if (id != people.id) return true;
-    id_offset = static_cast<std::size_t>(row.fields[0].bytes.data() - original_->file().bytes().data());
+    const jet::io::ByteView page = original_->file().Page(row.pointer.page);
+    id_offset = std::size_t{row.pointer.page} * page_size_ +
+                static_cast<std::size_t>(row.fields[0].bytes.data() - page.data());
     return false;
   });
   ASSERT_NE(id_offset, 0u);

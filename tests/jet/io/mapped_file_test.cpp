@@ -1,6 +1,7 @@
-// Mapped database files: the same bytes as reading the file, also after the
-// resident pages were given back, and an error rather than a crash when the
-// file shrinks while it is mapped.
+// Database files read through mapped windows: the same bytes as reading the
+// file, whatever the order and however few windows are kept, views kept by a
+// hold stay right, memory stays within the windows, and an error rather than
+// a crash when the file shrinks while it is mapped.
 
 #include "jet/io/mapped_file.h"
 
@@ -11,6 +12,7 @@
 
 #include "base/error.h"
 #include "jet/io/page_file.h"
+#include "jet/io/rc4.h"
 #include "support/samples.h"
 
 namespace jet::io {
@@ -35,49 +37,105 @@ bool SameAsPage(const ByteView& view, const std::vector<std::uint8_t>& bytes, st
   return view.size() == kPage && std::equal(view.data(), view.data() + kPage, bytes.begin() + page * kPage);
 }
 
-TEST(MappedFile, ReadsTheFileAndReadsItAgainAfterGivingPagesBack) {
+TEST(MappedFile, ReadsTheFileAndReadsItAgainAfterLettingWindowsGo) {
   ScratchDir dir;
   const auto bytes = Pattern(12);
   Write(dir / "a.mdb", bytes);
   PageFile file(LoadFile(dir / "a.mdb"), kPage, 0, "a.mdb");
   ASSERT_TRUE(file.mapped());
   EXPECT_EQ(file.page_count(), 12u);
-  const ByteView kept = file.Page(5);  // held across the give-back
   for (std::uint32_t p = 0; p < 12; ++p) EXPECT_TRUE(SameAsPage(file.Page(p), bytes, p)) << p;
   file.DropResident();
-  EXPECT_TRUE(SameAsPage(kept, bytes, 5));
-  for (std::uint32_t p = 0; p < 12; ++p) EXPECT_TRUE(SameAsPage(file.Page(p), bytes, p)) << p;
+  EXPECT_EQ(file.windows_in_use(), 0u);
+  for (std::uint32_t p = 12; p-- > 0;) EXPECT_TRUE(SameAsPage(file.Page(p), bytes, p)) << p;
   EXPECT_NO_THROW(file.CheckUnchanged());
   EXPECT_THROW(file.Page(12), vondrel::Error);
 }
 
-TEST(MappedFile, ReadingMoreThanTheWindowKeepsEveryByteRight) {
+TEST(MappedFile, ScatteredReadsKeepEveryByteRightWithinTheWindowBudget) {
   ScratchDir dir;
-  const std::size_t pages = PageFile::kResidentWindowBytes / kPage + 300;
+  const std::size_t pages = 700;
   const auto bytes = Pattern(pages);
   Write(dir / "big.mdb", bytes);
-  PageFile file(LoadFile(dir / "big.mdb"), kPage, 0, "big.mdb");
-  ASSERT_TRUE(file.mapped());
-  const ByteView first = file.Page(0);
-  std::size_t wrong = 0;
-  for (int pass = 0; pass < 2; ++pass)
-    for (std::uint32_t p = 0; p < pages; ++p) wrong += SameAsPage(file.Page(p), bytes, p) ? 0 : 1;
-  EXPECT_EQ(wrong, 0u);
-  EXPECT_TRUE(SameAsPage(first, bytes, 0));
+  for (const bool checking : {false, true}) {
+    ReadLimits limits;
+    limits.window_bytes = 64 * 1024;
+    limits.windows = 3;
+    limits.checking = checking;
+    PageFile file(LoadFile(dir / "big.mdb"), kPage, 0, "big.mdb", limits);
+    ASSERT_TRUE(file.mapped());
+    std::size_t wrong = 0;
+    for (int pass = 0; pass < 2; ++pass)
+      for (std::uint32_t k = 0; k < pages; ++k) {
+        const std::uint32_t p = static_cast<std::uint32_t>((k * 389) % pages);  // every page, far apart
+        wrong += SameAsPage(file.Page(p), bytes, p) ? 0 : 1;
+      }
+    EXPECT_EQ(wrong, 0u) << checking;
+    EXPECT_LE(file.most_windows_in_use(), checking ? 1u : 3u);
+    EXPECT_LE(file.most_windows_in_use() * file.window_bytes(), checking ? kPage : 3 * 64 * 1024u);
+  }
 }
 
-TEST(MappedFile, EmptyOrEncodedFilesAreHeldInMemoryAndMissingOnesAre3024) {
+TEST(MappedFile, AHoldKeepsEveryPageReadUnderItValidAndThenLetsGo) {
+  ScratchDir dir;
+  const std::size_t pages = 64;
+  const auto bytes = Pattern(pages);
+  Write(dir / "held.mdb", bytes);
+  ReadLimits limits;
+  limits.checking = true;  // one window kept, the rest made unreadable
+  PageFile file(LoadFile(dir / "held.mdb"), kPage, 0, "held.mdb", limits);
+  {
+    const ReadHold outer(file);
+    const ByteView first = file.Page(3);
+    std::vector<ByteView> kept;
+    {
+      const ReadHold inner(file);
+      for (std::uint32_t p = 10; p < 30; ++p) kept.push_back(file.Page(p));
+      for (std::uint32_t p = 10; p < 30; ++p) EXPECT_TRUE(SameAsPage(kept[p - 10], bytes, p)) << p;
+      EXPECT_EQ(file.windows_in_use(), 21u);
+    }
+    // The inner hold's pages went back; the outer one's page stays.
+    EXPECT_TRUE(SameAsPage(file.Page(40), bytes, 40));
+    EXPECT_TRUE(SameAsPage(first, bytes, 3));
+    EXPECT_EQ(file.windows_in_use(), 2u);
+  }
+  EXPECT_TRUE(SameAsPage(file.Page(60), bytes, 60));
+  EXPECT_EQ(file.windows_in_use(), 1u);
+}
+
+TEST(MappedFile, CheckingMakesAViewUsedPastItsLifetimeFault) {
+  ScratchDir dir;
+  Write(dir / "stale.mdb", Pattern(8));
+  ReadLimits limits;
+  limits.checking = true;
+  PageFile file(LoadFile(dir / "stale.mdb"), kPage, 0, "stale.mdb", limits);
+  const ByteView stale = file.Page(1);
+  file.Page(5);  // lets page 1's window go without a hold
+  EXPECT_DEATH(static_cast<void>(*static_cast<const volatile std::uint8_t*>(stale.data())), "");
+}
+
+TEST(MappedFile, EncodedFilesAreDecryptedWindowByWindow) {
+  ScratchDir dir;
+  const auto plain = Pattern(40);
+  auto encoded = plain;
+  for (std::uint32_t p = 1; p < 40; ++p) Rc4ApplyPageKey(0x1234, p, std::span(encoded).subspan(p * kPage, kPage));
+  Write(dir / "enc.mdb", encoded);
+  ReadLimits limits;
+  limits.window_bytes = 8 * kPage;
+  limits.windows = 2;
+  PageFile file(LoadFile(dir / "enc.mdb"), kPage, 0x1234, "enc.mdb", limits);
+  EXPECT_TRUE(file.mapped());
+  for (std::uint32_t p = 40; p-- > 0;) EXPECT_TRUE(SameAsPage(file.Page(p), plain, p)) << p;
+  EXPECT_EQ(file.CopyBytes(0, plain.size()), plain);
+  EXPECT_LE(file.most_windows_in_use(), 2u);
+}
+
+TEST(MappedFile, EmptyFilesAreHeldInMemoryAndMissingOnesAre3024) {
   ScratchDir dir;
   Write(dir / "empty.mdb", {});
   const FileImage empty = LoadFile(dir / "empty.mdb");
   EXPECT_EQ(empty.mapped, nullptr);
-  EXPECT_TRUE(empty.view().empty());
-
-  Write(dir / "enc.mdb", Pattern(3));
-  PageFile encoded(LoadFile(dir / "enc.mdb"), kPage, 0x1234, "enc.mdb");
-  EXPECT_FALSE(encoded.mapped());
-  EXPECT_TRUE(SameAsPage(encoded.Page(0), Pattern(3), 0));  // page 0 is never encoded
-  EXPECT_FALSE(SameAsPage(encoded.Page(1), Pattern(3), 1));
+  EXPECT_EQ(empty.size(), 0u);
 
   try {
     LoadFile(dir / "absent.mdb");
@@ -94,8 +152,8 @@ TEST(MappedFile, AFileShortenedWhileMappedGivesAnErrorNotACrash) {
   Write(dir / "cut.mdb", bytes);
   PageFile file(LoadFile(dir / "cut.mdb"), kPage, 0, "cut.mdb");
   ASSERT_TRUE(file.mapped());
+  const ReadHold hold(file);
   const ByteView late = file.Page(30);
-  file.DropResident();
   std::filesystem::resize_file(dir / "cut.mdb", 4 * kPage);
 
   EXPECT_TRUE(SameAsPage(file.Page(2), bytes, 2));  // still there

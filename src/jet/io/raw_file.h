@@ -1,0 +1,45 @@
+#pragma once
+// A file written and read at positions, with the flushing and sizing a
+// database copy needs: the platform's file calls behind one small interface
+// (raw_file_posix.cpp, raw_file_win32.cpp). Failures return false with errno
+// set to the C library's number for them (ENOSPC for a full disk, EEXIST for
+// a file that exists), so that callers report them one way on every platform.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+namespace jet::io {
+
+class RawFile {
+ public:
+  RawFile() = default;
+  ~RawFile();
+  RawFile(RawFile&& other) noexcept;
+  RawFile& operator=(RawFile&& other) noexcept;
+  RawFile(const RawFile&) = delete;
+  RawFile& operator=(const RawFile&) = delete;
+
+  // A new file for writing; not open (errno EEXIST) when it exists already.
+  static RawFile CreateNew(const std::filesystem::path& path);
+  // A file in the user's temporary folder, deleted when closed.
+  static RawFile CreateTemporary();
+
+  bool is_open() const { return handle_ != kClosed; }
+  // Writes all of [data, data + size) at `offset`.
+  bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+  // Reads up to `size` bytes at `offset`: how many were read (0 at the end), -1 on failure.
+  std::ptrdiff_t ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) const;
+  // Makes the written bytes durable (FlushData: the data, not the metadata where that is cheaper).
+  bool FlushData();
+  bool Flush();
+  bool Resize(std::uint64_t size);
+  bool Close();
+
+ private:
+  static constexpr std::intptr_t kClosed = -1;
+  explicit RawFile(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_ = kClosed;
+};
+
+}  // namespace jet::io
