@@ -339,10 +339,20 @@ std::optional<CompactStatistics> Compaction::Run() {
     else if (SameName(t.name, "MSysACEs")) role = IdColumnRole::AceObjectId;
     write::TableBuilder& rows = builder.BeginRows(t.new_page);
     const TableDefinition& target = builder.Table(t.new_page);
-    CopyJob job{db_,         t.definition,   target,
-                role,        remap,          source_keys,
-                KeySettingsOf(db_), &losses_, t.name,
-                &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_, {}, {}};
+    CopyJob job{.source = db_,
+                .source_table = t.definition,
+                .target_table = target,
+                .id_role = role,
+                .remap = remap,
+                .source_keys = source_keys,
+                .key_settings = KeySettingsOf(db_),
+                .losses = &losses_,
+                .table_name = t.name,
+                .pages = &t.pages.pages,
+                .keep = lost_.FilterFor(db_, t.definition, t.name),
+                .check_keys = record_,
+                .restart = {},
+                .on_page = {}};
     // Only the clean pass starts a table over: `rows` is not used after the copy there.
     if (!record_) job.restart = [&builder]() -> write::TableBuilder& { return builder.RestartRows(); };
     std::optional<PageCheck> check;
