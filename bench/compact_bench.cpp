@@ -125,20 +125,27 @@ Times TimeShell(const std::string& command) {
   return {Seconds(start), after.user - before.user, after.sys - before.sys};
 }
 
-// Runs the compaction in a child process, so that its peak resident memory
-// is the child's own.
+// Compacts in this process: what the child started by TimeCompaction runs.
+int CompactHere(const char* source, const char* destination) {
+  try {
+    jet::compact::CompactDatabase(source, destination);
+    return 0;
+  } catch (const vondrel::Error& e) {
+    std::fprintf(stderr, "compaction failed: %d %s\n", e.number(), e.description().c_str());
+    return 1;
+  }
+}
+
+// Runs the compaction in a fresh process (this program started again), so
+// that its peak resident memory is its own and not that of the generator
+// the child of a plain fork would inherit.
 bool TimeCompaction(const std::filesystem::path& source, const std::filesystem::path& destination, Times& times,
                     long& peak_kib) {
   const auto start = Clock::now();
   const pid_t child = fork();
   if (child == 0) {
-    try {
-      jet::compact::CompactDatabase(source, destination);
-      _exit(0);
-    } catch (const vondrel::Error& e) {
-      std::fprintf(stderr, "compaction failed: %d %s\n", e.number(), e.description().c_str());
-      _exit(1);
-    }
+    execl("/proc/self/exe", "compact_bench", "--compact", source.c_str(), destination.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
   }
   int status = 0;
   struct rusage usage {};
@@ -280,6 +287,7 @@ bool MeasureOne(const std::filesystem::path& folder, const std::string& kind, in
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--compact") return CompactHere(argv[2], argv[3]);
   const std::filesystem::path folder = argc > 1 ? argv[1] : "/tmp";
   std::vector<int> sizes;
   for (int i = 2; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
