@@ -51,7 +51,6 @@ constexpr std::uint8_t kNull = 1, kTrue = 2, kDamaged = 4;
 
 void EncodeRowRecord(RowPointer pointer, RowPointer listed_at, std::span<const RowEvent> events,
                      std::span<const StoredField> fields, std::vector<std::uint8_t>& out) {
-  out.clear();
   Put(out, pointer.ToRaw());
   Put(out, listed_at.ToRaw());
   Put(out, static_cast<std::uint16_t>(events.size()));

@@ -29,6 +29,7 @@ struct RowRecord {
   std::vector<StoredField> fields;  // views into the decoded bytes
 };
 
+// Appends the record to `out`.
 void EncodeRowRecord(RowPointer pointer, RowPointer listed_at, std::span<const RowEvent> events,
                      std::span<const StoredField> fields, std::vector<std::uint8_t>& out);
 // Decodes into `record`, whose fields then view `bytes`.

@@ -72,14 +72,28 @@ RowSorter::~RowSorter() {
 }
 
 void RowSorter::Add(Bytes key, Bytes payload) {
+  Add(key, [&](std::vector<std::uint8_t>& out) { out.insert(out.end(), payload.begin(), payload.end()); });
+}
+
+void RowSorter::Add(Bytes key, const std::function<void(std::vector<std::uint8_t>&)>& append) {
   if (key.size() > 0xFFFF) throw std::length_error("sort key too long");
-  const Entry entry{arena_.size(), arena_.size() + key.size(), static_cast<std::uint32_t>(key.size()),
-                    static_cast<std::uint32_t>(payload.size()), count_++};
+  // Reserved once (address space only until used), so that the arena does
+  // not grow past the budget by doubling.
+  if (arena_.capacity() < budget_) arena_.reserve(budget_);
+  const std::size_t key_at = arena_.size();
   arena_.insert(arena_.end(), key.begin(), key.end());
-  arena_.insert(arena_.end(), payload.begin(), payload.end());
+  append(arena_);
+  Added(key_at, key.size());
+}
+
+void RowSorter::Added(std::size_t key_at, std::size_t key_size) {
+  std::uint64_t head = 0;
+  for (std::size_t i = 0; i < 8; ++i) head = head << 8 | (i < key_size ? arena_[key_at + i] : 0);
+  const Entry entry{head, key_at, key_at + key_size, static_cast<std::uint32_t>(key_size),
+                    static_cast<std::uint32_t>(arena_.size() - key_at - key_size), count_++};
   if (!entries_.empty()) {
     const Entry& last = entries_.back();
-    sorted_ = sorted_ && CompareKeys({arena_.data() + last.key_at, last.key_size}, key) < 0;
+    sorted_ = sorted_ && CompareKeys({arena_.data() + last.key_at, last.key_size}, {arena_.data() + key_at, key_size}) < 0;
   }
   entries_.push_back(entry);
   if (arena_.size() + entries_.size() * sizeof(Entry) >= budget_) Spill();
@@ -88,6 +102,7 @@ void RowSorter::Add(Bytes key, Bytes payload) {
 void RowSorter::SortInMemory() {
   if (sorted_) return;
   std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
+    if (a.head != b.head) return a.head < b.head;
     const int order = CompareKeys({arena_.data() + a.key_at, a.key_size}, {arena_.data() + b.key_at, b.key_size});
     return order != 0 ? order < 0 : a.sequence < b.sequence;
   });
@@ -100,6 +115,7 @@ void RowSorter::Spill() {
     keys_file_ = std::tmpfile();
     payloads_file_ = std::tmpfile();
     if (!keys_file_ || !payloads_file_) FailTemporary("create");
+    std::setvbuf(payloads_file_, nullptr, _IOFBF, std::size_t{1} << 20);
   }
   SortInMemory();
   Run run{keys_size_, 0, payloads_size_, 0};

@@ -31,6 +31,9 @@ class RowSorter {
 
   // Throws vondrel::Error when a run cannot be written to the temporary file.
   void Add(Bytes key, Bytes payload);
+  // The same with the payload appended by `append` to the given bytes, so
+  // that it is made where it is kept.
+  void Add(Bytes key, const std::function<void(std::vector<std::uint8_t>&)>& append);
   std::uint64_t size() const { return count_; }
   bool spilled() const { return !runs_.empty(); }
 
@@ -40,6 +43,7 @@ class RowSorter {
 
  private:
   struct Entry {
+    std::uint64_t head;  // the key's first 8 bytes, big-endian, zero padded: most comparisons end there
     std::size_t key_at, payload_at;
     std::uint32_t key_size, payload_size;
     std::uint64_t sequence;
@@ -50,6 +54,7 @@ class RowSorter {
   };
   class RunReader;
 
+  void Added(std::size_t key_at, std::size_t key_size);
   void SortInMemory();
   void Spill();
   void MergeRuns(bool with_payloads, const Visit& visit);

@@ -243,7 +243,6 @@ bool TableCopy::CollectRows(RowSorter& sorter, Skipped& skipped) {
     };
   }
   bool covered = true;
-  std::vector<std::uint8_t> record;
   job_.source.ScanRows(
       job_.source_table,
       [&](const Row& row) {
@@ -252,8 +251,9 @@ bool TableCopy::CollectRows(RowSorter& sorter, Skipped& skipped) {
           covered = false;
           return false;
         }
-        EncodeRowRecord(row.pointer, row.listed_at, events, row.fields, record);
-        sorter.Add(*key, record);
+        sorter.Add(*key, [&](std::vector<std::uint8_t>& out) {
+          EncodeRowRecord(row.pointer, row.listed_at, events, row.fields, out);
+        });
         events.clear();
         return true;
       },
