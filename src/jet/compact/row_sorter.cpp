@@ -17,6 +17,7 @@ namespace jet::compact {
 namespace {
 
 constexpr std::size_t kReadBuffer = std::size_t{64} << 10;
+constexpr std::size_t kWriteBuffer = std::size_t{1} << 20;
 
 [[noreturn]] void FailTemporary(const char* what) {
   io::ThrowWriteFailure(errno, std::string("cannot ") + what + " the temporary file that sorts rows");
@@ -115,7 +116,11 @@ void RowSorter::Spill() {
     keys_file_ = std::tmpfile();
     payloads_file_ = std::tmpfile();
     if (!keys_file_ || !payloads_file_) FailTemporary("create");
-    std::setvbuf(payloads_file_, nullptr, _IOFBF, std::size_t{1} << 20);
+    // Runs are written in large pieces (glibc ignores a size given without a buffer).
+    for (auto& [file, buffer] : {std::pair{keys_file_, &keys_buffer_}, std::pair{payloads_file_, &payloads_buffer_}}) {
+      buffer->reset(new char[kWriteBuffer]);
+      std::setvbuf(file, buffer->get(), _IOFBF, kWriteBuffer);
+    }
   }
   SortInMemory();
   Run run{keys_size_, 0, payloads_size_, 0};

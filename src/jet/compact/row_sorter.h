@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -66,6 +67,7 @@ class RowSorter {
   bool sorted_ = true;
   std::FILE* keys_file_ = nullptr;      // [u16 size][key][u64 sequence] per record
   std::FILE* payloads_file_ = nullptr;  // [u32 size][payload] per record
+  std::unique_ptr<char[]> keys_buffer_, payloads_buffer_;  // the files' write buffers
   std::uint64_t keys_size_ = 0, payloads_size_ = 0;
   std::vector<Run> runs_;
 };
