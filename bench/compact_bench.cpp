@@ -1,9 +1,13 @@
-// Compaction speed and memory against two yardsticks, measured in one run on
-// Jet 4 databases this program builds with the writing API (about 20 MB and
-// 200 MB): copying the file and syncing it, and exporting every table with
-// mdb-export. Prints the times, the ratios and the compaction's peak memory.
+// Compaction speed and memory against two yardsticks, measured in one run:
+// copying the file and syncing it, and exporting every table with mdb-export.
+// Prints the times, the ratios and the compaction's peak memory, mapped file
+// pages included. Two kinds of database, both built through the engine's
+// writing: "own", as the writer lays out a new file (each table's rows in key
+// order on consecutive pages), and "aged", as years of use leave one (see
+// aged_database.h), in Jet 4 and ("aged3") Jet 3.
 //
-//   compact_bench [folder] [sizes in MB...]     (default: /tmp, 20 200)
+//   compact_bench [folder] [sizes in MB...]     (default: /tmp, 20 250)
+//   VONDREL_BENCH_KINDS=own,aged,aged3   the kinds to measure (default: own,aged)
 //   VONDREL_BENCH_REPEAT=n  run every measurement n times, keep the fastest
 //   VONDREL_BENCH_KEEP=1    keep the built databases, and reuse them next time
 
@@ -22,7 +26,9 @@
 #include <vector>
 
 #include "base/error.h"
+#include "bench/aged_database.h"
 #include "jet/compact/compactor.h"
+#include "jet/database.h"
 #include "jet/write/database_writer.h"
 
 namespace {
@@ -40,7 +46,7 @@ std::string Word(std::mt19937& rng, int length) {
 
 // Three tables; Orders carries most of the volume. Rows per megabyte were
 // measured on this layout.
-void BuildDatabase(const std::filesystem::path& path, int megabytes) {
+std::uint64_t BuildDatabase(const std::filesystem::path& path, int megabytes) {
   std::mt19937 rng(12345);
   jet::write::DatabaseWriter db(path, {});
   const auto customers = db.AddTable({"Customers",
@@ -91,6 +97,7 @@ void BuildDatabase(const std::filesystem::path& path, int megabytes) {
   }
   db.EndRows();
   db.Close();
+  return static_cast<std::uint64_t>(customer_rows) + order_rows + event_rows;
 }
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
@@ -118,20 +125,27 @@ Times TimeShell(const std::string& command) {
   return {Seconds(start), after.user - before.user, after.sys - before.sys};
 }
 
-// Runs the compaction in a child process, so that its peak resident memory
-// is the child's own.
+// Compacts in this process: what the child started by TimeCompaction runs.
+int CompactHere(const char* source, const char* destination) {
+  try {
+    jet::compact::CompactDatabase(source, destination);
+    return 0;
+  } catch (const vondrel::Error& e) {
+    std::fprintf(stderr, "compaction failed: %d %s\n", e.number(), e.description().c_str());
+    return 1;
+  }
+}
+
+// Runs the compaction in a fresh process (this program started again), so
+// that its peak resident memory is its own and not that of the generator
+// the child of a plain fork would inherit.
 bool TimeCompaction(const std::filesystem::path& source, const std::filesystem::path& destination, Times& times,
                     long& peak_kib) {
   const auto start = Clock::now();
   const pid_t child = fork();
   if (child == 0) {
-    try {
-      jet::compact::CompactDatabase(source, destination);
-      _exit(0);
-    } catch (const vondrel::Error& e) {
-      std::fprintf(stderr, "compaction failed: %d %s\n", e.number(), e.description().c_str());
-      _exit(1);
-    }
+    execl("/proc/self/exe", "compact_bench", "--compact", source.c_str(), destination.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
   }
   int status = 0;
   struct rusage usage {};
@@ -145,70 +159,174 @@ const char* Verdict(bool ok) { return ok ? "ok" : "MISSED"; }
 
 std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
+std::string Trimmed(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+std::string ShellOutput(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+// Live rows per user table as our reader counts them, mdb-count's counts of
+// the same tables, and their sum; false (with a note) when they disagree or
+// differ from what the generator wrote.
+bool CheckRowCounts(const std::filesystem::path& file, std::uint64_t expected_total, const char* what) {
+  try {
+    const auto db = jet::Database::Open(file);
+    std::uint64_t total = 0;
+    bool same = true;
+    for (const jet::CatalogEntry& entry : db->Tables()) {
+      if (entry.IsSystemObject()) continue;
+      const std::uint64_t ours = db->CountRows(db->ReadTableDefinition(entry));
+      total += ours;
+      const std::string theirs = Trimmed(ShellOutput("mdb-count " + Quote(file) + " '" + entry.name + "' 2>/dev/null"));
+      if (!theirs.empty() && theirs != std::to_string(ours)) {
+        std::printf("  CHECK FAILED: %s table %s: %llu rows, mdb-count says %s\n", what, entry.name.c_str(),
+                    static_cast<unsigned long long>(ours), theirs.c_str());
+        same = false;
+      }
+    }
+    if (total != expected_total) {
+      std::printf("  CHECK FAILED: %s holds %llu rows, %llu were written\n", what, static_cast<unsigned long long>(total),
+                  static_cast<unsigned long long>(expected_total));
+      return false;
+    }
+    return same;
+  } catch (const vondrel::Error& e) {
+    std::printf("  CHECK FAILED: %s cannot be read: %d %s\n", what, e.number(), e.description().c_str());
+    return false;
+  }
+}
+
+struct Measured {
+  double size_mb = 0;
+  Times compact;
+};
+
+// Builds (or reuses) one database of a kind and size, checks it and its
+// compacted copy, and prints the measurements. False when something failed.
+bool MeasureOne(const std::filesystem::path& folder, const std::string& kind, int megabytes, int repeat,
+                Measured& measured) {
+  const std::string stem = "vondrel_bench_" + (kind == "own" ? "" : kind + "_") + std::to_string(megabytes);
+  const auto source = folder / (stem + ".mdb");
+  const auto copy = folder / (stem + "_copy.mdb");
+  const auto output = folder / (stem + "_out.mdb");
+  const auto rows_file = folder / (stem + ".rows");
+  for (const auto& p : {copy, output}) std::filesystem::remove(p);
+  const auto build_start = Clock::now();
+  const bool reuse = std::getenv("VONDREL_BENCH_KEEP") && std::filesystem::exists(source) && std::filesystem::exists(rows_file);
+  std::uint64_t rows = 0;
+  if (reuse) {
+    rows = std::stoull(Trimmed(ShellOutput("cat " + Quote(rows_file))));
+  } else {
+    std::filesystem::remove(source);
+    if (kind == "own") {
+      rows = BuildDatabase(source, megabytes);
+    } else {
+      vondrel::bench::AgedOptions options;
+      options.megabytes = megabytes;
+      options.version = kind == "aged3" ? jet::FormatVersion::Jet3 : jet::FormatVersion::Jet4;
+      rows = vondrel::bench::BuildAgedDatabase(source, options).live_rows;
+    }
+    std::system(("echo " + std::to_string(rows) + " > " + Quote(rows_file)).c_str());
+  }
+  const double build = Seconds(build_start);
+  const double size_mb = static_cast<double>(std::filesystem::file_size(source)) / (1 << 20);
+  std::system("sync");
+  bool ok = CheckRowCounts(source, rows, "the source");
+
+  Times cp, exported, compact;
+  long peak_kib = 0;
+  auto keep_best = [](Times& best, const Times& t) { if (best.wall == 0 || t.wall < best.wall) best = t; };
+  for (int r = 0; r < repeat; ++r) {
+    std::filesystem::remove(copy);
+    keep_best(cp, TimeShell("cp " + Quote(source) + " " + Quote(copy) + " && sync " + Quote(copy)));
+    keep_best(exported, TimeShell("for t in $(mdb-tables -S -1 " + Quote(source) + "); do mdb-export " + Quote(source) +
+                                  " \"$t\" > /dev/null; done"));
+    std::filesystem::remove(output);
+    Times t;
+    long peak = 0;
+    if (!TimeCompaction(source, output, t, peak)) ok = false;
+    keep_best(compact, t);
+    peak_kib = std::max(peak_kib, peak);
+  }
+  if (ok) ok = CheckRowCounts(output, rows, "the compacted copy");
+  const double limit = 64 + 0.10 * size_mb;
+  const double peak_mib = peak_kib / 1024.0;
+  std::printf("\n%s, %d MB target: file %.1f MiB (%s, built in %.1f s), output %.1f MiB, %llu rows\n", kind.c_str(),
+              megabytes, size_mb, reuse ? "reused" : "new", build,
+              std::filesystem::exists(output) ? static_cast<double>(std::filesystem::file_size(output)) / (1 << 20) : 0.0,
+              static_cast<unsigned long long>(rows));
+  std::printf("  %-12s %8s %8s %8s %8s\n", "", "wall s", "user s", "sys s", "cpu s");
+  for (const auto& [name, t] : {std::pair<const char*, Times>{"cp+sync", cp}, {"mdb-export", exported}, {"compaction", compact}})
+    std::printf("  %-12s %8.2f %8.2f %8.2f %8.2f\n", name, t.wall, t.user, t.sys, t.cpu());
+  std::printf("  compaction / cp+sync     wall %6.2f  (target <= 2)   %s\n", compact.wall / cp.wall,
+              Verdict(compact.wall <= 2 * cp.wall));
+  std::printf("  mdb-export / compaction  wall %6.2f  cpu %6.2f\n", exported.wall / compact.wall, exported.cpu() / compact.cpu());
+  std::printf("  peak memory %.1f MiB, limit %.1f MiB (64 + 10%% of the file)   %s\n", peak_mib, limit,
+              Verdict(peak_mib <= limit));
+  std::printf("  compaction cpu per MiB %.1f ms, wall per MiB %.1f ms\n", 1000 * compact.cpu() / size_mb,
+              1000 * compact.wall / size_mb);
+  std::printf("  rows read alike by our reader and mdb-count, in the source and the compacted copy: %s\n", Verdict(ok));
+  measured = {size_mb, compact};
+  for (const auto& p : {copy, output}) std::filesystem::remove(p);
+  if (!std::getenv("VONDREL_BENCH_KEEP")) {
+    std::filesystem::remove(source);
+    std::filesystem::remove(rows_file);
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--compact") return CompactHere(argv[2], argv[3]);
   const std::filesystem::path folder = argc > 1 ? argv[1] : "/tmp";
   std::vector<int> sizes;
   for (int i = 2; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
-  if (sizes.empty()) sizes = {20, 200};
+  if (sizes.empty()) sizes = {20, 250};
+  std::vector<std::string> kinds;
+  {
+    const char* text = std::getenv("VONDREL_BENCH_KINDS");
+    std::string list = text ? text : "own,aged";
+    for (std::size_t from = 0; from <= list.size();) {
+      const std::size_t comma = std::min(list.find(',', from), list.size());
+      if (comma > from) kinds.push_back(list.substr(from, comma - from));
+      from = comma + 1;
+    }
+  }
   // Timings on a shared machine are noisy: VONDREL_BENCH_REPEAT=n runs each
   // measurement n times and keeps the fastest.
   const char* repeat_text = std::getenv("VONDREL_BENCH_REPEAT");
   const int repeat = std::max(1, repeat_text ? std::atoi(repeat_text) : 1);
   int failures = 0;
-  std::vector<std::pair<double, double>> per_mb;  // size, compaction processor seconds
-  for (int megabytes : sizes) {
-    const auto source = folder / ("vondrel_bench_" + std::to_string(megabytes) + ".mdb");
-    const auto copy = folder / ("vondrel_bench_" + std::to_string(megabytes) + "_copy.mdb");
-    const auto output = folder / ("vondrel_bench_" + std::to_string(megabytes) + "_out.mdb");
-    for (const auto& p : {copy, output}) std::filesystem::remove(p);
-    const auto build_start = Clock::now();
-    const bool reuse = std::getenv("VONDREL_BENCH_KEEP") && std::filesystem::exists(source);
-    if (!reuse) {
-      std::filesystem::remove(source);
-      BuildDatabase(source, megabytes);
+  for (const std::string& kind : kinds) {
+    std::vector<Measured> per_size;
+    for (int megabytes : sizes) {
+      if (kind == "aged3" && megabytes > 900) {
+        std::printf("\n%s, %d MB: skipped, a Jet 3 file ends at 1 GB\n", kind.c_str(), megabytes);
+        continue;
+      }
+      Measured m;
+      if (!MeasureOne(folder, kind, megabytes, repeat, m)) ++failures;
+      per_size.push_back(m);
     }
-    const double build = Seconds(build_start);
-    const double size_mb = static_cast<double>(std::filesystem::file_size(source)) / (1 << 20);
-    std::system("sync");
-
-    Times cp, exported, compact;
-    long peak_kib = 0;
-    auto keep_best = [](Times& best, const Times& t) { if (best.wall == 0 || t.wall < best.wall) best = t; };
-    for (int r = 0; r < repeat; ++r) {
-      std::filesystem::remove(copy);
-      keep_best(cp, TimeShell("cp " + Quote(source) + " " + Quote(copy) + " && sync " + Quote(copy)));
-      keep_best(exported, TimeShell("for t in $(mdb-tables -S -1 " + Quote(source) + "); do mdb-export " + Quote(source) +
-                                    " \"$t\" > /dev/null; done"));
-      std::filesystem::remove(output);
-      Times t;
-      long peak = 0;
-      if (!TimeCompaction(source, output, t, peak)) ++failures;
-      keep_best(compact, t);
-      peak_kib = std::max(peak_kib, peak);
+    if (per_size.size() >= 2) {
+      const Measured& small = per_size.front();
+      const Measured& large = per_size.back();
+      const double bytes = large.size_mb / small.size_mb;
+      const double wall = large.compact.wall / small.compact.wall;
+      std::printf("\n%s linearity: %.1fx the size took %.1fx the wall time, %.1fx the processor time (target <= %.1fx)   %s\n",
+                  kind.c_str(), bytes, wall, large.compact.cpu() / small.compact.cpu(), 1.1 * bytes,
+                  Verdict(wall <= 1.1 * bytes));
     }
-    const double limit = 64 + 0.25 * size_mb;
-    const double peak_mib = peak_kib / 1024.0;
-    std::printf("\n%d MB target: file %.1f MiB (%s, built in %.1f s), output %.1f MiB\n", megabytes, size_mb,
-                reuse ? "reused" : "new", build,
-                std::filesystem::exists(output) ? static_cast<double>(std::filesystem::file_size(output)) / (1 << 20) : 0.0);
-    std::printf("  %-12s %8s %8s %8s %8s\n", "", "wall s", "user s", "sys s", "cpu s");
-    for (const auto& [name, t] : {std::pair<const char*, Times>{"cp+sync", cp}, {"mdb-export", exported}, {"compaction", compact}})
-      std::printf("  %-12s %8.2f %8.2f %8.2f %8.2f\n", name, t.wall, t.user, t.sys, t.cpu());
-    std::printf("  compaction / cp+sync     wall %6.2f  (target <= 3)   %s\n", compact.wall / cp.wall, Verdict(compact.wall <= 3 * cp.wall));
-    std::printf("  mdb-export / compaction  wall %6.2f  cpu %6.2f  (target >= 5)   %s\n", exported.wall / compact.wall,
-                exported.cpu() / compact.cpu(), Verdict(exported.wall >= 5 * compact.wall));
-    std::printf("  peak memory %.1f MiB, limit %.1f MiB (64 + 25%% of the file)   %s\n", peak_mib, limit, Verdict(peak_mib <= limit));
-    std::printf("  compaction cpu per MiB %.1f ms\n", 1000 * compact.cpu() / size_mb);
-    per_mb.emplace_back(size_mb, compact.cpu());
-    for (const auto& p : {copy, output}) std::filesystem::remove(p);
-    if (!std::getenv("VONDREL_BENCH_KEEP")) std::filesystem::remove(source);
-  }
-  if (per_mb.size() >= 2) {
-    const auto& [small_mb, small_cpu] = per_mb.front();
-    const auto& [large_mb, large_cpu] = per_mb.back();
-    std::printf("\nlinearity: %.1fx the size took %.1fx the processor time\n", large_mb / small_mb, large_cpu / small_cpu);
   }
   return failures ? 1 : 0;
 }

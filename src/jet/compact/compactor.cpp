@@ -93,8 +93,12 @@ class Compaction {
   std::optional<CompactStatistics> Run();
 
  private:
+  void TakeSettings();
   void NoteOpenLosses();
   void ReadDefinitions();
+  IdRemap DeclareTables(write::DatabaseBuilder& builder);
+  void CopyTable(write::DatabaseBuilder& builder, const IdRemap& remap, SourceKeyCache& source_keys, SourceTable& t,
+                 std::uint32_t table_number, CompactStatistics& stats);
   void AddErrorTableCatalogRow(write::TableBuilder& rows, const TableDefinition& catalog);
   void AddErrorTableAces(write::TableBuilder& rows, const TableDefinition& aces);
   std::uint64_t WriteErrorRows(write::TableBuilder& rows, const TableDefinition& table);
@@ -277,7 +281,7 @@ std::uint64_t Compaction::WriteErrorRows(write::TableBuilder& rows, const TableD
   return written;
 }
 
-std::optional<CompactStatistics> Compaction::Run() {
+void Compaction::TakeSettings() {
   const DatabaseHeader& header = db_.header();
   settings_.version = header.version;
   settings_.code_page = header.code_page;
@@ -290,16 +294,12 @@ std::optional<CompactStatistics> Compaction::Run() {
     const encode::Bytes written = encode::BuildHeaderPage(settings_, source_header_ ? &*source_header_ : nullptr);
     sid_key_ = encode::SidMaskKey(written.data(), written.size());
   }
+}
 
-  NoteOpenLosses();
-  ReadDefinitions();
-
-  write::DatabaseBuilder builder(destination_, settings_, source_header_);
-  // Index entries may take a sixteenth of the source's size on top of the
-  // default before they spill: a large table's indexes then mostly sort in
-  // memory, where spilling and merging them would cost time and the merge
-  // buffers besides.
-  builder.SetIndexMemoryBudget(write::kDefaultIndexMemoryBudget + db_.file().file_size() / 16);
+// Declares every table that can be written (a table whose definition cannot
+// be is lost) and the error table of a recording pass, and points
+// relationship indexes at the new pages.
+IdRemap Compaction::DeclareTables(write::DatabaseBuilder& builder) {
   IdRemap remap;
   for (auto it = tables_.begin(); it != tables_.end();) {
     try {
@@ -336,55 +336,83 @@ std::optional<CompactStatistics> Compaction::Run() {
       logical.related_table_page = remap.Page(logical.related_table_page);
     }
   }
+  return remap;
+}
+
+void Compaction::CopyTable(write::DatabaseBuilder& builder, const IdRemap& remap, SourceKeyCache& source_keys,
+                           SourceTable& t, std::uint32_t table_number, CompactStatistics& stats) {
+  std::optional<TableProgress> progress;
+  if (options_.progress) {
+    progress.emplace(options_.progress, t.name, table_number, static_cast<std::uint32_t>(tables_.size()),
+                     t.pages.pages.size(), db_.file().page_count());
+  }
+  IdColumnRole role = IdColumnRole::None;
+  if (t.definition.tdef_page == kCatalogTdefPage) role = IdColumnRole::CatalogId;
+  else if (SameName(t.name, "MSysACEs")) role = IdColumnRole::AceObjectId;
+  write::TableBuilder& rows = builder.BeginRows(t.new_page);
+  const TableDefinition& target = builder.Table(t.new_page);
+  CopyJob job{.source = db_,
+              .source_table = t.definition,
+              .target_table = target,
+              .id_role = role,
+              .remap = remap,
+              .source_keys = source_keys,
+              .key_settings = KeySettingsOf(db_),
+              .losses = &losses_,
+              .table_name = t.name,
+              .pages = &t.pages.pages,
+              .keep = lost_.FilterFor(db_, t.definition, t.name),
+              .check_keys = record_,
+              .restart = {},
+              .on_page = {}};
+  // Only the clean pass starts a table over: `rows` is not used after the copy there.
+  if (!record_) job.restart = [&builder]() -> write::TableBuilder& { return builder.RestartRows(); };
+  std::optional<PageCheck> check;
+  if (t.pages_unchecked) check.emplace(db_.file().page_count(), t.definition.tdef_page);
+  if (check || progress) {
+    job.on_page = [&check, &progress](std::uint32_t page, const DataPage& data) {
+      if (check) check->See(page, data);
+      if (progress) progress->See(page);
+    };
+  }
+  const std::uint64_t copied = CopyTableRows(job, rows);
+  if (check) check->Finish(t.pages.pages.size(), t.definition.row_count, losses_);
+  stats.rows += copied;
+  // With its map unreadable, a table's pages are found by their owner
+  // field; fewer rows than the definition counts means pages went missing.
+  if ((t.pages.map_unreadable || t.pages.map_incomplete) && copied < t.definition.row_count) {
+    losses_.Add({LossKind::Object, errors::kCorrupt,
+                 "The page map of " + t.name + (t.pages.map_unreadable ? " could not be read" : " was damaged") +
+                     "; the pages found by their owner hold " +
+                     std::to_string(copied) + " of the " + std::to_string(t.definition.row_count) +
+                     " rows its definition counts, the rest are lost.",
+                 t.name, {t.definition.tdef_page, 0}, true});
+  }
+  if (record_ && role == IdColumnRole::CatalogId) AddErrorTableCatalogRow(rows, target);
+  if (record_ && role == IdColumnRole::AceObjectId) AddErrorTableAces(rows, target);
+  builder.EndRows();
+  if (progress) progress->Finish();
+  ++stats.tables;
+}
+
+std::optional<CompactStatistics> Compaction::Run() {
+  TakeSettings();
+  NoteOpenLosses();
+  ReadDefinitions();
+
+  write::DatabaseBuilder builder(destination_, settings_, source_header_);
+  // Index entries may take a sixteenth of the source's size on top of the
+  // default before they spill: a large table's indexes then mostly sort in
+  // memory, where spilling and merging them would cost time and the merge
+  // buffers besides.
+  builder.SetIndexMemoryBudget(write::kDefaultIndexMemoryBudget + db_.file().file_size() / 16);
+  const IdRemap remap = DeclareTables(builder);
 
   CompactStatistics stats;
   stats.source_pages = db_.file().page_count();
   SourceKeyCache source_keys(db_);
   std::uint32_t table_number = 0;
-  for (SourceTable& t : tables_) {
-    std::optional<TableProgress> progress;
-    if (options_.progress) {
-      progress.emplace(options_.progress, t.name, ++table_number, static_cast<std::uint32_t>(tables_.size()),
-                       t.pages.pages.size(), db_.file().page_count());
-    }
-    IdColumnRole role = IdColumnRole::None;
-    if (t.definition.tdef_page == kCatalogTdefPage) role = IdColumnRole::CatalogId;
-    else if (SameName(t.name, "MSysACEs")) role = IdColumnRole::AceObjectId;
-    write::TableBuilder& rows = builder.BeginRows(t.new_page);
-    const TableDefinition& target = builder.Table(t.new_page);
-    CopyJob job{db_,         t.definition,   target,
-                role,        remap,          source_keys,
-                KeySettingsOf(db_), &losses_, t.name,
-                &t.pages.pages, lost_.FilterFor(db_, t.definition, t.name), record_, {}, {}};
-    // Only the clean pass starts a table over: `rows` is not used after the copy there.
-    if (!record_) job.restart = [&builder]() -> write::TableBuilder& { return builder.RestartRows(); };
-    std::optional<PageCheck> check;
-    if (t.pages_unchecked) check.emplace(db_.file().page_count(), t.definition.tdef_page);
-    if (check || progress) {
-      job.on_page = [&check, &progress](std::uint32_t page, const DataPage& data) {
-        if (check) check->See(page, data);
-        if (progress) progress->See(page);
-      };
-    }
-    const std::uint64_t copied = CopyTableRows(job, rows);
-    if (check) check->Finish(t.pages.pages.size(), t.definition.row_count, losses_);
-    stats.rows += copied;
-    // With its map unreadable, a table's pages are found by their owner
-    // field; fewer rows than the definition counts means pages went missing.
-    if ((t.pages.map_unreadable || t.pages.map_incomplete) && copied < t.definition.row_count) {
-      losses_.Add({LossKind::Object, errors::kCorrupt,
-                   "The page map of " + t.name + (t.pages.map_unreadable ? " could not be read" : " was damaged") +
-                       "; the pages found by their owner hold " +
-                       std::to_string(copied) + " of the " + std::to_string(t.definition.row_count) +
-                       " rows its definition counts, the rest are lost.",
-                   t.name, {t.definition.tdef_page, 0}, true});
-    }
-    if (record_ && role == IdColumnRole::CatalogId) AddErrorTableCatalogRow(rows, target);
-    if (record_ && role == IdColumnRole::AceObjectId) AddErrorTableAces(rows, target);
-    builder.EndRows();
-    if (progress) progress->Finish();
-    ++stats.tables;
-  }
+  for (SourceTable& t : tables_) CopyTable(builder, remap, source_keys, t, ++table_number, stats);
   db_.file().CheckUnchanged();  // a source that shrank while read gave zeros somewhere
   if (!record_ && !losses_.empty()) return std::nullopt;  // the builder removes the file
   if (record_) {

@@ -44,4 +44,10 @@ std::uint8_t DataPageBuilder::Add(const std::uint8_t* row, std::size_t size) {
   return number;
 }
 
+void DataPageBuilder::FlagRow(std::uint8_t row, std::uint16_t flags) {
+  if (row >= row_count_) throw std::logic_error("no such row on the data page");
+  const std::size_t at = constants_.data_row_table_offset + 2 * std::size_t{row};
+  PutU16(page_, at, static_cast<std::uint16_t>((page_[at] | page_[at + 1] << 8) | flags));
+}
+
 }  // namespace jet::encode

@@ -24,6 +24,8 @@ class DataPageBuilder {
   // Stores the row and returns its row number; the row must fit.
   std::uint8_t Add(const std::uint8_t* row, std::size_t size);
   std::uint8_t Add(const Bytes& row) { return Add(row.data(), row.size()); }
+  // Sets flag bits (kRowDeletedFlag, kRowOverflowFlag) on a stored row's offset entry.
+  void FlagRow(std::uint8_t row, std::uint16_t flags);
 
   std::size_t row_count() const { return row_count_; }
   bool empty() const { return row_count_ == 0; }

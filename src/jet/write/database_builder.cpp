@@ -64,7 +64,7 @@ std::uint32_t DatabaseBuilder::DeclareTable(TableDefinition table) {
 }
 
 TableBuilder& DatabaseBuilder::BeginRows(std::uint32_t tdef_page) {
-  if (current_) throw std::logic_error("the previous table is still being written");
+  if (current_ || !alongside_.empty()) throw std::logic_error("the previous table is still being written");
   Slot& slot = Find(tdef_page);
   if (slot.result) throw std::logic_error("table written twice");
   current_slot_ = &slot;
@@ -89,6 +89,29 @@ void DatabaseBuilder::EndRows() {
   current_slot_->result = current_->Finish();
   current_.reset();
   current_slot_ = nullptr;
+}
+
+TableBuilder& DatabaseBuilder::BeginRowsAlongside(std::uint32_t tdef_page) {
+  if (current_) throw std::logic_error("a table is being written alone");
+  Slot& slot = Find(tdef_page);
+  for (const auto& open : alongside_)
+    if (open.first == &slot) throw std::logic_error("table begun twice");
+  if (slot.result) throw std::logic_error("table written twice");
+  alongside_.emplace_back(&slot, std::make_unique<TableBuilder>(
+                                     sink_, slot.table,
+                                     KeyDatabaseSettings{settings_.version, settings_.sort_order, settings_.code_page},
+                                     index_memory_budget_));
+  return *alongside_.back().second;
+}
+
+void DatabaseBuilder::EndRows(std::uint32_t tdef_page) {
+  for (auto it = alongside_.begin(); it != alongside_.end(); ++it) {
+    if (it->first->table.tdef_page != tdef_page) continue;
+    it->first->result = it->second->Finish();
+    alongside_.erase(it);
+    return;
+  }
+  throw std::logic_error("no such table is being written");
 }
 
 void DatabaseBuilder::WriteUsageMapsAndDefinitions() {
@@ -210,7 +233,7 @@ void DatabaseBuilder::WriteGlobalMap() {
 }
 
 void DatabaseBuilder::Commit() {
-  if (current_) throw std::logic_error("a table is still being written");
+  if (current_ || !alongside_.empty()) throw std::logic_error("a table is still being written");
   WriteUsageMapsAndDefinitions();
   WriteGlobalMap();
   const encode::Bytes header = encode::BuildHeaderPage(settings_, source_header_ ? &*source_header_ : nullptr);

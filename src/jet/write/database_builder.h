@@ -45,6 +45,13 @@ class DatabaseBuilder {
   TableBuilder& RestartRows();
   void EndRows();
 
+  // Writes the rows of several tables at once, so that their pages
+  // interleave in the file as they fill, the way a database in use grows
+  // (files for testing and measuring the reading of aged databases). Each
+  // table so begun is ended by EndRows(tdef_page); BeginRows waits for all.
+  TableBuilder& BeginRowsAlongside(std::uint32_t tdef_page);
+  void EndRows(std::uint32_t tdef_page);
+
   // Writes what remains and flushes the file to disk. Without a successful
   // Commit the file is removed when the builder is destroyed.
   void Commit();
@@ -72,6 +79,7 @@ class DatabaseBuilder {
   std::vector<std::uint32_t> order_;
   std::unique_ptr<TableBuilder> current_;
   Slot* current_slot_ = nullptr;
+  std::vector<std::pair<Slot*, std::unique_ptr<TableBuilder>>> alongside_;
   std::size_t index_memory_budget_ = kDefaultIndexMemoryBudget;
   std::uint32_t rows_first_page_ = 0;  // the sink's page count at BeginRows
 };

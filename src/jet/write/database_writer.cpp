@@ -159,11 +159,13 @@ void DatabaseWriter::BeginRows(TableHandle table) {
   throw std::logic_error("no such table");
 }
 
-RowPointer DatabaseWriter::InsertInto(TableBuilder& builder, const TableDefinition& table, const std::vector<Value>& values,
-                                std::int32_t* autonumber) {
+void DatabaseWriter::Convert(const TableDefinition& table, const std::vector<Value>& values, std::int32_t* autonumber,
+                             Fields& out) {
   if (values.size() != table.columns.size()) throw std::invalid_argument("wrong number of values");
-  std::vector<encode::Bytes> stored(values.size());
-  std::vector<encode::FieldValue> fields(values.size());
+  std::vector<encode::Bytes>& stored = out.stored;
+  std::vector<encode::FieldValue>& fields = out.fields;
+  stored.assign(values.size(), {});
+  fields.assign(values.size(), {});
   for (std::size_t i = 0; i < values.size(); ++i) {
     const ColumnDefinition& c = table.columns[i];
     const Value& v = values[i];
@@ -197,7 +199,63 @@ RowPointer DatabaseWriter::InsertInto(TableBuilder& builder, const TableDefiniti
     f.data = stored[i].data();
     f.size = stored[i].size();
   }
-  return builder.AddRow(fields);
+}
+
+RowPointer DatabaseWriter::InsertInto(TableBuilder& builder, const TableDefinition& table, const std::vector<Value>& values,
+                                std::int32_t* autonumber) {
+  Fields row;
+  Convert(table, values, autonumber, row);
+  return builder.AddRow(row.fields);
+}
+
+DatabaseWriter::TableInfo& DatabaseWriter::Info(TableHandle table) {
+  for (TableInfo& t : user_tables_)
+    if (t.handle == table) return t;
+  throw std::logic_error("no such table");
+}
+
+TableBuilder& DatabaseWriter::Open(TableHandle table) {
+  for (const auto& [handle, rows] : open_)
+    if (handle == table) return *rows;
+  throw std::logic_error("OpenRows first");
+}
+
+void DatabaseWriter::OpenRows(TableHandle table) {
+  TableInfo& info = Info(table);
+  if (info.written) throw std::logic_error("rows of " + info.name + " were written already");
+  if (rows_) throw std::logic_error("a table is being written alone");
+  open_.emplace_back(table, &builder_.BeginRowsAlongside(table));
+}
+
+RowPointer DatabaseWriter::InsertInto(TableHandle table, const std::vector<Value>& values) {
+  TableBuilder& rows = Open(table);
+  return InsertInto(rows, builder_.Table(table), values, &Info(table).next_autonumber);
+}
+
+RowPointer DatabaseWriter::InsertDeleted(TableHandle table, const std::vector<Value>& values) {
+  TableBuilder& rows = Open(table);
+  Fields row;
+  Convert(builder_.Table(table), values, nullptr, row);
+  return rows.AddDeletedRow(row.fields);
+}
+
+RowPointer DatabaseWriter::InsertMoved(TableHandle table, const std::vector<Value>& before, const std::vector<Value>& after) {
+  TableBuilder& rows = Open(table);
+  const TableDefinition& definition = builder_.Table(table);
+  std::vector<Value> stale = before;
+  for (std::size_t i = 0; i < stale.size() && i < definition.columns.size(); ++i)
+    if (IsLongValueType(definition.columns[i].type)) stale[i] = Value::Null();
+  Fields old_row, new_row;
+  Convert(definition, stale, nullptr, old_row);
+  Convert(definition, after, &Info(table).next_autonumber, new_row);
+  return rows.AddMovedRow(old_row.fields, new_row.fields);
+}
+
+void DatabaseWriter::CloseRows(TableHandle table) {
+  Open(table);
+  builder_.EndRows(table);
+  Info(table).written = true;
+  std::erase_if(open_, [&](const auto& open) { return open.first == table; });
 }
 
 RowPointer DatabaseWriter::Insert(const std::vector<Value>& values) {
@@ -314,6 +372,7 @@ void DatabaseWriter::WriteSystemRows() {
 void DatabaseWriter::Close() {
   if (closed_) return;
   if (rows_) EndRows();
+  while (!open_.empty()) CloseRows(open_.front().first);
   for (TableInfo& t : user_tables_) {
     if (!t.written) {
       builder_.BeginRows(t.handle);

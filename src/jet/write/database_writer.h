@@ -70,6 +70,18 @@ class DatabaseWriter {
   RowPointer Insert(const std::vector<Value>& values);
   void EndRows();
 
+  // Rows of several tables at once, stored as a database in use stores them
+  // (for files that test and measure the reading of aged databases): pages
+  // of the open tables interleave, deleted rows stay flagged on their pages,
+  // and a row updated to a longer version is moved to another page behind
+  // an overflow pointer. BeginRows waits until every opened table is closed.
+  void OpenRows(TableHandle table);
+  RowPointer InsertInto(TableHandle table, const std::vector<Value>& values);
+  RowPointer InsertDeleted(TableHandle table, const std::vector<Value>& values);
+  // `before` is the version the slot keeps (its long values are left out), `after` the row's values.
+  RowPointer InsertMoved(TableHandle table, const std::vector<Value>& before, const std::vector<Value>& after);
+  void CloseRows(TableHandle table);
+
   // Writes the catalog and flushes the file; without it the file is removed.
   void Close();
 
@@ -80,6 +92,14 @@ class DatabaseWriter {
     bool written = false;
     std::int32_t next_autonumber = 1;
   };
+  // The values of one row as the table builder takes them; `stored` holds their bytes.
+  struct Fields {
+    std::vector<encode::Bytes> stored;
+    std::vector<encode::FieldValue> fields;
+  };
+  void Convert(const TableDefinition& table, const std::vector<Value>& values, std::int32_t* autonumber, Fields& out);
+  TableInfo& Info(TableHandle table);
+  TableBuilder& Open(TableHandle table);
   void WriteSystemRows();
   RowPointer InsertInto(TableBuilder& builder, const TableDefinition& table, const std::vector<Value>& values,
                   std::int32_t* autonumber);
@@ -91,6 +111,7 @@ class DatabaseWriter {
   std::vector<TableInfo> user_tables_;
   TableInfo* current_ = nullptr;
   TableBuilder* rows_ = nullptr;
+  std::vector<std::pair<TableHandle, TableBuilder*>> open_;  // by OpenRows
   bool closed_ = false;
 };
 

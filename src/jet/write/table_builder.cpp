@@ -31,6 +31,7 @@ TableBuilder::TableBuilder(PageSink& sink, const TableDefinition& table, const K
       max_row_(ConstantsFor(table.version).max_row_size),
       row_encoder_(table),
       data_page_(table.version, table.tdef_page),
+      moved_page_(table.version, table.tdef_page),
       index_entries_(table.real_indexes.size()),
       index_feeder_(table, key_settings, index_entries_, index_memory_budget) {
   for (IndexEntryList& entries : index_entries_) entries.StreamLeaves(table.tdef_page, IndexLayoutFor(table.version));
@@ -121,16 +122,17 @@ void TableBuilder::EncodeRowWithLongValues(std::span<const encode::FieldValue> v
   }
 }
 
-RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std::uint64_t row_tag) {
+void TableBuilder::EncodeForPage(std::span<const encode::FieldValue> values, encode::Bytes& row) {
   if (values.size() != table_.columns.size()) throw std::logic_error("row has the wrong number of values");
-  encode::Bytes& row = row_scratch_;
   if (long_values_.empty()) {
     EncodeRow(values, row);
   } else {
     EncodeRowWithLongValues(values, row);
   }
   if (row.size() > max_row_) Refuse(table_, "a row is longer than a page holds");
+}
 
+RowPointer TableBuilder::PlaceOnDataPage(const encode::Bytes& row) {
   if (data_page_open_ && !data_page_.Fits(row.size())) CloseDataPage();
   if (!data_page_open_) {
     data_page_.Reset(table_.tdef_page);
@@ -138,14 +140,15 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std:
     result_.data_pages.push_back(data_page_number_);
     data_page_open_ = true;
   }
-  const RowPointer at{data_page_number_, data_page_.Add(row)};
-  ++result_.row_count;
+  return {data_page_number_, data_page_.Add(row)};
+}
 
+void TableBuilder::IndexRow(std::span<const encode::FieldValue> values, RowPointer at, std::uint64_t row_tag) {
+  ++result_.row_count;
   for (std::size_t i : autonumber_positions_) {
     if (!values[i].is_null && values[i].size > 0 && values[i].size <= 8)
       result_.largest_autonumber = std::max(result_.largest_autonumber, ReadSigned(values[i].data, values[i].size));
   }
-
   // The key encoder's view of the row, made once for all indexes.
   key_fields_.resize(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) {
@@ -154,7 +157,57 @@ RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std:
     key_fields_[i].bytes = std::span<const std::uint8_t>(values[i].data, values[i].size);
   }
   index_feeder_.AddRow(key_fields_, at, row_tag);
+}
+
+RowPointer TableBuilder::AddRow(std::span<const encode::FieldValue> values, std::uint64_t row_tag) {
+  EncodeForPage(values, row_scratch_);
+  const RowPointer at = PlaceOnDataPage(row_scratch_);
+  IndexRow(values, at, row_tag);
   return at;
+}
+
+RowPointer TableBuilder::AddDeletedRow(std::span<const encode::FieldValue> values) {
+  EncodeForPage(values, row_scratch_);
+  const RowPointer at = PlaceOnDataPage(row_scratch_);
+  // Both flags, as Access marks a row it deletes: readers that take either
+  // flag alone for "deleted" skip it too.
+  data_page_.FlagRow(at.row, kRowDeletedFlag | kRowOverflowFlag);
+  return at;
+}
+
+RowPointer TableBuilder::AddMovedRow(std::span<const encode::FieldValue> stale, std::span<const encode::FieldValue> values,
+                                     std::uint64_t row_tag) {
+  // The row's present version, on the page that takes moved rows; flagged
+  // deleted there, so that page scans reach it only through its pointer.
+  EncodeForPage(values, row_scratch_);
+  if (moved_page_open_ && !moved_page_.Fits(row_scratch_.size())) CloseMovedPage();
+  if (!moved_page_open_) {
+    moved_page_.Reset(table_.tdef_page);
+    moved_page_number_ = sink_.Allocate();
+    result_.data_pages.push_back(moved_page_number_);
+    moved_page_open_ = true;
+  }
+  const std::uint8_t moved_row = moved_page_.Add(row_scratch_);
+  moved_page_.FlagRow(moved_row, kRowDeletedFlag);
+  // The slot the indexes name keeps the old version, its first bytes
+  // overwritten by the pointer to the present one.
+  encode::Bytes slot;
+  EncodeForPage(stale, slot);
+  if (slot.size() < 4) slot.resize(4);
+  slot[0] = moved_row;
+  slot[1] = static_cast<std::uint8_t>(moved_page_number_);
+  slot[2] = static_cast<std::uint8_t>(moved_page_number_ >> 8);
+  slot[3] = static_cast<std::uint8_t>(moved_page_number_ >> 16);
+  const RowPointer at = PlaceOnDataPage(slot);
+  data_page_.FlagRow(at.row, kRowOverflowFlag);
+  IndexRow(values, at, row_tag);
+  return at;
+}
+
+void TableBuilder::CloseMovedPage() {
+  if (!moved_page_open_) return;
+  sink_.Write(moved_page_number_, moved_page_.page());
+  moved_page_open_ = false;
 }
 
 void TableBuilder::SettleKeys(const KeyFallback& fallback) { Settle(index_feeder_.TakeUnvouched(), fallback); }
@@ -170,6 +223,7 @@ void TableBuilder::Settle(std::vector<IndexFeeder::UnvouchedKey> keys, const Key
 
 TableResult TableBuilder::Finish() {
   CloseDataPage();
+  CloseMovedPage();
   for (LongValueColumn& column : long_values_) {
     CloseLongValuePage(column);
     result_.long_value_pages.push_back({table_.columns[column.position].number, std::move(column.pages)});

@@ -62,6 +62,17 @@ class TableBuilder {
   // SettleKeys, which hands `row_tag` to the fallback.
   RowPointer AddRow(std::span<const encode::FieldValue> values, std::uint64_t row_tag = 0);
 
+  // Rows as years of use leave them, for files that test and measure the
+  // reading of aged databases. A deleted row: stored, flagged deleted (with
+  // both flag bits, 0xC000, as Access does), in no index and not counted.
+  RowPointer AddDeletedRow(std::span<const encode::FieldValue> values);
+  // A row updated to a version that no longer fits its page: `values` is
+  // stored on a page of moved rows, flagged deleted there, and the slot the
+  // indexes name holds `stale` (the old version, without long values) with
+  // its first 4 bytes replaced by an overflow pointer to it.
+  RowPointer AddMovedRow(std::span<const encode::FieldValue> stale, std::span<const encode::FieldValue> values,
+                         std::uint64_t row_tag = 0);
+
   // Waits until the keys of every row added so far are in their indexes'
   // lists, asking `fallback` for each one the encoder could not vouch for.
   // Throws vondrel::Error when one stays unvouched. Finish does it without a
@@ -97,6 +108,10 @@ class TableBuilder {
   RowPointer AddLongValueRow(LongValueColumn& column, std::span<const std::uint8_t> row, bool fresh_page);
   void CloseLongValuePage(LongValueColumn& column);
   void CloseDataPage();
+  void CloseMovedPage();
+  void EncodeForPage(std::span<const encode::FieldValue> values, encode::Bytes& row);
+  RowPointer PlaceOnDataPage(const encode::Bytes& row);
+  void IndexRow(std::span<const encode::FieldValue> values, RowPointer at, std::uint64_t row_tag);
   void Settle(std::vector<IndexFeeder::UnvouchedKey> keys, const KeyFallback& fallback);
 
   PageSink& sink_;
@@ -106,6 +121,9 @@ class TableBuilder {
   encode::DataPageBuilder data_page_;
   std::uint32_t data_page_number_ = 0;
   bool data_page_open_ = false;
+  encode::DataPageBuilder moved_page_;  // rows moved there by updates
+  std::uint32_t moved_page_number_ = 0;
+  bool moved_page_open_ = false;
   std::vector<LongValueColumn> long_values_;
   std::vector<std::size_t> autonumber_positions_;  // in table.columns
   std::vector<IndexEntryList> index_entries_;

@@ -1,0 +1,75 @@
+#pragma once
+// Puts records (a key and an opaque payload, here a table's encoded rows)
+// into key order with bounded memory: records gather in memory until the
+// budget is reached, are then sorted and written to a temporary file as a
+// run, and the runs are merged at the end. Equal keys keep the order they
+// were added in, so the result is that of a stable sort whatever the budget.
+// The keys can be merged alone (a cheap pass that looks at the order) before
+// the records are merged with their payloads.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace jet::compact {
+
+inline constexpr std::size_t kDefaultRowSortMemory = std::size_t{16} << 20;
+
+class RowSorter {
+ public:
+  using Bytes = std::span<const std::uint8_t>;
+  // sequence: the record's number in the order added (from 0).
+  using Visit = std::function<void(Bytes key, std::uint64_t sequence, Bytes payload)>;
+
+  explicit RowSorter(std::size_t memory_budget = kDefaultRowSortMemory);
+  ~RowSorter();
+  RowSorter(const RowSorter&) = delete;
+  RowSorter& operator=(const RowSorter&) = delete;
+
+  // Throws vondrel::Error when a run cannot be written to the temporary file.
+  void Add(Bytes key, Bytes payload);
+  // The same with the payload appended by `append` to the given bytes, so
+  // that it is made where it is kept.
+  void Add(Bytes key, const std::function<void(std::vector<std::uint8_t>&)>& append);
+  std::uint64_t size() const { return count_; }
+  bool spilled() const { return !runs_.empty(); }
+
+  // Visits every record in key order; without payloads, `payload` is empty.
+  // May be called more than once.
+  void Merge(bool with_payloads, const Visit& visit);
+
+ private:
+  struct Entry {
+    std::uint64_t head;  // the key's first 8 bytes, big-endian, zero padded: most comparisons end there
+    std::size_t key_at, payload_at;
+    std::uint32_t key_size, payload_size;
+    std::uint64_t sequence;
+  };
+  // Where one run lies in the two temporary files.
+  struct Run {
+    std::uint64_t keys_begin, keys_end, payloads_begin, payloads_end;
+  };
+  class RunReader;
+
+  void Added(std::size_t key_at, std::size_t key_size);
+  void SortInMemory();
+  void Spill();
+  void MergeRuns(bool with_payloads, const Visit& visit);
+
+  std::size_t budget_;
+  std::uint64_t count_ = 0;
+  std::vector<std::uint8_t> arena_;  // keys and payloads of the records in memory
+  std::vector<Entry> entries_;
+  bool sorted_ = true;
+  std::FILE* keys_file_ = nullptr;      // [u16 size][key][u64 sequence] per record
+  std::FILE* payloads_file_ = nullptr;  // [u32 size][payload] per record
+  std::unique_ptr<char[]> keys_buffer_, payloads_buffer_;  // the files' write buffers
+  std::uint64_t keys_size_ = 0, payloads_size_ = 0;
+  std::vector<Run> runs_;
+};
+
+}  // namespace jet::compact

@@ -1,0 +1,90 @@
+// The row sorter gives the order of a stable sort by key, whether its
+// records stay in memory or go through sorted runs in a temporary file.
+#include "jet/compact/row_sorter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace jet::compact {
+namespace {
+
+struct Record {
+  std::vector<std::uint8_t> key;
+  std::string payload;
+};
+
+std::vector<Record> RandomRecords(std::size_t count, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<Record> records(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    // Few distinct keys of varied length, so that equal keys and prefixes abound.
+    records[i].key.resize(1 + rng() % 4);
+    for (std::uint8_t& b : records[i].key) b = static_cast<std::uint8_t>(rng() % 3);
+    records[i].payload = "row " + std::to_string(i) + std::string(rng() % 300, 'x');
+  }
+  return records;
+}
+
+struct Visited {
+  std::vector<std::vector<std::uint8_t>> keys;
+  std::vector<std::uint64_t> sequences;
+  std::vector<std::string> payloads;
+};
+
+Visited MergeAll(RowSorter& sorter, bool with_payloads) {
+  Visited v;
+  sorter.Merge(with_payloads, [&](RowSorter::Bytes key, std::uint64_t sequence, RowSorter::Bytes payload) {
+    v.keys.emplace_back(key.begin(), key.end());
+    v.sequences.push_back(sequence);
+    v.payloads.emplace_back(payload.begin(), payload.end());
+  });
+  return v;
+}
+
+TEST(RowSorter, GivesTheStableKeyOrderInMemoryAndThroughRuns) {
+  const std::vector<Record> records = RandomRecords(5000, 7);
+  std::vector<std::size_t> expected(records.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = i;
+  std::stable_sort(expected.begin(), expected.end(),
+                   [&](std::size_t a, std::size_t b) { return records[a].key < records[b].key; });
+  for (const std::size_t budget : {std::size_t{64} << 20, std::size_t{4096}, std::size_t{1}}) {
+    SCOPED_TRACE(budget);
+    RowSorter sorter(budget);
+    for (const Record& r : records)
+      sorter.Add(r.key, {reinterpret_cast<const std::uint8_t*>(r.payload.data()), r.payload.size()});
+    EXPECT_EQ(sorter.size(), records.size());
+    EXPECT_EQ(sorter.spilled(), budget < (std::size_t{1} << 20));
+    // The keys alone first, then everything, as the copier merges them.
+    const Visited keys_only = MergeAll(sorter, false);
+    const Visited full = MergeAll(sorter, true);
+    ASSERT_EQ(full.sequences.size(), records.size());
+    EXPECT_EQ(keys_only.sequences, full.sequences);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      ASSERT_EQ(full.sequences[i], expected[i]) << i;
+      EXPECT_EQ(full.keys[i], records[expected[i]].key);
+      EXPECT_EQ(full.payloads[i], records[expected[i]].payload);
+      EXPECT_TRUE(keys_only.payloads[i].empty());
+    }
+  }
+}
+
+TEST(RowSorter, KeepsRecordsAddedInOrderAsTheyCame) {
+  RowSorter sorter(1 << 10);
+  for (std::uint8_t k = 0; k < 200; ++k) sorter.Add(std::vector<std::uint8_t>{k, 1}, std::vector<std::uint8_t>(20, k));
+  const Visited v = MergeAll(sorter, true);
+  ASSERT_EQ(v.sequences.size(), 200u);
+  for (std::uint64_t i = 0; i < 200; ++i) EXPECT_EQ(v.sequences[i], i);
+  EXPECT_EQ(v.payloads[199], std::string(20, static_cast<char>(199)));
+}
+
+TEST(RowSorter, EmptyMergesToNothing) {
+  RowSorter sorter;
+  EXPECT_TRUE(MergeAll(sorter, true).sequences.empty());
+}
+
+}  // namespace
+}  // namespace jet::compact
