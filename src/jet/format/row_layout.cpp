@@ -1,10 +1,13 @@
 #include "jet/format/row_layout.h"
 
+#include <optional>
+
 namespace jet {
 namespace {
 
 // Jet 4: every count and offset is 2 bytes, no jump table.
-void ParseJet4(const io::ByteView& row, const TableDefinition& table, RowStructure& out) {
+void ParseJet4(const io::ByteView& row, const TableDefinition& table, RowStructure& out,
+               std::optional<std::size_t> var_count_instead) {
   const std::size_t length = row.size();
   out.column_count = row.U16(0);
   out.null_mask_size = (out.column_count + 7u) / 8u;
@@ -17,7 +20,7 @@ void ParseJet4(const io::ByteView& row, const TableDefinition& table, RowStructu
   }
   const std::size_t count_at = out.null_mask_offset - 2;
   if (count_at < 2) row.Fail("the row is too short for its variable-column count");
-  const std::size_t var_count = row.U16(count_at);
+  const std::size_t var_count = var_count_instead ? *var_count_instead : row.U16(count_at);
   // var offsets 0..V-1 then eod, going towards the row start.
   if (2 * (var_count + 1) + 2 > count_at) row.Fail("the variable-column table does not fit in the row");
   for (std::size_t i = 0; i <= var_count; ++i) out.var_offsets.push_back(row.U16(count_at - 2 * (i + 1)));
@@ -26,7 +29,8 @@ void ParseJet4(const io::ByteView& row, const TableDefinition& table, RowStructu
 
 // Jet 3: one-byte counts and offsets; offsets past 255 are rebuilt with the
 // jump table that sits between the variable-column count and the offsets.
-void ParseJet3(const io::ByteView& row, const TableDefinition& table, RowStructure& out) {
+void ParseJet3(const io::ByteView& row, const TableDefinition& table, RowStructure& out,
+               std::optional<std::size_t> var_count_instead) {
   const std::size_t length = row.size();
   out.column_count = row.U8(0);
   out.null_mask_size = (out.column_count + 7u) / 8u;
@@ -39,7 +43,7 @@ void ParseJet3(const io::ByteView& row, const TableDefinition& table, RowStructu
   }
   if (out.null_mask_offset < 2) row.Fail("the row is too short for its variable-column count");
   const std::size_t count_at = out.null_mask_offset - 1;
-  const std::size_t var_count = row.U8(count_at);
+  const std::size_t var_count = var_count_instead ? *var_count_instead : row.U8(count_at);
   std::size_t jumps = (length - 1) / 256;
   if (jumps + var_count + 1 + 1 > count_at) row.Fail("the variable-column table does not fit in the row");
   const std::size_t first_offset_at = count_at - jumps - 1;  // offset[0]
@@ -61,15 +65,16 @@ bool NullBit(const io::ByteView& row, const RowStructure& structure, std::uint16
 
 }  // namespace
 
-void ParseRowStructureUnordered(const io::ByteView& row, const TableDefinition& table, RowStructure& out) {
+void ParseRowStructureUnordered(const io::ByteView& row, const TableDefinition& table, RowStructure& out,
+                                std::optional<std::size_t> var_count_instead) {
   if (table.version == FormatVersion::Jet3)
-    ParseJet3(row, table, out);
+    ParseJet3(row, table, out, var_count_instead);
   else
-    ParseJet4(row, table, out);
+    ParseJet4(row, table, out, var_count_instead);
 }
 
 void ParseRowStructure(const io::ByteView& row, const TableDefinition& table, RowStructure& out) {
-  ParseRowStructureUnordered(row, table, out);
+  ParseRowStructureUnordered(row, table, out, std::nullopt);
   // Offsets must rise and stay inside the variable area.
   std::uint16_t previous = 0;
   for (std::size_t i = 0; i < out.var_offsets.size(); ++i) {

@@ -3,6 +3,7 @@
 // variable area (J3 with its jump table), null mask.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "jet/format/table_definition.h"
@@ -32,8 +33,10 @@ struct RowStructure {
 void ParseRowStructure(const io::ByteView& row, const TableDefinition& table, RowStructure& out);
 
 // ParseRowStructure without the check that the variable-column offsets rise
-// and stay inside the variable area, for readers that mend them.
-void ParseRowStructureUnordered(const io::ByteView& row, const TableDefinition& table, RowStructure& out);
+// and stay inside the variable area, for readers that mend them; with
+// `var_count_instead`, that count of variable columns in place of the stored one.
+void ParseRowStructureUnordered(const io::ByteView& row, const TableDefinition& table, RowStructure& out,
+                                std::optional<std::size_t> var_count_instead = std::nullopt);
 
 // Decodes every column of `table` from `row` into `fields` (resized to the
 // column count). Throws 3049 when the row is inconsistent.

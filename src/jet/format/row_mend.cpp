@@ -28,10 +28,25 @@ class OffsetMender {
         fixed_end_ = std::max<std::size_t>(fixed_end_, count_size + column.fixed_offset + column.length);
       } else if (column.var_index < slots_.size()) {
         slots_[column.var_index] = {&column, ColumnPresent(row, structure, column)};
+      } else if (ColumnPresent(row, structure, column)) {
+        ++columns_without_slot_;
       }
     }
     lowest_ = count_size;
   }
+
+  // Whether the offsets as they stand read the row as the format lays it
+  // out: rising, the last one the end of the variable area, every value
+  // well formed, and no value the null mask holds present left without a slot.
+  bool ReadsWhole() const {
+    if (!OthersInOrder(offsets_.size()) || offsets_.back() != end_ || columns_without_slot_) return false;
+    for (std::size_t k = 0; k < slots_.size(); ++k)
+      if (!SlotFits(k, offsets_[k], offsets_[k + 1])) return false;
+    return true;
+  }
+
+  // Whether the stored offsets rise and stay inside the variable area.
+  bool InOrder() const { return OthersInOrder(offsets_.size()); }
 
   // The one set of offsets that reads the row, if there is exactly one.
   std::optional<std::vector<std::uint16_t>> Mend() const {
@@ -129,20 +144,66 @@ class OffsetMender {
   std::size_t lowest_ = 0;                     // no variable data before the column count
   std::size_t fixed_end_ = 0;                  // end of the fixed columns this row has
   std::vector<VariableSlot> slots_;
+  std::size_t columns_without_slot_ = 0;  // present in the null mask, past the count of slots
 };
+
+// A damaged count of variable columns moves every offset the row is read
+// with: each other count the table allows is tried, and kept when the row
+// then reads whole.
+std::vector<RowStructure> ReadingsWithOtherCounts(const io::ByteView& row, const TableDefinition& table,
+                                                  std::size_t stored_count) {
+  std::vector<RowStructure> readings;
+  for (std::size_t count = 0; count <= table.var_slots; ++count) {
+    if (count == stored_count) continue;
+    RowStructure structure;
+    try {
+      ParseRowStructureUnordered(row, table, structure, count);
+      if (structure.var_offsets.empty() || !OffsetMender(row, table, structure).ReadsWhole()) continue;
+    } catch (const vondrel::Error&) {
+      continue;
+    }
+    readings.push_back(std::move(structure));
+    if (readings.size() > 1) break;
+  }
+  return readings;
+}
+
+// The count of variable columns as stored, when the row is long enough to hold it.
+std::optional<std::size_t> StoredVarCount(const io::ByteView& row, const TableDefinition& table) {
+  RowStructure structure;
+  try {
+    ParseRowStructureUnordered(row, table, structure);
+    return structure.var_offsets.size() - 1;
+  } catch (const vondrel::Error&) {
+    return std::nullopt;
+  }
+}
 
 }  // namespace
 
 bool DecodeRowMendingOffsets(const io::ByteView& row, const TableDefinition& table, RowStructure& scratch,
                              std::vector<StoredField>& fields) {
+  if (table.var_slots == 0) return false;
   try {
-    ParseRowStructureUnordered(row, table, scratch);
-    if (scratch.var_offsets.size() < 2 || scratch.column_count > table.max_columns ||
-        scratch.var_offsets.size() - 1 > table.var_slots)
-      return false;
-    std::optional<std::vector<std::uint16_t>> mended = OffsetMender(row, table, scratch).Mend();
-    if (!mended) return false;
-    scratch.var_offsets = std::move(*mended);
+    // Either one offset is damaged and the count stands, or the count is.
+    std::vector<RowStructure> readings;
+    const std::optional<std::size_t> stored_count = StoredVarCount(row, table);
+    if (stored_count && *stored_count <= table.var_slots) {
+      RowStructure structure;
+      ParseRowStructureUnordered(row, table, structure);
+      const OffsetMender mender(row, table, structure);
+      if (mender.InOrder()) return false;  // nothing to mend: the row failed for another reason
+      if (structure.column_count <= table.max_columns && !structure.var_offsets.empty()) {
+        if (std::optional<std::vector<std::uint16_t>> mended = mender.Mend()) {
+          structure.var_offsets = std::move(*mended);
+          readings.push_back(std::move(structure));
+        }
+      }
+    }
+    for (RowStructure& other : ReadingsWithOtherCounts(row, table, stored_count.value_or(~std::size_t{0})))
+      readings.push_back(std::move(other));
+    if (readings.size() != 1 || readings.front().column_count > table.max_columns) return false;
+    scratch = std::move(readings.front());
     DecodeFields(row, table, scratch, fields);
     return true;
   } catch (const vondrel::Error&) {

@@ -1,6 +1,7 @@
 #pragma once
 // Reading a row whose table of variable-column offsets is inconsistent (an
-// offset out of order, or past the variable area), as a salvage does: one
+// offset out of order or past the variable area, or a table that does not
+// fit in the row), as a salvage does: one
 // damaged entry is what a bit flip or a stray write leaves, so each entry in
 // turn is taken for the damaged one, the others must then be in order, and it
 // is given every value the row's own structure allows. A neighbour that is
@@ -8,8 +9,11 @@
 // end of the fixed area, the last by the end of the variable area; and every
 // value must be well formed for its column: a memo or OLE header whose kind
 // and length agree with its size, text and binary within their columns'
-// lengths, Jet 4 text whole UTF-16 unless compressed. The row is read only
-// when exactly one such reading exists, so that no row is kept that was not
+// lengths, Jet 4 text whole UTF-16 unless compressed. A damaged count of
+// variable columns is the other case: each other count the table allows is
+// tried, and gives a reading when the offsets it finds rise to the end of
+// the variable area and every value is well formed. The row is read only
+// when exactly one reading exists, so that no row is kept that was not
 // written.
 
 #include <vector>

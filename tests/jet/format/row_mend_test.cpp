@@ -140,6 +140,17 @@ TEST(RowMend, ARowInOrderIsNotMended) {
   EXPECT_TRUE(Decoded(row, true).empty());
 }
 
+TEST(RowMend, ADamagedCountOfVariableColumnsIsRestored) {
+  BuiltRow row = Row("Alpha", "Beta", "a note");
+  const std::vector<std::string> written = Decoded(row, false);
+  const std::size_t count_at = row.offsets_at + 2;
+  for (std::uint16_t damaged : {std::uint16_t{0x43}, std::uint16_t{0x1003}}) {
+    testing::Put16(row.bytes, count_at, damaged);
+    EXPECT_THROW(Decoded(row, false), vondrel::Error) << damaged;
+    EXPECT_EQ(Decoded(row, true), written) << damaged;
+  }
+}
+
 TEST(RowMend, ColumnLengthsRuleOutReadings) {
   // A and B both at their longest: the only split between them is the written one.
   BuiltRow row = Row(std::string(20, 'a'), std::string(20, 'b'), "a note");
