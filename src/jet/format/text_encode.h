@@ -10,10 +10,7 @@
 
 namespace jet::encode {
 
-// UTF-8 to UTF-16 code units; malformed sequences become U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
-
-// UTF-16LE bytes of the text.
+// UTF-16LE bytes of the text (bad UTF-8 as base/unicode.h says: U+FFFD).
 Bytes EncodeUtf16Le(std::string_view utf8);
 
 // A Jet 4 text value: the compressed form (FF FE + one byte per character)
