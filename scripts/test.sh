@@ -2,7 +2,7 @@
 # Installs what is missing, then builds and runs the whole test suite twice:
 # a normal build and an AddressSanitizer + UndefinedBehaviorSanitizer build,
 # packages the normal build as a Debian package and checks it installed, and
-# gives the reader's fuzz target a short run.
+# gives the reader's and compaction's fuzz targets a short run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -11,7 +11,7 @@ jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 
 echo "== normal build"
-"$root/scripts/build.sh" "$root/build"
+"$root/scripts/build.sh" "$root/build" -DVONDREL_WERROR=ON
 (cd "$root/build" && ctest --output-on-failure -j"$jobs")
 
 echo "== Debian package"
@@ -21,7 +21,7 @@ echo "== Debian package"
 
 echo "== sanitizer build"
 # The benchmarks are built and checked by the normal build only.
-"$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON -DVONDREL_BENCH=OFF
+"$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON -DVONDREL_BENCH=OFF -DVONDREL_WERROR=ON
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The tests that hold our output against mdbtools and mdb-reader spend their
