@@ -7,6 +7,7 @@
 // Value-taking functions work on the bytes the row stores (little-endian
 // numbers, GUIDs in their stored order), so that a key can be computed from a
 // row without interpreting it first.
+// Layout: docs/jet-format.md, section 10.
 
 #include <algorithm>
 #include <cstdint>

@@ -3,6 +3,7 @@
 // Jet 4 "General legacy" (LCID 1033, version 0) over U+0000..U+FFFF and Jet 3
 // "General" over the 256 positions of code page 1252. The tables are runs of
 // consecutive characters (see index_sort_tables.cpp for how they were made).
+// Layout: docs/jet-format.md, section 10.1.
 
 #include <array>
 #include <cstddef>

@@ -11,6 +11,7 @@
 // lengths, Jet 4 text whole UTF-16 unless compressed. The row is read only
 // when exactly one such reading exists, so that no row is kept that was not
 // written.
+// Layout: docs/jet-format.md, section 5.2.
 
 #include <vector>
 

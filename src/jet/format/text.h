@@ -1,6 +1,7 @@
 #pragma once
 // Text as Jet stores it, converted to UTF-8: Jet 4 UTF-16LE with optional
 // "compressed Unicode" runs, Jet 3 bytes in the database's code page.
+// Layout: docs/jet-format.md, section 8.
 
 #include <cstdint>
 #include <span>

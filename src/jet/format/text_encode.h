@@ -1,6 +1,7 @@
 #pragma once
 // Text as this engine stores it: names and values from UTF-8 to Jet 4's
 // UTF-16LE (optionally the compressed form) or to Jet 3's code page.
+// Layout: docs/jet-format.md, section 8.
 
 #include <cstdint>
 #include <string>
