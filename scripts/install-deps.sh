@@ -32,6 +32,7 @@ fi
 
 # mdb-reader is the second independent reader the conformance tests compare against.
 oracle="$here/tests/oracle"
-if [ ! -d "$oracle/node_modules/mdb-reader" ]; then
-  (cd "$oracle" && npm install --no-package-lock --no-audit --no-fund --silent)
+# Exactly the versions the committed lock names; again whenever the lock changes.
+if [ ! -d "$oracle/node_modules/mdb-reader" ] || [ "$oracle/package-lock.json" -nt "$oracle/node_modules/.package-lock.json" ]; then
+  (cd "$oracle" && npm ci --no-audit --no-fund --silent)
 fi

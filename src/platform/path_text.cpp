@@ -1,77 +1,24 @@
 #include "platform/path_text.h"
 
+#include "base/unicode.h"
+
 namespace vondrel::platform {
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
-
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-void AppendUtf16(std::u16string& out, char32_t code) {
-  if (code < 0x10000) {
-    out += static_cast<char16_t>(code);
-  } else {
-    code -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (code >> 10));
-    out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-  }
-}
-
-// Decodes one UTF-8 sequence at `pos`; returns its length, or 0 when the bytes
-// there are not a valid, shortest-form sequence of a scalar value.
-std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& code) {
-  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  unsigned char lead = byte(pos);
-  std::size_t length;
-  char32_t minimum;
-  if (lead < 0x80) {
-    code = lead;
-    return 1;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, code = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, code = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, code = lead & 0x07, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(pos + i) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(pos + i) & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
-}
-
+// Host names map each byte that is not valid UTF-8 to U+DC80..U+DCFF and back;
+// everything else follows the program's one rule for bad input.
 std::u16string DecodeUtf8Text(std::string_view text, bool escapeInvalid) {
+  if (!escapeInvalid) return unicode::Utf8ToUtf16(text);
   std::u16string out;
   out.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {
     char32_t code;
-    std::size_t length = DecodeUtf8(text, pos, code);
+    std::size_t length = unicode::DecodeUtf8(text, pos, code);
     if (length == 0) {
-      out += escapeInvalid ? static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(text[pos])) : kReplacement;
+      out += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(text[pos]));
       ++pos;
     } else {
-      AppendUtf16(out, code);
+      unicode::AppendUtf16(code, out);
       pos += length;
     }
   }
@@ -79,19 +26,16 @@ std::u16string DecodeUtf8Text(std::string_view text, bool escapeInvalid) {
 }
 
 std::string EncodeUtf8Text(std::u16string_view text, bool unescape) {
+  if (!unescape) return unicode::Utf16ToUtf8(text);
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
-      ++i;
-    } else if (unit >= 0xDC80 && unit <= 0xDCFF && unescape) {
-      out += static_cast<char>(unit - 0xDC00);
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(out, kReplacement);
+  const auto unit = [&](std::size_t k) { return text[k]; };
+  for (std::size_t i = 0, length = 0; i < text.size(); i += length) {
+    if (text[i] >= 0xDC80 && text[i] <= 0xDCFF) {
+      out += static_cast<char>(text[i] - 0xDC00);
+      length = 1;
     } else {
-      AppendUtf8(out, unit);
+      unicode::AppendUtf8(unicode::DecodeUtf16(unit, i, text.size(), length), out);
     }
   }
   return out;
@@ -99,8 +43,8 @@ std::string EncodeUtf8Text(std::u16string_view text, bool unescape) {
 
 }  // namespace
 
-std::string ToUtf8(std::u16string_view text) { return EncodeUtf8Text(text, false); }
-std::u16string FromUtf8(std::string_view text) { return DecodeUtf8Text(text, false); }
+std::string ToUtf8(std::u16string_view text) { return unicode::Utf16ToUtf8(text); }
+std::u16string FromUtf8(std::string_view text) { return unicode::Utf8ToUtf16(text); }
 std::u16string FromHostName(std::string_view bytes) { return DecodeUtf8Text(bytes, true); }
 std::string ToHostName(std::u16string_view name) { return EncodeUtf8Text(name, true); }
 

@@ -9,9 +9,8 @@ namespace vondrel::platform {
 
 using PathText = std::u16string;
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+// UTF-16 to UTF-8 and back, bad input as base/unicode.h says (U+FFFD).
 std::string ToUtf8(std::u16string_view text);
-// UTF-8 to UTF-16; an invalid byte becomes U+FFFD.
 std::u16string FromUtf8(std::string_view text);
 
 // A host file name (bytes, normally UTF-8) as UTF-16 and back. Bytes that are

@@ -72,4 +72,31 @@ std::vector<std::filesystem::path> BuildSalvageCorpus(const std::filesystem::pat
   return paths;
 }
 
+void BuildPeopleDatabase(const std::filesystem::path& path, jet::FormatVersion version, int people, bool scrambled) {
+  jet::write::CreateOptions options;
+  options.version = version;
+  jet::write::DatabaseWriter db(path, options);
+  const auto table = db.AddTable({"People",
+                                  {{"Id", jet::ColumnType::Long, 0, true}, {"Name", jet::ColumnType::Text, 40}, {"Notes", jet::ColumnType::Memo}},
+                                  {{"PrimaryKey", {{"Id", true}}, true}, {"Name", {{"Name", true}}, false, true}}});
+  jet::write::TableSpec wide_spec{"Wide", {}, {}};
+  for (int c = 0; c < 120; ++c) wide_spec.columns.push_back({"Column number " + std::to_string(c), jet::ColumnType::Long});
+  const auto wide = db.AddTable(wide_spec);
+  db.BeginRows(table);
+  for (int k = 0; k < people; ++k) {
+    const int id = scrambled ? 1 + (k * 7) % people : 1 + k;  // 7 is prime to the counts used
+    const std::string notes = id % 10 == 0 ? std::string(3000, static_cast<char>('a' + id % 26)) : "short " + std::to_string(id);
+    db.Insert({jet::write::Value::Long(id), jet::write::Value::Text("person " + std::to_string(id)), jet::write::Value::Text(notes)});
+  }
+  db.EndRows();
+  db.BeginRows(wide);
+  for (int r = 1; r <= 5; ++r) {
+    std::vector<jet::write::Value> values;
+    for (int c = 0; c < 120; ++c) values.push_back(jet::write::Value::Long(r * 1000 + c));
+    db.Insert(values);
+  }
+  db.EndRows();
+  db.Close();
+}
+
 }  // namespace vondrel::testing

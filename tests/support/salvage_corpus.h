@@ -17,4 +17,11 @@ void BuildSalvageDatabase(const std::filesystem::path& path, jet::FormatVersion 
 // A Jet 3 and a Jet 4 database in `folder`; returns their paths.
 std::vector<std::filesystem::path> BuildSalvageCorpus(const std::filesystem::path& folder, int orders = 600);
 
+// People: Id (AutoNumber, primary key), Name (Text, unique index), Notes
+// (Memo; every 10th row a long one on LVAL pages), about 600 rows on
+// several data pages. Wide: 120 columns, so that its definition spans pages.
+// `scrambled` stores the rows out of key order (compaction then sorts them).
+void BuildPeopleDatabase(const std::filesystem::path& path, jet::FormatVersion version, int people = 600,
+                         bool scrambled = false);
+
 }  // namespace vondrel::testing

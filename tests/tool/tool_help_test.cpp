@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "resources/version.h"
-#include "tool/tool_runner.h"
+#include "support/tool_runner.h"
 
 namespace vondrel::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include "support/salvage_corpus.h"
 #include "support/samples.h"
 #include "tool/terminal_runner.h"
-#include "tool/tool_runner.h"
+#include "support/tool_runner.h"
 
 namespace vondrel::testing {
 namespace {

@@ -15,7 +15,7 @@
 #include "support/damage.h"
 #include "support/salvage_corpus.h"
 #include "support/samples.h"
-#include "tool/tool_runner.h"
+#include "support/tool_runner.h"
 
 namespace vondrel::testing {
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/unicode.h"
 #include "export_value.h"
 
 namespace vondrel::jet_tool {
@@ -37,24 +38,6 @@ std::u16string TextUnits(Bytes stored, jet::FormatVersion version) {
   return units;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 void AppendLowerHex(std::string& out, Bytes bytes) {
   static const char kDigits[] = "0123456789abcdef";
   for (std::uint8_t b : bytes) {
@@ -67,6 +50,7 @@ void AppendLowerHex(std::string& out, Bytes bytes) {
 
 void AppendJsonUtf16(std::string& out, const std::u16string& units) {
   out += '"';
+  const auto unit = [&](std::size_t k) { return units[k]; };
   for (std::size_t i = 0; i < units.size(); ++i) {
     char16_t u = units[i];
     char escaped[8];
@@ -80,54 +64,22 @@ void AppendJsonUtf16(std::string& out, const std::u16string& units) {
       case u'\t': out += "\\t"; continue;
       default: break;
     }
-    if (u < 0x20) {
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(u));
-      out += escaped;
-    } else if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
-      AppendUtf8(out, 0x10000 + ((std::uint32_t{u} - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-      ++i;
-    } else if (u >= 0xD800 && u < 0xE000) {
+    std::size_t length;
+    const char32_t code = unicode::DecodeUtf16(unit, i, units.size(), length);
+    if (u < 0x20 || (length == 1 && unicode::IsSurrogate(u))) {
+      // A lone surrogate is escaped as JSON.stringify escapes it rather than
+      // replaced: this form compares code units.
       std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(u));
       out += escaped;
     } else {
-      AppendUtf8(out, u);
+      unicode::AppendUtf8(code, out);
+      i += length - 1;
     }
   }
   out += '"';
 }
 
-void AppendJsonUtf8(std::string& out, const std::string& text) {
-  std::u16string units;
-  for (std::size_t i = 0; i < text.size();) {
-    auto c = static_cast<unsigned char>(text[i]);
-    std::uint32_t cp = 0xFFFD;
-    std::size_t length = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 0x6 || (c >> 4) == 0xE || (c >> 3) == 0x1E) {
-      length = (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : 4;
-      cp = c & (0x7F >> length);
-      bool valid = i + length <= text.size();
-      for (std::size_t k = 1; valid && k < length; ++k) {
-        auto next = static_cast<unsigned char>(text[i + k]);
-        valid = (next & 0xC0) == 0x80;
-        cp = (cp << 6) | (next & 0x3F);
-      }
-      if (!valid || cp > 0x10FFFF) {
-        cp = 0xFFFD;
-        length = 1;
-      }
-    }
-    i += length;
-    if (cp >= 0x10000) {
-      units += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      units += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      units += static_cast<char16_t>(cp);
-    }
-  }
-  AppendJsonUtf16(out, units);
-}
+void AppendJsonUtf8(std::string& out, const std::string& text) { AppendJsonUtf16(out, unicode::Utf8ToUtf16(text)); }
 
 std::string CanonicalDecimal(const std::string& text) {
   bool negative = !text.empty() && text[0] == '-';

@@ -34,7 +34,7 @@ void AppendDumpField(std::string& out, const DumpField& field, jet::FormatVersio
 // JSON string literal of UTF-16 code units, escaped as JavaScript's
 // JSON.stringify escapes them (lone surrogates as \udXXX).
 void AppendJsonUtf16(std::string& out, const std::u16string& units);
-// The same for UTF-8 text (invalid bytes as U+FFFD).
+// The same for UTF-8 text (bad UTF-8 as U+FFFD, as base/unicode.h says).
 void AppendJsonUtf8(std::string& out, const std::string& text);
 // "-0012.3400" -> "-12.34", "-0.000" -> "0".
 std::string CanonicalDecimal(const std::string& text);

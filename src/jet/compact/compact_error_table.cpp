@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/unicode.h"
 #include "jet/format/text_encode.h"
 
 namespace jet::compact {
@@ -121,7 +122,7 @@ encode::Bytes StoredText(const std::string& utf8, FormatVersion version, std::ui
     encode::Bytes stored = version == FormatVersion::Jet4 ? encode::EncodeJet4Text(text, compressed_unicode)
                                                           : encode::EncodeCodePageText(text, code_page);
     const std::size_t counted =
-        version == FormatVersion::Jet4 ? 2 * encode::Utf8ToUtf16(text).size() : stored.size();
+        version == FormatVersion::Jet4 ? 2 * vondrel::unicode::Utf8ToUtf16(text).size() : stored.size();
     if (max_bytes == 0 || counted <= max_bytes || text.empty()) return stored;
     while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
     if (!text.empty()) text.pop_back();

@@ -2,6 +2,7 @@
 // Little-endian stores into byte buffers, the writing counterpart of
 // jet::io::ByteView. Callers size their buffers first; every store is
 // checked against the buffer so an encoder bug cannot write past the end.
+// Layout: docs/jet-format.md, section 1.
 
 #include <cstddef>
 #include <cstdint>

@@ -5,6 +5,7 @@
 // slots in both versions). The writer builds the catalog it creates from this
 // table, and the reader falls back on it when a file's own definition on page
 // 2 was destroyed.
+// Layout: docs/jet-format.md, section 11.
 
 #include <cstdint>
 #include <span>

@@ -1,6 +1,7 @@
 #pragma once
 // Data pages (type 0x01): table rows, usage-map rows and long-value (LVAL)
 // rows, addressed through the row offset table at the start of the page.
+// Layout: docs/jet-format.md, section 5.1.
 
 #include <cstdint>
 

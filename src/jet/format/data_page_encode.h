@@ -2,6 +2,7 @@
 // A data page (type 0x01) filled row by row: rows packed from the page end
 // downwards, the offset table after the header, the free-space count kept
 // true. Used for table rows, usage-map rows and long-value (LVAL) rows.
+// Layout: docs/jet-format.md, section 5.1.
 
 #include <cstddef>
 #include <cstdint>

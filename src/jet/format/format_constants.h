@@ -2,6 +2,7 @@
 // Everything that differs between Jet 3 (Access 95/97) and Jet 4 (Access
 // 2000-2003) files: page size and the offsets of the structures on each page.
 // All version-dependent numbers live here so decoders and encoders agree.
+// Layout: docs/jet-format.md, section 2.
 
 #include <cstddef>
 #include <cstdint>

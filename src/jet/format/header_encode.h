@@ -2,6 +2,7 @@
 // Page 0 of a database written by this engine. The header starts from the
 // source's page 0 where there is one (bytes this engine does not understand
 // are kept), or from the constants every freshly created file carries.
+// Layout: docs/jet-format.md, section 3.
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,7 @@
 #pragma once
 // Page 0 of a Jet file: engine name, format version, default collation and
 // code page, database key (page encoding), password, creation date.
+// Layout: docs/jet-format.md, section 3.
 
 #include <cstdint>
 #include <span>

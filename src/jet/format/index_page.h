@@ -3,6 +3,7 @@
 // checked, and encoding from entries. Entries are stored back to back after
 // a bitmap that marks where each one ends; all entries after the first omit
 // the bytes they share with the first one (the page's common prefix).
+// Layout: docs/jet-format.md, section 9.
 
 #include <cstdint>
 #include <optional>

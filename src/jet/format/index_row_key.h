@@ -2,6 +2,7 @@
 // The key of one row in one real index, computed from the row's stored
 // field bytes and the table definition, with a verdict on whether the
 // encoder can vouch for it (known type, known collation).
+// Layout: docs/jet-format.md, section 10.
 
 #include <cstdint>
 #include <optional>

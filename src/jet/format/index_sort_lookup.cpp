@@ -1,8 +1,6 @@
 // Expands one character's codes from the run tables.
 
 #include <algorithm>
-#include <atomic>
-#include <memory>
 
 #include "jet/format/index_sort_tables.h"
 
@@ -32,19 +30,6 @@ SortCode LookUp(const SortCodeRun* runs, std::size_t count, std::uint32_t charac
     code.extra[i] = static_cast<std::uint8_t>(run->extra >> (8 * (code.extra_length - 1 - i)));
   }
   return code;
-}
-
-const SortCode* GeneralLegacyCodeBlock(std::uint8_t high) {
-  // Blocks live as long as the program; two threads expanding the same block
-  // at once keep the first one stored.
-  static std::atomic<const SortCode*> blocks[256];
-  if (const SortCode* block = blocks[high].load(std::memory_order_acquire)) return block;
-  auto fresh = std::make_unique<SortCode[]>(256);
-  for (std::uint32_t low = 0; low < 256; ++low)
-    fresh[low] = LookUp(kGeneralLegacyRuns, kGeneralLegacyRunCount, (std::uint32_t{high} << 8) | low);
-  const SortCode* stored = nullptr;
-  if (blocks[high].compare_exchange_strong(stored, fresh.get(), std::memory_order_acq_rel)) return fresh.release();
-  return stored;
 }
 
 }  // namespace jet::sortcodes

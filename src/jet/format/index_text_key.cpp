@@ -83,6 +83,9 @@ std::array<bool, 256> CodesOf(std::string_view letters, LookUpFn look_up) {
 // unprintable positions after them; once accent codes have begun, as one.
 // (Access-written keys show both: "...groß|märkte" and "Nuß-Nougat" count
 // ß twice, a run "...ÅÆÇ..." counts Æ once.)
+// The letter codes are worked out once: working them out per character cost
+// the text-index sample's compaction 15% more instructions (19.8 M against
+// 17.2 M, callgrind); the same holds for SignificantLetters below.
 std::size_t CharacterWidth(const SortCode& code) {
   static const std::array<bool, 256> letter_codes = CodesOf(
       "abcdefghijklmnopqrstuvwxyz", [](char c) { return sortcodes::GeneralLegacyCode(static_cast<char16_t>(c)); });
@@ -120,7 +123,9 @@ struct ExtraCodes {
 
 // Most text is Latin: characters below 256 whose code is one inline byte and
 // nothing else are looked up here, marked by bit 8, to skip the general path
-// (which would do exactly the same for them).
+// (which would do exactly the same for them). Measured against the general
+// path alone: 17% fewer instructions for a 20 MB compaction (653.9 M against
+// 787.5 M, callgrind), 8% for the text-index sample.
 std::array<std::uint16_t, 256> PlainLatinCodes() {
   std::array<std::uint16_t, 256> plain{};
   for (unsigned c = 0; c < 256; ++c) {

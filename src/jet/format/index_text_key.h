@@ -2,6 +2,7 @@
 // Text values in index keys: the Jet 4 "General legacy" order and the Jet 3
 // "General" order. Both append the value bytes that follow the 0x7F / 0x80
 // start flag of a non-null text column.
+// Layout: docs/jet-format.md, section 10.1.
 
 #include <cstdint>
 #include <span>

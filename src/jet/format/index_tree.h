@@ -3,6 +3,7 @@
 // down to the leaves, every pointer bounded and every page visited at most
 // once. Collects the leaf entries in tree order and the structural problems
 // found on the way; never throws for damage in the tree.
+// Layout: docs/jet-format.md, section 9.
 
 #include <cstdint>
 #include <functional>

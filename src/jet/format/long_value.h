@@ -1,6 +1,7 @@
 #pragma once
 // Memo and OLE values: the 12-byte header stored in the row, and the data
 // inline, in one LVAL row, or in a chain of LVAL rows.
+// Layout: docs/jet-format.md, section 7.
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,7 @@
 #pragma once
 // Long values (memo, OLE): the 12-byte field stored in the row, and the rows
 // that carry the data on LVAL pages.
+// Layout: docs/jet-format.md, section 7.
 
 #include <cstddef>
 #include <cstdint>

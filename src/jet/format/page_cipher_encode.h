@@ -2,6 +2,7 @@
 // RC4 as Jet uses it: the fixed keystream that masks the page 0 header, the
 // per-page encryption of encoded databases, and the keystream that masks
 // Jet 4 SIDs. Applying the same keystream twice restores the bytes.
+// Layout: docs/jet-format.md, section 3.
 
 #include <cstddef>
 #include <cstdint>

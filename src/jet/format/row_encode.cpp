@@ -5,8 +5,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "base/copy_bytes.h"
-
 namespace jet::encode {
 namespace {
 
@@ -84,7 +82,7 @@ void RowEncoder::EncodeJet4(std::span<const FieldValue> values, Bytes& row) {
     const FieldValue& value = values[place.position];
     if (value.is_null) continue;
     if (value.size > place.length) RefuseLongValue(place.position);
-    vondrel::CopyBytes(out + fixed_start + place.offset, value.data, value.size);
+    if (value.size != 0) std::memcpy(out + fixed_start + place.offset, value.data, value.size);
   }
   if (var_slots_ > 0) {
     // The values, then eod, the offsets from the last slot down, the slot count.
@@ -96,7 +94,7 @@ void RowEncoder::EncodeJet4(std::span<const FieldValue> values, Bytes& row) {
       if (position == kNoColumn) continue;
       const FieldValue& value = values[position];
       if (value.is_null || value.size == 0) continue;
-      vondrel::CopyBytes(out + at, value.data, value.size);
+      std::memcpy(out + at, value.data, value.size);
       at += value.size;
     }
     put16(out + eod, eod);

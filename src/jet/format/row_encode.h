@@ -2,6 +2,7 @@
 // Encodes one table row (Jet 3 or Jet 4 layout) from its stored field bytes:
 // column count, fixed area, variable area, variable offsets (with the Jet 3
 // jump table) and the null mask, in which Boolean columns keep their value.
+// Layout: docs/jet-format.md, section 5.2.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,7 @@
 #pragma once
 // Splitting one stored row into its fields: column count, fixed area,
 // variable area (J3 with its jump table), null mask.
+// Layout: docs/jet-format.md, section 5.2.
 
 #include <cstdint>
 #include <optional>

@@ -15,6 +15,7 @@
 // the variable area and every value is well formed. The row is read only
 // when exactly one reading exists, so that no row is kept that was not
 // written.
+// Layout: docs/jet-format.md, section 5.2.
 
 #include <vector>
 

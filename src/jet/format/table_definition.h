@@ -2,6 +2,7 @@
 // The engine's model of a table definition (TDEF): every field a Jet 3 or
 // Jet 4 file stores for a table, its columns and its indexes, so a table can
 // be read through it and written back from it. Names are UTF-8.
+// Layout: docs/jet-format.md, section 6.
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,7 @@
 #pragma once
 // Reading a table definition: collecting its page chain into one byte stream
 // and decoding header, columns, indexes and the long-value trailer.
+// Layout: docs/jet-format.md, section 6.
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,7 @@
 #pragma once
 // Encodes a table definition (TDEF) as one byte stream and splits it over as
 // many TDEF pages as it needs.
+// Layout: docs/jet-format.md, section 6.
 
 #include <cstdint>
 #include <vector>

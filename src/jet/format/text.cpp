@@ -4,6 +4,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/unicode.h"
+
 #if __has_include(<iconv.h>)
 #include <iconv.h>
 #define VONDREL_HAVE_ICONV 1
@@ -11,6 +13,8 @@
 
 namespace jet {
 namespace {
+
+using vondrel::unicode::AppendUtf8;
 
 // Windows-1252 0x80..0x9F; the rest of the upper half equals Latin-1.
 constexpr std::uint16_t kCp1252High[32] = {
@@ -80,41 +84,12 @@ bool DecodeWithIconv(std::span<const std::uint8_t> bytes, std::uint16_t code_pag
 
 }  // namespace
 
-void AppendUtf8(std::uint32_t cp, std::string& out) {
-  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
   std::string out;
   out.reserve(bytes.size() / 2);
   const std::size_t units = bytes.size() / 2;
-  for (std::size_t k = 0; k < units; ++k) {
-    std::uint32_t unit = bytes[2 * k] | (bytes[2 * k + 1] << 8);
-    if (unit >= 0xD800 && unit <= 0xDBFF && k + 1 < units) {
-      const std::uint32_t low = bytes[2 * k + 2] | (bytes[2 * k + 3] << 8);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
-        ++k;
-        continue;
-      }
-    }
-    AppendUtf8(unit, out);
-  }
+  const auto unit = [&](std::size_t k) { return char16_t(bytes[2 * k] | bytes[2 * k + 1] << 8); };
+  for (std::size_t k = 0, length = 0; k < units; k += length) AppendUtf8(vondrel::unicode::DecodeUtf16(unit, k, units, length), out);
   return out;
 }
 
@@ -154,43 +129,6 @@ std::string DecodeJet3Text(std::span<const std::uint8_t> bytes, std::uint16_t co
   if (DecodeWithIconv(bytes, code_page, out)) return out;
 #endif
   return DecodeCp1252(bytes);
-}
-
-std::u16string Utf8ToUtf16(const std::string& text) {
-  std::u16string out;
-  std::size_t k = 0;
-  while (k < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[k]);
-    std::uint32_t cp = 0xFFFD;
-    std::size_t extra = 0;
-    if (lead < 0x80) {
-      cp = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      cp = lead & 0x1F, extra = 1;
-    } else if ((lead & 0xF0) == 0xE0) {
-      cp = lead & 0x0F, extra = 2;
-    } else if ((lead & 0xF8) == 0xF0) {
-      cp = lead & 0x07, extra = 3;
-    }
-    ++k;
-    bool valid = lead < 0x80 || extra > 0;
-    for (std::size_t e = 0; e < extra; ++e, ++k) {
-      if (k >= text.size() || (static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) {
-        valid = false;
-        break;
-      }
-      cp = (cp << 6) | (static_cast<unsigned char>(text[k]) & 0x3F);
-    }
-    if (!valid || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
 }
 
 }  // namespace jet

@@ -1,6 +1,7 @@
 #pragma once
 // Text as Jet stores it, converted to UTF-8: Jet 4 UTF-16LE with optional
 // "compressed Unicode" runs, Jet 3 bytes in the database's code page.
+// Layout: docs/jet-format.md, section 8.
 
 #include <cstdint>
 #include <span>
@@ -8,11 +9,8 @@
 
 namespace jet {
 
-// Appends the UTF-8 form of one code point (invalid ones as U+FFFD).
-void AppendUtf8(std::uint32_t code_point, std::string& out);
-
-// UTF-16LE bytes to UTF-8; unpaired surrogates become U+FFFD, an odd trailing
-// byte is dropped.
+// UTF-16LE bytes to UTF-8; unpaired surrogates become U+FFFD (base/unicode.h),
+// an odd trailing byte is dropped.
 std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes);
 
 // A Jet 4 text value: compressed when it starts with FF FE (a 0x00 byte
@@ -23,8 +21,5 @@ std::string DecodeJet4Text(std::span<const std::uint8_t> bytes);
 // A Jet 3 text value in `code_page` (1252 built in; other code pages through
 // the C library's converter where available, else bytes >= 0x80 read as 1252).
 std::string DecodeJet3Text(std::span<const std::uint8_t> bytes, std::uint16_t code_page);
-
-// UTF-8 to UTF-16LE (invalid sequences as U+FFFD).
-std::u16string Utf8ToUtf16(const std::string& text);
 
 }  // namespace jet

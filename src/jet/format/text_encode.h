@@ -1,6 +1,7 @@
 #pragma once
 // Text as this engine stores it: names and values from UTF-8 to Jet 4's
 // UTF-16LE (optionally the compressed form) or to Jet 3's code page.
+// Layout: docs/jet-format.md, section 8.
 
 #include <cstdint>
 #include <string>
@@ -10,10 +11,7 @@
 
 namespace jet::encode {
 
-// UTF-8 to UTF-16 code units; malformed sequences become U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
-
-// UTF-16LE bytes of the text.
+// UTF-16LE bytes of the text (bad UTF-8 as base/unicode.h says: U+FFFD).
 Bytes EncodeUtf16Le(std::string_view utf8);
 
 // A Jet 4 text value: the compressed form (FF FE + one byte per character)

@@ -1,6 +1,7 @@
 #pragma once
 // Usage maps: a row naming a set of pages, either inline (start page + bitmap)
 // or by reference (pointers to bitmap pages of type 0x05).
+// Layout: docs/jet-format.md, section 4.
 
 #include <cstdint>
 #include <functional>

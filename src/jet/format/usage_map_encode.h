@@ -1,6 +1,7 @@
 #pragma once
 // Usage-map rows (which pages belong to a table, an index, a long-value
 // column, or which pages are free) and the bitmap pages of reference maps.
+// Layout: docs/jet-format.md, section 4.
 
 #include <cstddef>
 #include <cstdint>

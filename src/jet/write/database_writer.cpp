@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "base/error.h"
+#include "base/unicode.h"
 #include "jet/format/page_cipher_encode.h"
 #include "jet/format/text_encode.h"
 #include "jet/io/error_numbers.h"
@@ -182,7 +183,7 @@ void DatabaseWriter::Convert(const TableDefinition& table, const std::vector<Val
       stored[i] = options_.version == FormatVersion::Jet4
                       ? encode::EncodeJet4Text(v.text(), c.IsCompressedUnicode())
                       : encode::EncodeCodePageText(v.text(), options_.code_page);
-      const std::size_t units = encode::Utf8ToUtf16(v.text()).size();
+      const std::size_t units = vondrel::unicode::Utf8ToUtf16(v.text()).size();
       if (c.type == ColumnType::Text && (options_.version == FormatVersion::Jet4 ? 2 * units : stored[i].size()) > c.length) {
         throw std::invalid_argument("text too long for column " + c.name);
       }

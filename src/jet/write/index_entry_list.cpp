@@ -45,7 +45,6 @@ static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a rec
 // heads mean equal keys, and such a key can be rebuilt from its head. Longer
 // keys with equal heads are told apart by their remaining bytes.
 constexpr std::size_t kHeadBytes = IndexEntryList::kHeadBytes;
-constexpr std::size_t kKeySizeBytes = IndexEntryList::kKeySizeBytes;
 std::uint64_t HeadOf(const std::uint8_t* key, std::size_t size) {
   std::uint64_t bytes = 0;
   if (size >= 8) {  // one load (every sort computes a head per entry)

@@ -6,7 +6,6 @@
 #include <system_error>
 #include <utility>
 
-#include "base/copy_bytes.h"
 #include "base/error.h"
 #include "jet/io/error_numbers.h"
 
@@ -40,7 +39,7 @@ class BatchWriter {
     at_ += sizeof(T);
   }
   void Bytes(std::span<const std::uint8_t> bytes) {
-    vondrel::CopyBytes(at_, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(at_, bytes.data(), bytes.size());
     at_ += bytes.size();
   }
 

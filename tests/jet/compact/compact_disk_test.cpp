@@ -6,7 +6,7 @@
 #include "base/error.h"
 #include "jet/compact/compactor.h"
 #include "jet/io/write_failure.h"
-#include "salvage_fixture.h"
+#include "support/salvage_corpus.h"
 #include "support/samples.h"
 #include "support/small_disk.h"
 
@@ -18,7 +18,7 @@ using vondrel::testing::SmallDisk;
 TEST(CompactDisk, AFullDiskFailsWithNotEnoughSpaceAndLeavesNothing) {
   ScratchDir dir;
   const auto source = dir / "source.mdb";
-  salvage_test::BuildSource(source, jet::FormatVersion::Jet4);
+  vondrel::testing::BuildPeopleDatabase(source, jet::FormatVersion::Jet4);
   const std::unique_ptr<SmallDisk> disk = SmallDisk::Mount(dir / "small", 96 * 1024);
   if (!disk) GTEST_SKIP() << "no right to mount a small file system here";
   const auto destination = *disk / "copy.mdb";

@@ -11,22 +11,24 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "jet/compact/compactor.h"
 #include "jet/format/data_page.h"
 #include "jet/format/header_page.h"
-#include "salvage_fixture.h"
 #include "support/file_bytes.h"
+#include "support/salvage_corpus.h"
+#include "support/salvage_readback.h"
 #include "support/samples.h"
 
 namespace {
 
-using namespace salvage_test;
+using namespace vondrel::testing;
 using vondrel::testing::ReadFileBytes;
 using vondrel::testing::ScratchDir;
 
 class SalvageFaults : public ::testing::TestWithParam<jet::FormatVersion> {
  protected:
   void SetUp() override {
-    BuildSource(dir_ / "source.mdb", GetParam());
+    BuildPeopleDatabase(dir_ / "source.mdb", GetParam());
     bytes_ = ReadFileBytes(dir_ / "source.mdb");
     original_ = jet::Database::FromBytes(bytes_, "original");
     page_size_ = original_->constants().page_size;
@@ -38,7 +40,7 @@ class SalvageFaults : public ::testing::TestWithParam<jet::FormatVersion> {
     const auto output = dir_ / "output.mdb";
     std::filesystem::remove(damaged);
     std::filesystem::remove(output);
-    WriteBytes(damaged, bytes_);
+    EXPECT_TRUE(WriteFileBytes(damaged, bytes_));
     stats = jet::compact::CompactDatabase(damaged, output);
     return jet::Database::Open(output);
   }

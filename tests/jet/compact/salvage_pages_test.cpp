@@ -6,15 +6,17 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
+#include "jet/compact/compactor.h"
 #include "jet/format/data_page.h"
 #include "jet/format/format_constants.h"
-#include "salvage_fixture.h"
 #include "support/file_bytes.h"
+#include "support/salvage_corpus.h"
+#include "support/salvage_readback.h"
 #include "support/samples.h"
 
 namespace {
 
-using namespace salvage_test;
+using namespace vondrel::testing;
 using vondrel::testing::ReadFileBytes;
 using vondrel::testing::ScratchDir;
 
@@ -22,7 +24,7 @@ class SalvagePages : public ::testing::TestWithParam<jet::FormatVersion> {
  protected:
   void SetUp() override {
     source_ = dir_ / "source.mdb";
-    BuildSource(source_, GetParam());
+    BuildPeopleDatabase(source_, GetParam());
     bytes_ = ReadFileBytes(source_);
     original_ = jet::Database::FromBytes(bytes_, "original");
     page_size_ = original_->constants().page_size;
@@ -33,7 +35,7 @@ class SalvagePages : public ::testing::TestWithParam<jet::FormatVersion> {
   // Writes the damaged bytes, compacts them and opens the output.
   std::unique_ptr<jet::Database> Salvage(jet::compact::CompactStatistics& stats) {
     const auto damaged = dir_ / "damaged.mdb";
-    WriteBytes(damaged, bytes_);
+    EXPECT_TRUE(WriteFileBytes(damaged, bytes_));
     const auto output = dir_ / "output.mdb";
     stats = jet::compact::CompactDatabase(damaged, output);
     return jet::Database::Open(output);
@@ -141,7 +143,7 @@ TEST_P(SalvagePages, ARowThatCannotBeDecodedIsDroppedWhole) {
 
 TEST_P(SalvagePages, LossesOfRowsSortedIntoKeyOrderAreListedOnce) {
   const auto scrambled = dir_ / "scrambled.mdb";
-  BuildSource(scrambled, GetParam(), 600, true);
+  BuildPeopleDatabase(scrambled, GetParam(), 600, true);
   bytes_ = ReadFileBytes(scrambled);
   const auto db = jet::Database::FromBytes(bytes_, "scrambled");
   const std::vector<std::uint32_t> pages = DataPagesOf(*db, "People");

@@ -10,14 +10,16 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "jet/compact/compactor.h"
 #include "jet/format/format_constants.h"
-#include "salvage_fixture.h"
 #include "support/file_bytes.h"
+#include "support/salvage_corpus.h"
+#include "support/salvage_readback.h"
 #include "support/samples.h"
 
 namespace {
 
-using namespace salvage_test;
+using namespace vondrel::testing;
 using vondrel::testing::ReadFileBytes;
 using vondrel::testing::ScratchDir;
 
@@ -25,7 +27,7 @@ class SalvageStructure : public ::testing::TestWithParam<jet::FormatVersion> {
  protected:
   void SetUp() override {
     source_ = dir_ / "source.mdb";
-    BuildSource(source_, GetParam());
+    BuildPeopleDatabase(source_, GetParam());
     bytes_ = ReadFileBytes(source_);
     original_ = jet::Database::FromBytes(bytes_, "original");
     page_size_ = original_->constants().page_size;
@@ -34,7 +36,7 @@ class SalvageStructure : public ::testing::TestWithParam<jet::FormatVersion> {
   std::filesystem::path WriteDamaged() {
     const auto damaged = dir_ / "damaged.mdb";
     std::filesystem::remove(damaged);
-    WriteBytes(damaged, bytes_);
+    EXPECT_TRUE(WriteFileBytes(damaged, bytes_));
     return damaged;
   }
 

@@ -432,7 +432,8 @@ TEST(TextEncode, Jet4TextIsCompressedOnlyWhenEveryCharacterFitsOneByte) {
   EXPECT_EQ(jet::encode::EncodeJet4Text("\xC3\xA9", true), (Bytes{0xFF, 0xFE, 0xE9}));
   EXPECT_EQ(jet::encode::EncodeJet4Text("\xD0\x96", true), (Bytes{0x16, 0x04}));  // Cyrillic stays UTF-16
   EXPECT_EQ(jet::encode::EncodeCodePageText("\xE2\x82\xAC\xC3\xA9", 1252), (Bytes{0x80, 0xE9}));
-  EXPECT_EQ(jet::encode::Utf8ToUtf16("\xF0\x9F\x98\x80").size(), 2u);
+  EXPECT_EQ(jet::encode::EncodeUtf16Le("\xF0\x9F\x98\x80"), (Bytes{0x3D, 0xD8, 0x00, 0xDE}));
+  EXPECT_EQ(jet::encode::EncodeUtf16Le("\xC0\xAF"), (Bytes{0xFD, 0xFF, 0xFD, 0xFF}));  // overlong: U+FFFD a byte
 }
 
 }  // namespace

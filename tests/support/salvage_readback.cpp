@@ -1,46 +1,10 @@
-#include "salvage_fixture.h"
+#include "support/salvage_readback.h"
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 
 #include "jet/checker.h"
-#include "jet/write/database_writer.h"
 
-namespace salvage_test {
-
-using jet::ColumnType;
-using jet::write::Value;
-
-void BuildSource(const std::filesystem::path& path, jet::FormatVersion version, int people, bool scrambled) {
-  jet::write::CreateOptions options;
-  options.version = version;
-  jet::write::DatabaseWriter db(path, options);
-  const auto table = db.AddTable({"People",
-                                  {{"Id", ColumnType::Long, 0, true}, {"Name", ColumnType::Text, 40}, {"Notes", ColumnType::Memo}},
-                                  {{"PrimaryKey", {{"Id", true}}, true}, {"Name", {{"Name", true}}, false, true}}});
-  jet::write::TableSpec wide_spec{"Wide", {}, {}};
-  for (int c = 0; c < 120; ++c) wide_spec.columns.push_back({"Column number " + std::to_string(c), ColumnType::Long});
-  const auto wide = db.AddTable(wide_spec);
-  db.BeginRows(table);
-  for (int k = 0; k < people; ++k) {
-    const int id = scrambled ? 1 + (k * 7) % people : 1 + k;  // 7 is prime to the counts used
-    const std::string notes = id % 10 == 0 ? std::string(3000, static_cast<char>('a' + id % 26)) : "short " + std::to_string(id);
-    db.Insert({Value::Long(id), Value::Text("person " + std::to_string(id)), Value::Text(notes)});
-  }
-  db.EndRows();
-  db.BeginRows(wide);
-  for (int r = 1; r <= 5; ++r) {
-    std::vector<Value> values;
-    for (int c = 0; c < 120; ++c) values.push_back(Value::Long(r * 1000 + c));
-    db.Insert(values);
-  }
-  db.EndRows();
-  db.Close();
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+namespace vondrel::testing {
 
 namespace {
 
@@ -113,4 +77,4 @@ void ZeroPage(std::vector<std::uint8_t>& bytes, std::size_t page_size, std::uint
             bytes.begin() + static_cast<std::ptrdiff_t>((page + 1) * page_size), 0);
 }
 
-}  // namespace salvage_test
+}  // namespace vondrel::testing

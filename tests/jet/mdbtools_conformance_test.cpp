@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/samples.h"
-#include "tool/tool_runner.h"
+#include "support/tool_runner.h"
 
 namespace vondrel::testing {
 namespace {

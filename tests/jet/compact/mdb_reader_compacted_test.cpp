@@ -12,7 +12,7 @@
 #include <iostream>
 
 #include "support/samples.h"
-#include "tool/tool_runner.h"
+#include "support/tool_runner.h"
 
 namespace vondrel::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "tool/tool_runner.h"
+#include "support/tool_runner.h"
 
 #include <algorithm>
 #include <cstdlib>

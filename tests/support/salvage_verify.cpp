@@ -1,4 +1,4 @@
-#include "tool/salvage_verify.h"
+#include "support/salvage_verify.h"
 
 #include <set>
 
@@ -7,7 +7,7 @@
 #include "jet/checker.h"
 #include "jet/database.h"
 #include "support/samples.h"
-#include "tool/tool_runner.h"
+#include "support/tool_runner.h"
 
 namespace vondrel::testing {
 namespace {

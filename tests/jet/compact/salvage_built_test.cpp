@@ -12,7 +12,7 @@
 #include "support/salvage_corpus.h"
 #include "support/salvage_expectations.h"
 #include "support/samples.h"
-#include "tool/salvage_verify.h"
+#include "support/salvage_verify.h"
 
 namespace vondrel::testing {
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
-// Databases built for the salvage tests, the damage they receive, and what
-// a test reads back from a source or a salvaged output.
+// What a salvage test reads back from a source or a salvaged output: rows by
+// Id, MSysCompactError's rows, the checker's problems, where rows are stored;
+// and a page zeroed in a file's bytes.
 
 #include <cstdint>
 #include <filesystem>
@@ -9,18 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "jet/compact/compactor.h"
 #include "jet/database.h"
 
-namespace salvage_test {
-
-// People: Id (AutoNumber, primary key), Name (Text, unique index), Notes
-// (Memo; every 10th row a long one on LVAL pages), about 600 rows on
-// several data pages. Wide: 120 columns, so that its definition spans pages.
-// `scrambled` stores the rows out of key order (compaction then sorts them).
-void BuildSource(const std::filesystem::path& path, jet::FormatVersion version, int people = 600, bool scrambled = false);
-
-void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+namespace vondrel::testing {
 
 // One row per line: the field bytes as hex, NULL as "-", by the row's first field.
 using RowsById = std::map<std::int32_t, std::string>;
@@ -40,4 +32,4 @@ std::set<std::int32_t> IdsOnPages(const jet::Database& db, const std::string& ta
 
 void ZeroPage(std::vector<std::uint8_t>& bytes, std::size_t page_size, std::uint32_t page);
 
-}  // namespace salvage_test
+}  // namespace vondrel::testing
