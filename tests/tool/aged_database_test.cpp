@@ -11,7 +11,7 @@
 #include "bench/aged_database.h"
 #include "jet/database.h"
 #include "support/samples.h"
-#include "tool/tool_runner.h"
+#include "support/tool_runner.h"
 
 namespace vondrel::testing {
 namespace {
