@@ -1,14 +1,15 @@
 # Each folder of src/ is one static library made of every .cpp file in it, so
 # adding a file needs no change here. A folder without sources yet becomes an
 # interface library, which keeps the dependency graph in one place. Files
-# named *_win32.cpp are built for Windows only, *_posix.cpp everywhere else.
+# named *_win32.cpp (tests: *_win32_test.cpp) are built for Windows only,
+# *_posix.cpp (*_posix_test.cpp) everywhere else.
 function(vondrel_platform_sources out)
   set(kept)
   foreach(source IN LISTS ARGN)
-    if(WIN32 AND source MATCHES "_posix\\.cpp$")
+    if(WIN32 AND source MATCHES "_posix(_test)?\\.cpp$")
       continue()
     endif()
-    if(NOT WIN32 AND source MATCHES "_win32\\.cpp$")
+    if(NOT WIN32 AND source MATCHES "_win32(_test)?\\.cpp$")
       continue()
     endif()
     list(APPEND kept "${source}")
@@ -34,6 +35,7 @@ endfunction()
 # files call GTEST_SKIP, which CTest then reports as skipped, not passed.
 function(vondrel_test_suite name folder)
   file(GLOB sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp")
+  vondrel_platform_sources(sources ${sources})
   if(NOT sources)
     return()
   endif()
@@ -51,9 +53,11 @@ function(vondrel_test_suite name folder)
   target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
   # The environment goes through the test launcher: gtest_discover_tests
   # passes only the first entry of a list-valued ENVIRONMENT property on.
+  # A cross build's own launcher (Wine) comes after it.
   set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR /usr/bin/env
     "QT_QPA_PLATFORM=offscreen" "VONDREL_SAMPLES=${VONDREL_SAMPLES}"
-    "VONDREL_JET_TOOL=$<TARGET_FILE:vondrel-jet>" "VONDREL_ORACLE=${PROJECT_SOURCE_DIR}/tests/oracle")
+    "VONDREL_JET_TOOL=$<TARGET_FILE:vondrel-jet>" "VONDREL_ORACLE=${PROJECT_SOURCE_DIR}/tests/oracle"
+    ${CMAKE_CROSSCOMPILING_EMULATOR})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES

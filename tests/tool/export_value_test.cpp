@@ -34,13 +34,15 @@ std::vector<std::uint8_t> Utf16(const std::u16string& text) {
   return bytes;
 }
 
-// A Decimal as stored: sign byte, then the 128-bit magnitude as four
-// little-endian 32-bit words, most significant word first.
-std::vector<std::uint8_t> DecimalBytes(bool negative, unsigned __int128 magnitude) {
+// A Decimal as stored: sign byte, then the 128-bit magnitude (`high` * 2^64 +
+// `low`) as four little-endian 32-bit words, most significant word first.
+std::vector<std::uint8_t> DecimalBytes(bool negative, std::uint64_t low, std::uint64_t high = 0) {
   std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(negative ? 0x80 : 0)};
-  for (int word = 3; word >= 0; --word) {
-    auto w = LittleEndianBytes(static_cast<std::uint32_t>(magnitude >> (32 * word)), 4);
-    bytes.insert(bytes.end(), w.begin(), w.end());
+  for (std::uint64_t half : {high, low}) {
+    for (int word = 1; word >= 0; --word) {
+      auto w = LittleEndianBytes(static_cast<std::uint32_t>(half >> (32 * word)), 4);
+      bytes.insert(bytes.end(), w.begin(), w.end());
+    }
   }
   return bytes;
 }
@@ -90,10 +92,12 @@ TEST_F(ExportFieldTest, DecimalPlacesThePointByScale) {
   // The sign byte alone makes a negative zero.
   EXPECT_EQ(FormatDecimal(DecimalBytes(true, 0), 2), "-0.00");
   // Words are most significant first: the high word alone is 2^96.
-  EXPECT_EQ(FormatDecimal(DecimalBytes(false, static_cast<unsigned __int128>(1) << 96), 0),
-            "79228162514264337593543950336");
-  EXPECT_EQ(FormatDecimal(DecimalBytes(false, ~static_cast<unsigned __int128>(0)), 0),
+  EXPECT_EQ(FormatDecimal(DecimalBytes(false, 0, std::uint64_t{1} << 32), 0), "79228162514264337593543950336");
+  EXPECT_EQ(FormatDecimal(DecimalBytes(false, ~std::uint64_t{0}, ~std::uint64_t{0}), 0),
             "340282366920938463463374607431768211455");
+  // Every word carries its remainder into the next: 2^64 + 1 and 2^32 * 10^9 + 7.
+  EXPECT_EQ(FormatDecimal(DecimalBytes(false, 1, 1), 0), "18446744073709551617");
+  EXPECT_EQ(FormatDecimal(DecimalBytes(false, 4294967296000000007ull), 3), "4294967296000000.007");
   EXPECT_EQ(FormatDecimal(std::vector<std::uint8_t>{1, 2, 3}, 0), "") << "short stored bytes print nothing";
   EXPECT_EQ(Field(ColumnType::Numeric, DecimalBytes(false, 12345), true, 2), "123.45");
 }

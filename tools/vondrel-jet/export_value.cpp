@@ -1,5 +1,6 @@
 #include "export_value.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -14,14 +15,32 @@ std::uint64_t LittleEndian(Bytes bytes, std::size_t offset, std::size_t size) {
   return value;
 }
 
+// A 128-bit unsigned magnitude as four 32-bit words, most significant first,
+// so that the arithmetic needs no 128-bit integer type (32-bit targets lack one).
+using Magnitude = std::array<std::uint32_t, 4>;
+
+bool IsZero(const Magnitude& magnitude) {
+  return (magnitude[0] | magnitude[1] | magnitude[2] | magnitude[3]) == 0;
+}
+
+// Divides `magnitude` by 10 in place and returns the remainder.
+unsigned DivideByTen(Magnitude& magnitude) {
+  std::uint64_t remainder = 0;
+  for (std::uint32_t& word : magnitude) {
+    std::uint64_t part = (remainder << 32) | word;
+    word = static_cast<std::uint32_t>(part / 10);
+    remainder = part % 10;
+  }
+  return static_cast<unsigned>(remainder);
+}
+
 // Decimal digits of `magnitude`, `width` digits wide, with a point before the
 // last `scale` digits. Leading zeros are dropped down to the digit before the
 // point; a scale at or beyond the width prints every digit and no point.
-std::string DigitsWithPoint(unsigned __int128 magnitude, std::size_t width, unsigned scale, bool negative) {
+std::string DigitsWithPoint(Magnitude magnitude, std::size_t width, unsigned scale, bool negative) {
   std::string digits(width, '0');  // least significant first
-  for (std::size_t i = 0; i < width && magnitude != 0; ++i) {
-    digits[i] = static_cast<char>('0' + static_cast<int>(magnitude % 10));
-    magnitude /= 10;
+  for (std::size_t i = 0; i < width && !IsZero(magnitude); ++i) {
+    digits[i] = static_cast<char>('0' + DivideByTen(magnitude));
   }
   std::size_t top = width;
   while (top > 0 && top - 1 > scale && digits[top - 1] == '0') --top;
@@ -84,14 +103,15 @@ std::string FormatCurrency(std::int64_t ten_thousandths) {
   bool negative = ten_thousandths < 0;
   std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(ten_thousandths)
                                      : static_cast<std::uint64_t>(ten_thousandths);
-  return DigitsWithPoint(magnitude, 20, 4, negative);
+  Magnitude words{0, 0, static_cast<std::uint32_t>(magnitude >> 32), static_cast<std::uint32_t>(magnitude)};
+  return DigitsWithPoint(words, 20, 4, negative);
 }
 
 std::string FormatDecimal(Bytes stored, std::uint8_t scale) {
   if (stored.size() < 17) return {};
-  unsigned __int128 magnitude = 0;
-  for (int word = 0; word < 4; ++word) {
-    magnitude = (magnitude << 32) | LittleEndian(stored, 1 + 4 * word, 4);
+  Magnitude magnitude{};
+  for (std::size_t word = 0; word < 4; ++word) {
+    magnitude[word] = static_cast<std::uint32_t>(LittleEndian(stored, 1 + 4 * word, 4));
   }
   return DigitsWithPoint(magnitude, 40, scale, (stored[0] & 0x80) != 0);
 }

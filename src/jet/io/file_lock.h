@@ -3,14 +3,16 @@
 // Jet itself uses. A program that has a database open holds byte-range locks
 // far beyond the end of the file (one byte per user in 0x10000001-0x100000FF,
 // further regions for pages and commits) and, when shared, locks on the lock
-// file "<base name>.ldb" beside it. Under Wine those are POSIX record locks,
-// so they can be seen from here.
+// file "<base name>.ldb" beside it.
 //
-// Our engine holds open-file-description locks (F_OFD_SETLK): they belong to
-// the descriptor, not to the process, so closing some other descriptor of
-// the same file does not drop them, and two engines in one process exclude
-// each other just as two processes do.
+// On POSIX systems our engine holds open-file-description locks
+// (F_OFD_SETLK); programs under Wine take POSIX record locks, which can be
+// seen from here. On Windows it holds LockFileEx locks on the same ranges.
+// Either kind belongs to the open file, not to the process, so closing some
+// other handle of the same file does not drop them, and two engines in one
+// process exclude each other just as two processes do.
 
+#include <cstdint>
 #include <filesystem>
 
 namespace jet::io {
@@ -43,11 +45,13 @@ class DatabaseFileLock {
   // when it cannot be opened or its folder cannot be searched for the lock file.
   static DatabaseFileLock Acquire(const std::filesystem::path& database, LockIntent intent);
 
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return handle_ != kNoHandle; }
 
  private:
-  explicit DatabaseFileLock(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  // A descriptor on POSIX systems, a HANDLE on Windows; -1 is neither.
+  static constexpr std::intptr_t kNoHandle = -1;
+  explicit DatabaseFileLock(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_ = kNoHandle;
 };
 
 }  // namespace jet::io

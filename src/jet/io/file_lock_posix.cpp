@@ -125,15 +125,16 @@ int OpenForLocking(const fs::path& path, LockIntent intent, bool& writable) {
 }  // namespace
 
 DatabaseFileLock::~DatabaseFileLock() {
-  if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases its locks
+  if (held()) ::close(static_cast<int>(handle_));  // closing the descriptor releases its locks
 }
 
-DatabaseFileLock::DatabaseFileLock(DatabaseFileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+DatabaseFileLock::DatabaseFileLock(DatabaseFileLock&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)) {}
 
 DatabaseFileLock& DatabaseFileLock::operator=(DatabaseFileLock&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
+    if (held()) ::close(static_cast<int>(handle_));
+    handle_ = std::exchange(other.handle_, kNoHandle);
   }
   return *this;
 }
@@ -141,17 +142,18 @@ DatabaseFileLock& DatabaseFileLock::operator=(DatabaseFileLock&& other) noexcept
 DatabaseFileLock DatabaseFileLock::Acquire(const fs::path& database, LockIntent intent) {
   bool writable = false;
   DatabaseFileLock lock(OpenForLocking(database, intent, writable));
+  const int fd = static_cast<int>(lock.handle_);
 
   // Taking the user slots first closes the gap in which Jet could start
   // using the file between our look and our lock.
-  if (TryLock(lock.fd_, F_RDLCK, kUserLockStart, kUserLockLength) == Taken::Conflict) ThrowInUse(database);
+  if (TryLock(fd, F_RDLCK, kUserLockStart, kUserLockLength) == Taken::Conflict) ThrowInUse(database);
   if (intent == LockIntent::Compact) {
     // A read-only file cannot carry a write lock; it cannot be replaced
     // either, so a shared one will do.
     short type = writable ? F_WRLCK : F_RDLCK;
-    if (TryLock(lock.fd_, type, kCompactLockByte, 1) == Taken::Conflict) ThrowInUse(database);
+    if (TryLock(fd, type, kCompactLockByte, 1) == Taken::Conflict) ThrowInUse(database);
   }
-  if (HoldsLocks(lock.fd_, true) || LockFileInUse(database)) ThrowInUse(database);
+  if (HoldsLocks(fd, true) || LockFileInUse(database)) ThrowInUse(database);
   return lock;
 }
 
