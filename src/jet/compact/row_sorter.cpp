@@ -49,7 +49,7 @@ class RowSorter::RunReader {
     used_ = 0;
     const std::size_t want = std::max(size, kReadBuffer);
     std::size_t have = buffer_.size();
-    buffer_.resize(std::max(have, std::min<std::uint64_t>(want, have + (end_ - at_))));
+    buffer_.resize(std::max<std::uint64_t>(have, std::min<std::uint64_t>(want, have + (end_ - at_))));
     while (have < buffer_.size()) {
       const ssize_t n = pread(fd_, buffer_.data() + have, buffer_.size() - have, static_cast<off_t>(at_));
       if (n <= 0) FailTemporary("read back");
