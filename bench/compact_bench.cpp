@@ -28,7 +28,7 @@
 #include "base/error.h"
 #include "bench/aged_database.h"
 #include "jet/compact/compactor.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "jet/write/database_writer.h"
 
 namespace {

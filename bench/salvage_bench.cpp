@@ -33,8 +33,8 @@
 #include <vector>
 
 #include "base/error.h"
-#include "jet/checker.h"
-#include "jet/database.h"
+#include "jet/check/checker.h"
+#include "jet/read/database.h"
 #include "support/damage.h"
 #include "support/salvage_corpus.h"
 #include "support/salvage_expectations.h"

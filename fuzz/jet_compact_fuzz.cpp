@@ -15,9 +15,9 @@
 #include <string>
 
 #include "base/error.h"
-#include "jet/checker.h"
+#include "jet/check/checker.h"
 #include "jet/compact/compactor.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 
 namespace {
 

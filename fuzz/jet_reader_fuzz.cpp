@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/error.h"
-#include "jet/checker.h"
-#include "jet/database.h"
+#include "jet/check/checker.h"
+#include "jet/read/database.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "jet/checker.h"
+#include "jet/check/checker.h"
 
 namespace vondrel::testing {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/read/database.h"
 
 namespace vondrel::testing {
 

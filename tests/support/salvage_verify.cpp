@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "jet/checker.h"
-#include "jet/database.h"
+#include "jet/check/checker.h"
+#include "jet/read/database.h"
 #include "support/samples.h"
 #include "support/tool_runner.h"
 

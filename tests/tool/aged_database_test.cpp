@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "bench/aged_database.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "support/samples.h"
 #include "support/tool_runner.h"
 

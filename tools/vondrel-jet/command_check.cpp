@@ -5,7 +5,7 @@
 // are only notes, 1 when there is any problem.
 #include "base/error.h"
 #include "commands.h"
-#include "jet/checker.h"
+#include "jet/check/checker.h"
 #include "jet/io/error_numbers.h"
 #include "json_writer.h"
 #include "tool_database.h"

@@ -7,7 +7,7 @@
 
 #include "dump_value.h"
 #include "export_value.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 
 namespace vondrel::jet_tool {
 

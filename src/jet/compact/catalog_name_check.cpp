@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "jet/catalog.h"
-#include "jet/index_reader.h"
+#include "jet/read/catalog.h"
+#include "jet/read/index_reader.h"
 
 namespace jet::compact {
 namespace {

@@ -16,11 +16,11 @@
 #include "jet/compact/source_keys.h"
 #include "jet/compact/table_copier.h"
 #include "jet/compact/table_progress.h"
-#include "jet/database.h"
 #include "jet/format/page_cipher_encode.h"
-#include "jet/index_reader.h"
 #include "jet/io/error_numbers.h"
 #include "jet/io/write_failure.h"
+#include "jet/read/database.h"
+#include "jet/read/index_reader.h"
 #include "jet/write/database_builder.h"
 #include "jet/write/system_tables.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "jet/catalog.h"
 #include "jet/format/format_constants.h"
+#include "jet/read/catalog.h"
 
 namespace jet::compact {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/read/database.h"
 
 namespace jet::compact {
 

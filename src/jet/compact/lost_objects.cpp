@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "jet/catalog.h"
+#include "jet/read/catalog.h"
 
 namespace jet::compact {
 namespace {

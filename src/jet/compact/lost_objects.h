@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "jet/database.h"
+#include "jet/read/database.h"
 
 namespace jet::compact {
 

@@ -1,6 +1,6 @@
 #include "jet/compact/source_keys.h"
 
-#include "jet/index_reader.h"
+#include "jet/read/index_reader.h"
 
 namespace jet::compact {
 

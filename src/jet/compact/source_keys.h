@@ -8,8 +8,8 @@
 #include <optional>
 #include <unordered_map>
 
-#include "jet/database.h"
 #include "jet/format/index_key.h"
+#include "jet/read/database.h"
 
 namespace jet::compact {
 

@@ -13,7 +13,7 @@
 #include "jet/compact/id_remap.h"
 #include "jet/compact/loss_log.h"
 #include "jet/compact/source_keys.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "jet/write/table_builder.h"
 
 namespace jet::compact {

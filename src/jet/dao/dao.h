@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "jet/compact/compactor.h"
-#include "jet/database.h"
 #include "jet/format/table_definition.h"
+#include "jet/read/database.h"
 
 namespace jet::dao {
 

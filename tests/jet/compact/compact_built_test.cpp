@@ -7,11 +7,11 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "jet/check/index_check.h"
 #include "jet/compact/compactor.h"
 #include "jet/dao/dao.h"
-#include "jet/database.h"
-#include "jet/index_check.h"
 #include "jet/io/page_file.h"
+#include "jet/read/database.h"
 #include "jet/write/database_writer.h"
 #include "support/export_oracle.h"
 #include "support/samples.h"

@@ -10,11 +10,11 @@
 #include <memory>
 
 #include "base/error.h"
+#include "jet/check/checker.h"
+#include "jet/check/index_check.h"
 #include "jet/compact/compactor.h"
-#include "jet/checker.h"
 #include "jet/dao/dao.h"
-#include "jet/database.h"
-#include "jet/index_check.h"
+#include "jet/read/database.h"
 #include "support/export_oracle.h"
 #include "support/samples.h"
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "jet/compact/compactor.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "jet/write/database_writer.h"
 #include "support/file_bytes.h"
 #include "support/samples.h"

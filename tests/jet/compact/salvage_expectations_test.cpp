@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "support/damage.h"
 #include "support/salvage_corpus.h"
 #include "support/salvage_expectations.h"

@@ -13,8 +13,8 @@
 
 #include "base/error.h"
 #include "jet/compact/compactor.h"
-#include "jet/database.h"
 #include "jet/format/data_page.h"
+#include "jet/read/database.h"
 #include "support/damage.h"
 #include "support/file_bytes.h"
 #include "support/salvage_expectations.h"

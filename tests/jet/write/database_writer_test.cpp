@@ -7,9 +7,9 @@
 #include <fstream>
 
 #include "base/error.h"
-#include "jet/checker.h"
-#include "jet/database.h"
-#include "jet/index_check.h"
+#include "jet/check/checker.h"
+#include "jet/check/index_check.h"
+#include "jet/read/database.h"
 #include "jet/write/database_writer.h"
 #include "support/export_oracle.h"
 #include "support/samples.h"

@@ -7,7 +7,6 @@
 #include <iostream>
 #include <map>
 
-#include "jet/database.h"
 #include "jet/format/data_page.h"
 #include "jet/format/data_page_encode.h"
 #include "jet/format/header_encode.h"
@@ -21,6 +20,7 @@
 #include "jet/format/usage_map.h"
 #include "jet/format/usage_map_encode.h"
 #include "jet/io/page_file.h"
+#include "jet/read/database.h"
 #include "support/samples.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "base/error.h"
 #include "index_entry_reference.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "jet/write/database_writer.h"
 #include "jet/write/index_tree_writer.h"
 #include "support/file_bytes.h"

@@ -3,12 +3,12 @@
 #include <map>
 #include <set>
 
-#include "jet/checker.h"
-#include "jet/checker_claims.h"
+#include "jet/check/checker.h"
+#include "jet/check/checker_claims.h"
+#include "jet/check/index_check.h"
 #include "jet/format/data_page.h"
 #include "jet/format/long_value.h"
 #include "jet/format/tdef_decode.h"
-#include "jet/index_check.h"
 
 namespace jet {
 namespace {

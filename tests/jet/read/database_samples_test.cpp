@@ -9,7 +9,7 @@
 #include <set>
 
 #include "jet/dao/dao.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "support/property_blob.h"
 #include "support/samples.h"
 

@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
-#include "jet/checker.h"
-#include "jet/database.h"
+#include "jet/check/checker.h"
+#include "jet/read/database.h"
 #include "support/damage.h"
 #include "support/samples.h"
 

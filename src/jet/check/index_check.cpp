@@ -1,12 +1,12 @@
 // Index checks: the walk of each index, then its entries against the keys
 // recomputed from every live row.
 
-#include "jet/index_check.h"
+#include "jet/check/index_check.h"
 
 #include <map>
 #include <optional>
 
-#include "jet/index_reader.h"
+#include "jet/read/index_reader.h"
 
 namespace jet {
 namespace {

@@ -1,7 +1,7 @@
 // Index findings into the database check report.
 
-#include "jet/checker.h"
-#include "jet/index_check.h"
+#include "jet/check/checker.h"
+#include "jet/check/index_check.h"
 
 namespace jet {
 

@@ -9,7 +9,7 @@
 
 #include <set>
 
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "support/samples.h"
 
 namespace jet {

@@ -1,4 +1,4 @@
-#include "jet/database.h"
+#include "jet/read/database.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,7 +10,7 @@
 #include "jet/format/tdef_decode.h"
 #include "jet/format/text.h"
 #include "jet/format/usage_map.h"
-#include "jet/header_inference.h"
+#include "jet/read/header_inference.h"
 
 namespace jet {
 namespace {

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <map>
 
-#include "jet/database.h"
-#include "jet/index_check.h"
+#include "jet/check/index_check.h"
+#include "jet/read/database.h"
 #include "support/samples.h"
 
 namespace jet {

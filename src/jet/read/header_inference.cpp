@@ -1,4 +1,4 @@
-#include "jet/header_inference.h"
+#include "jet/read/header_inference.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "base/error.h"
-#include "jet/catalog.h"
 #include "jet/format/tdef_decode.h"
 #include "jet/io/page_file.h"
 #include "jet/io/rc4.h"
+#include "jet/read/catalog.h"
 
 namespace jet {
 namespace {

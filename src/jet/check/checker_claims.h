@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "jet/checker.h"
+#include "jet/check/checker.h"
 
 namespace jet {
 

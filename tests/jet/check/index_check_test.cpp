@@ -1,15 +1,15 @@
 // The index check on damaged copies of Access-written files: each kind of
 // damage is reported, and keys we cannot vouch for are notes, not problems.
 
-#include "jet/index_check.h"
+#include "jet/check/index_check.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "jet/format/index_row_key.h"
-#include "jet/index_reader.h"
 #include "jet/io/page_file.h"
+#include "jet/read/index_reader.h"
 #include "support/samples.h"
 
 namespace jet {

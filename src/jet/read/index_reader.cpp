@@ -1,6 +1,6 @@
 // Index reading over the page file of an open database.
 
-#include "jet/index_reader.h"
+#include "jet/read/index_reader.h"
 
 namespace jet {
 

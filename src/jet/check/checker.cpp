@@ -1,10 +1,10 @@
-#include "jet/checker.h"
+#include "jet/check/checker.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
 
-#include "jet/checker_claims.h"
+#include "jet/check/checker_claims.h"
 #include "jet/format/data_page.h"
 #include "jet/format/usage_map.h"
 

@@ -2,7 +2,7 @@
 // counts are notes, and damage put into a copy in memory is found with its
 // table and page.
 
-#include "jet/checker.h"
+#include "jet/check/checker.h"
 
 #include <gtest/gtest.h>
 

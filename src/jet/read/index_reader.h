@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "jet/database.h"
 #include "jet/format/index_row_key.h"
 #include "jet/format/index_tree.h"
+#include "jet/read/database.h"
 
 namespace jet {
 
