@@ -1,6 +1,6 @@
 #include "support/property_blob.h"
 
-#include "jet/format/text.h"
+#include "jet/format/text_decode.h"
 
 namespace vondrel::testing {
 

@@ -6,8 +6,8 @@
 #include <unordered_map>
 
 #include "base/error.h"
-#include "jet/format/data_page.h"
-#include "jet/format/long_value.h"
+#include "jet/format/data_page_decode.h"
+#include "jet/format/long_value_decode.h"
 
 namespace vondrel::testing {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "base/error.h"
 #include "commands.h"
-#include "jet/format/header_page.h"
+#include "jet/format/header_decode.h"
 #include "jet/io/page_file.h"
 #include "json_writer.h"
 #include "tool_database.h"

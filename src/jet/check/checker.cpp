@@ -5,8 +5,8 @@
 #include <set>
 
 #include "jet/check/checker_claims.h"
-#include "jet/format/data_page.h"
-#include "jet/format/usage_map.h"
+#include "jet/format/data_page_decode.h"
+#include "jet/format/usage_map_decode.h"
 
 namespace jet {
 namespace {

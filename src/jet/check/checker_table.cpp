@@ -6,8 +6,8 @@
 #include "jet/check/checker.h"
 #include "jet/check/checker_claims.h"
 #include "jet/check/index_check.h"
-#include "jet/format/data_page.h"
-#include "jet/format/long_value.h"
+#include "jet/format/data_page_decode.h"
+#include "jet/format/long_value_decode.h"
 #include "jet/format/tdef_decode.h"
 
 namespace jet {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/format/row_layout.h"
+#include "jet/format/row_decode.h"
 #include "jet/format/table_definition.h"
 
 namespace jet::compact {

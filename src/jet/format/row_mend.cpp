@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "base/error.h"
-#include "jet/format/long_value.h"
+#include "jet/format/long_value_decode.h"
 
 namespace jet {
 namespace {

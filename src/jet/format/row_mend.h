@@ -19,7 +19,7 @@
 
 #include <vector>
 
-#include "jet/format/row_layout.h"
+#include "jet/format/row_decode.h"
 
 namespace jet {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "jet/format/text.h"
+#include "jet/format/text_decode.h"
 
 namespace jet {
 namespace {

@@ -4,12 +4,12 @@
 #include <cctype>
 
 #include "jet/format/catalog_layout.h"
-#include "jet/format/data_page.h"
-#include "jet/format/long_value.h"
+#include "jet/format/data_page_decode.h"
+#include "jet/format/long_value_decode.h"
 #include "jet/format/row_mend.h"
 #include "jet/format/tdef_decode.h"
-#include "jet/format/text.h"
-#include "jet/format/usage_map.h"
+#include "jet/format/text_decode.h"
+#include "jet/format/usage_map_decode.h"
 #include "jet/read/header_inference.h"
 
 namespace jet {

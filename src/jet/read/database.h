@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "base/error.h"
-#include "jet/format/data_page.h"
-#include "jet/format/header_page.h"
-#include "jet/format/row_layout.h"
+#include "jet/format/data_page_decode.h"
+#include "jet/format/header_decode.h"
+#include "jet/format/row_decode.h"
 #include "jet/format/table_definition.h"
 #include "jet/io/file_lock.h"
 #include "jet/io/page_file.h"

@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "jet/format/header_page.h"
+#include "jet/format/header_decode.h"
 
 namespace jet {
 

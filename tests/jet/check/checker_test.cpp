@@ -8,8 +8,8 @@
 
 #include <random>
 
-#include "jet/format/data_page.h"
-#include "jet/format/long_value.h"
+#include "jet/format/data_page_decode.h"
+#include "jet/format/long_value_decode.h"
 #include "support/samples.h"
 
 namespace jet {

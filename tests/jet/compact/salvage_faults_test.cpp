@@ -12,8 +12,8 @@
 
 #include "base/error.h"
 #include "jet/compact/compactor.h"
-#include "jet/format/data_page.h"
-#include "jet/format/header_page.h"
+#include "jet/format/data_page_decode.h"
+#include "jet/format/header_decode.h"
 #include "support/file_bytes.h"
 #include "support/salvage_corpus.h"
 #include "support/salvage_readback.h"

@@ -7,7 +7,7 @@
 
 #include "base/error.h"
 #include "jet/compact/compactor.h"
-#include "jet/format/data_page.h"
+#include "jet/format/data_page_decode.h"
 #include "jet/format/format_constants.h"
 #include "support/file_bytes.h"
 #include "support/salvage_corpus.h"

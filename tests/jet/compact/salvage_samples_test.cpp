@@ -13,7 +13,7 @@
 
 #include "base/error.h"
 #include "jet/compact/compactor.h"
-#include "jet/format/data_page.h"
+#include "jet/format/data_page_decode.h"
 #include "jet/read/database.h"
 #include "support/damage.h"
 #include "support/file_bytes.h"

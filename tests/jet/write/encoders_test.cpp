@@ -7,17 +7,17 @@
 #include <iostream>
 #include <map>
 
-#include "jet/format/data_page.h"
+#include "jet/format/data_page_decode.h"
 #include "jet/format/data_page_encode.h"
+#include "jet/format/header_decode.h"
 #include "jet/format/header_encode.h"
-#include "jet/format/header_page.h"
 #include "jet/format/page_cipher_encode.h"
+#include "jet/format/row_decode.h"
 #include "jet/format/row_encode.h"
-#include "jet/format/row_layout.h"
 #include "jet/format/tdef_decode.h"
 #include "jet/format/tdef_encode.h"
 #include "jet/format/text_encode.h"
-#include "jet/format/usage_map.h"
+#include "jet/format/usage_map_decode.h"
 #include "jet/format/usage_map_encode.h"
 #include "jet/io/page_file.h"
 #include "jet/read/database.h"

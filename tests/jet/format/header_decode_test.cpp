@@ -1,4 +1,4 @@
-#include "jet/format/header_page.h"
+#include "jet/format/header_decode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "jet/format/text.h"
+#include "jet/format/text_decode.h"
 
 #include <mutex>
 #include <string>

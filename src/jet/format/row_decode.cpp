@@ -1,4 +1,4 @@
-#include "jet/format/row_layout.h"
+#include "jet/format/row_decode.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "jet/format/long_value.h"
+#include "jet/format/long_value_decode.h"
 
 #include <algorithm>
 #include <set>

@@ -1,4 +1,4 @@
-#include "jet/format/data_page.h"
+#include "jet/format/data_page_decode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "jet/format/usage_map.h"
+#include "jet/format/usage_map_decode.h"
 
 namespace jet {
 namespace {
