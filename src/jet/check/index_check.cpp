@@ -1,11 +1,13 @@
 // Index checks: the walk of each index, then its entries against the keys
-// recomputed from every live row.
+// recomputed from every live row, and those findings put into the database
+// check report.
 
 #include "jet/check/index_check.h"
 
 #include <map>
 #include <optional>
 
+#include "jet/check/checker.h"
 #include "jet/read/index_reader.h"
 
 namespace jet {
@@ -148,6 +150,24 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
     ++result.indexes;
   }
   return result;
+}
+
+void CheckTableIndexes(const Database& database, const TableDefinition& table, const std::string& table_name,
+                       CheckReport& report) {
+  IndexCheckResult result;
+  try {
+    result = CheckTableIndexes(database, table);
+  } catch (const vondrel::Error& error) {
+    report.Problem(table_name, table.tdef_page, "indexes cannot be checked: " + error.description());
+    return;
+  }
+  for (IndexFinding& finding : result.findings) {
+    if (finding.problem) {
+      report.Problem(table_name, finding.page, std::move(finding.message));
+    } else {
+      report.Note(table_name, finding.page, std::move(finding.message));
+    }
+  }
 }
 
 }  // namespace jet

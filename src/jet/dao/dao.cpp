@@ -80,4 +80,9 @@ std::unique_ptr<Database> DBEngine::OpenDatabase(const std::filesystem::path& na
   return std::make_unique<Database>(jet::Database::Open(name));
 }
 
+jet::compact::CompactStatistics DBEngine::CompactDatabase(const std::filesystem::path& source,
+                                                         const std::filesystem::path& destination) {
+  return jet::compact::CompactDatabase(source, destination, compact_options_);
+}
+
 }  // namespace jet::dao
