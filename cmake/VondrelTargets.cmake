@@ -64,3 +64,28 @@ function(vondrel_test_suite name folder)
       SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
       TIMEOUT 600)
 endfunction()
+
+# Stops the configuration when `target` links `forbidden`, directly or through
+# any library it links, so that a layer kept out of a program stays out.
+function(vondrel_forbid_link target forbidden)
+  set(pending ${target})
+  set(seen)
+  while(pending)
+    list(POP_FRONT pending current)
+    if(current IN_LIST seen OR NOT TARGET ${current})
+      continue()
+    endif()
+    list(APPEND seen ${current})
+    if(current STREQUAL forbidden)
+      message(FATAL_ERROR "${target} links ${forbidden}, which it must not")
+    endif()
+    foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+      get_target_property(links ${current} ${property})
+      if(links)
+        # $<LINK_ONLY:x> still links x.
+        list(TRANSFORM links REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1")
+        list(APPEND pending ${links})
+      endif()
+    endforeach()
+  endwhile()
+endfunction()
