@@ -47,10 +47,10 @@ Taken TryLock(int fd, short type, long long start, long long length) {
 }
 
 // Whether another descriptor holds any lock on the file that a write lock
-// would collide with; with `foreignOnly`, only process-owned (classic POSIX)
+// would collide with; with `foreign_only`, only process-owned (classic POSIX)
 // locks count, which is what other programs and Wine take, while our own
 // engines hold descriptor-owned locks (reported with pid -1).
-bool HoldsLocks(int fd, bool foreignOnly) {
+bool HoldsLocks(int fd, bool foreign_only) {
   // Intervals still to search: [start, end), end < 0 meaning "to infinity".
   std::vector<std::pair<long long, long long>> todo{{0, -1}};
   for (int probes = 0; !todo.empty(); ++probes) {
@@ -60,12 +60,12 @@ bool HoldsLocks(int fd, bool foreignOnly) {
     struct flock probe = RangeLock(F_WRLCK, start, end < 0 ? 0 : end - start);
     if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) return false;  // cannot tell: no locks to see
     if (probe.l_type == F_UNLCK) continue;
-    if (!foreignOnly || probe.l_pid != -1) return true;
+    if (!foreign_only || probe.l_pid != -1) return true;
     // One of our own engines: search around it.
-    long long lockStart = probe.l_start;
-    long long lockEnd = probe.l_len == 0 ? -1 : probe.l_start + probe.l_len;
-    if (lockStart > start) todo.emplace_back(start, lockStart);
-    if (lockEnd >= 0 && (end < 0 || lockEnd < end)) todo.emplace_back(lockEnd, end);
+    long long lock_start = probe.l_start;
+    long long lock_end = probe.l_len == 0 ? -1 : probe.l_start + probe.l_len;
+    if (lock_start > start) todo.emplace_back(start, lock_start);
+    if (lock_end >= 0 && (end < 0 || lock_end < end)) todo.emplace_back(lock_end, end);
   }
   return false;
 }
