@@ -14,7 +14,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine="$(command -v wine64 || echo /usr/lib/wine/wine64)"
 
 # One picture per mode: the window, then a successful and a failed repair's message over it.
-for shot in window:screenshot-windows.png success:screenshot-windows-success.png error:screenshot-windows-error.png; do
+for shot in ${VONDREL_SHOTS:-window:screenshot-windows.png success:screenshot-windows-success.png error:screenshot-windows-error.png}; do
   mode="${shot%%:*}"
   file="$out/${shot#*:}"
   xvfb-run -a -s "-screen 0 1024x768x24" bash -c '

@@ -23,8 +23,8 @@ constexpr UINT_PTR kPressRepair = 1;
 constexpr UINT_PTR kGiveUp = 2;
 HWND repair_button = nullptr;
 
-void CALLBACK OnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(nullptr, timer);
+void CALLBACK OnTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(window, timer);
   if (timer == kPressRepair) PostMessageW(repair_button, BM_CLICK, 0, 0);
   if (timer == kGiveUp) PostQuitMessage(0);
 }
@@ -51,8 +51,9 @@ int wmain(int argc, wchar_t** argv) {
   window.EndProgramOnClose();
   window.Show();
   repair_button = window.Control("cmdRepair");
-  if (mode != L"window") SetTimer(nullptr, kPressRepair, 1000, OnTimer);
-  SetTimer(nullptr, kGiveUp, static_cast<UINT>(seconds) * 1000, OnTimer);
+  // Timers of the window, so that they keep these numbers.
+  if (mode != L"window") SetTimer(window.Handle(), kPressRepair, 1000, OnTimer);
+  SetTimer(window.Handle(), kGiveUp, static_cast<UINT>(seconds) * 1000, OnTimer);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (window.PreTranslateMessage(message)) continue;
