@@ -68,6 +68,22 @@ TEST_F(Win32BrowseTest, DoubleClickingAFolderEntersIt) {
   EXPECT_EQ(FolderList(), "C:\\Windows");
 }
 
+TEST_F(Win32BrowseTest, TheFileListFollowsTheFolderList) {
+  files.WriteFile(u"C:\\Program Files\\Tamberlo\\Data.mdb", "x");
+  Open(u"C:\\Program Files");
+  Show();
+  ASSERT_EQ(Folders(), (std::vector<std::string>{"C:\\", "Program Files", "Tamberlo"}));
+  DoubleClickEntry(Control("Dir1"), 2);
+  EXPECT_EQ(Utf8(window->File1().Path()), "C:\\Program Files\\Tamberlo");
+  EXPECT_EQ(Files(), std::vector<std::string>{"Data.mdb"});
+  EXPECT_EQ(PathBox(), "C:\\Program Files\\Tamberlo\\Data.mdb");
+  EXPECT_TRUE(RepairEnabled());
+  DoubleClickEntry(Control("Dir1"), 1);
+  EXPECT_TRUE(Files().empty());
+  EXPECT_EQ(PathBox(), "");
+  EXPECT_FALSE(RepairEnabled());
+}
+
 TEST_F(Win32BrowseTest, AFolderThatVanishedShowsWhatIsThereNow) {
   Open(u"C:\\Program Files\\Tamberlo");
   Show();
