@@ -53,6 +53,27 @@ TEST_F(Win32WindowLayoutTest, EveryControlSitsWhereTheTableSaysInPixels) {
   EXPECT_EQ(PlaceOf(Control("cmdFind")).bottom, PlaceOf(Control("Frame1")).bottom);
 }
 
+TEST_F(Win32WindowLayoutTest, OnAScreenOfAnotherResolutionTheLayoutScalesWithIt) {
+  // What Windows sends a window that is dragged onto a 120 dpi screen (one
+  // that fits on the test's 1024 x 768 screen: Windows keeps a window within it).
+  RECT suggested{10, 20, 10 + 720, 20 + 480};
+  SendMessageW(window->Handle(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(window->Dpi(), 120);
+  RECT client{};
+  GetClientRect(window->Handle(), &client);
+  EXPECT_EQ(Rect(client), "0,0 698x435");
+  EXPECT_EQ(Rect(PlaceOf(Control("cmdRepair"))), "216,400 192x31");
+  EXPECT_EQ(Rect(PlaceOf(Control("optSelect", 1))), "10,40 174x16");
+  EXPECT_EQ(Rect(PlaceOf(Control("Shape1"))), "420,-1 280x467");
+  LOGFONTW heading{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control("Label4"), WM_GETFONT, 0, 0)), sizeof heading, &heading);
+  EXPECT_EQ(heading.lfHeight, -16) << "9.75 points at 120 dpi";
+  RECT outer{};
+  GetWindowRect(window->Handle(), &outer);
+  EXPECT_EQ(outer.left, 10) << "at the place Windows suggests";
+  EXPECT_EQ(outer.top, 20);
+}
+
 TEST_F(Win32WindowLayoutTest, ControlsStackInTheTablesOrder) {
   std::vector<std::string> top_to_bottom;
   for (HWND child = GetWindow(window->Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

@@ -268,15 +268,27 @@ void Vondrel::ApplyLayout() {
     SetWindowPos(Control(row), nullptr, pixels.left, pixels.top, pixels.width, pixels.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  // The client area at its size in this resolution's pixels; a frame that
+  // the system draws otherwise than it reported is corrected for.
+  const int width = scale.ToPixels(table::kClientWidth);
+  const int height = scale.ToPixels(table::kClientHeight);
+  SIZE outer = OuterSize(width, height, dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client{};
+  GetClientRect(window_, &client);
+  if (client.right != width || client.bottom != height) {
+    outer.cx += width - client.right;
+    outer.cy += height - client.bottom;
+    SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   // Placed in the middle of the screen's work area.
-  const SIZE outer = OuterSize(scale.ToPixels(table::kClientWidth), scale.ToPixels(table::kClientHeight), dpi_);
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
   const RECT& work = monitor.rcWork;
   const int left = work.left + (work.right - work.left - outer.cx) / 2;
   const int top = work.top + (work.bottom - work.top - outer.cy) / 2;
-  SetWindowPos(window_, nullptr, left, top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Vondrel::Form_Load() {
