@@ -2,7 +2,8 @@
 # Pictures of the Win32 window and of its two kinds of message, taken under
 # Xvfb and Wine in a Wine desktop (which draws title bars):
 #   scripts/screenshot-windows.sh [WIN64_BUILD_DIR] [OUTPUT_DIR]
-# Build the target show_window of a MinGW x86-64 build first.
+# Build the target show_window of a MinGW x86-64 build first. VONDREL_SHOTS
+# (e.g. "error:screenshot-windows-error.png") takes only the pictures named.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build-win64}"
