@@ -92,4 +92,41 @@ SplitPath SplitLastComponent(const PathText& path) {
   return split;
 }
 
+namespace {
+
+// Length of the root part: "C:\" (3), "\\server\share\" or "\" alike.
+std::size_t RootLength(const PathText& folder) {
+  const std::size_t first_separator = folder.find(u'\\');
+  if (first_separator == PathText::npos) return folder.size();
+  return first_separator + 1;
+}
+
+}  // namespace
+
+std::vector<PathText> FolderChain(const PathText& folder) {
+  std::vector<PathText> chain;
+  if (folder.empty()) return chain;
+  std::size_t end = RootLength(folder);
+  chain.push_back(folder.substr(0, end));
+  while (end < folder.size()) {
+    std::size_t next = folder.find(u'\\', end);
+    if (next == PathText::npos) next = folder.size();
+    if (next > end) chain.push_back(folder.substr(0, next));
+    end = next + 1;
+  }
+  return chain;
+}
+
+std::u16string LastComponent(const PathText& folder) {
+  const std::vector<PathText> chain = FolderChain(folder);
+  if (chain.size() <= 1) return folder;
+  const PathText& last = chain.back();
+  return last.substr(last.rfind(u'\\') + 1);
+}
+
+PathText ChildFolder(const PathText& folder, const std::u16string& name) {
+  if (!folder.empty() && folder.back() == u'\\') return folder + name;
+  return folder + u"\\" + name;
+}
+
 }  // namespace vondrel::platform

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vondrel::platform {
 
@@ -38,5 +39,15 @@ struct SplitPath {
   std::u16string name;
 };
 SplitPath SplitLastComponent(const PathText& path);
+
+// The folders from the drive root down to `folder` itself, as full paths:
+// "C:\A\B" gives "C:\", "C:\A", "C:\A\B". The folder lists show this branch.
+std::vector<PathText> FolderChain(const PathText& folder);
+
+// The last component of a folder path; the root itself for a drive root.
+std::u16string LastComponent(const PathText& folder);
+
+// `folder` + "\" + `name`, without doubling the separator at a drive root.
+PathText ChildFolder(const PathText& folder, const std::u16string& name);
 
 }  // namespace vondrel::platform

@@ -7,7 +7,7 @@
 #include <QRadioButton>
 
 #include "location/controls.h"
-#include "window/path_text.h"
+#include "window/qt_text.h"
 
 namespace vondrel::window {
 

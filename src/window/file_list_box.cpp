@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 
 #include "location/name_matching.h"
-#include "window/path_text.h"
+#include "window/qt_text.h"
 
 namespace vondrel::window {
 namespace {
@@ -15,15 +15,15 @@ constexpr std::int32_t kInvalidPropertyValue = 380;
 
 }  // namespace
 
-FileListBox::FileListBox(platform::FileSystem& fileSystem, QWidget* parent)
-    : QListWidget(parent), fileSystem_(fileSystem) {
+FileListBox::FileListBox(platform::FileSystem& file_system, QWidget* parent)
+    : QListWidget(parent), file_system_(file_system) {
   setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
 std::vector<std::u16string> FileListBox::Read(const platform::PathText& folder, const std::u16string& pattern) {
   std::vector<std::u16string> names;
   if (folder.empty()) return names;
-  for (std::u16string& name : fileSystem_.OrdinaryFiles(folder)) {
+  for (std::u16string& name : file_system_.OrdinaryFiles(folder)) {
     if (location::MatchesPatternList(name, pattern)) names.push_back(std::move(name));
   }
   location::SortNames(names);
@@ -32,7 +32,7 @@ std::vector<std::u16string> FileListBox::Read(const platform::PathText& folder, 
 
 void FileListBox::SetPath(const platform::PathText& folder) {
   // Resolving and reading both throw on a missing folder, before anything changes.
-  const platform::PathText resolved = fileSystem_.ResolveFolder(folder);
+  const platform::PathText resolved = file_system_.ResolveFolder(folder);
   std::vector<std::u16string> names = Read(resolved, pattern_);
   path_ = resolved;
   Show(std::move(names));
@@ -49,7 +49,7 @@ void FileListBox::SetPattern(const std::u16string& pattern) {
 
 void FileListBox::Show(std::vector<std::u16string> names) {
   names_ = std::move(names);
-  listIndex_ = -1;
+  list_index_ = -1;
   clear();
   for (const std::u16string& name : names_) addItem(ToQString(name));
   setCurrentRow(-1);
@@ -62,13 +62,13 @@ void FileListBox::SetListIndex(int position) {
 }
 
 void FileListBox::Select(int position) {
-  listIndex_ = position;
+  list_index_ = position;
   setCurrentRow(position);
   if (position < 0) clearSelection();
 }
 
 std::u16string FileListBox::FileName() const {
-  return listIndex_ >= 0 ? names_[static_cast<std::size_t>(listIndex_)] : std::u16string();
+  return list_index_ >= 0 ? names_[static_cast<std::size_t>(list_index_)] : std::u16string();
 }
 
 std::u16string FileListBox::List(int position) const {
@@ -93,7 +93,7 @@ void FileListBox::mouseDoubleClickEvent(QMouseEvent* event) {
   // The first press of a double-click has already selected the entry and
   // raised Click; this is the second press. Should it land on another entry,
   // that entry is clicked first.
-  if (row(entry) != listIndex_) {
+  if (row(entry) != list_index_) {
     Select(row(entry));
     emit Click();
   }

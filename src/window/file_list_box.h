@@ -19,14 +19,14 @@ class FileListBox : public QListWidget, public location::FileList {
   Q_OBJECT
 
  public:
-  explicit FileListBox(platform::FileSystem& fileSystem, QWidget* parent = nullptr);
+  explicit FileListBox(platform::FileSystem& file_system, QWidget* parent = nullptr);
 
   platform::PathText Path() const override { return path_; }
   void SetPath(const platform::PathText& folder) override;
   std::u16string Pattern() const override { return pattern_; }
   void SetPattern(const std::u16string& pattern) override;
   int ListCount() const override { return static_cast<int>(names_.size()); }
-  int ListIndex() const override { return listIndex_; }
+  int ListIndex() const override { return list_index_; }
   void SetListIndex(int position) override;
   std::u16string FileName() const override;
 
@@ -47,11 +47,11 @@ class FileListBox : public QListWidget, public location::FileList {
   void Show(std::vector<std::u16string> names);
   void Select(int position);
 
-  platform::FileSystem& fileSystem_;
+  platform::FileSystem& file_system_;
   platform::PathText path_;
   std::u16string pattern_ = u"*.*";
   std::vector<std::u16string> names_;
-  int listIndex_ = -1;
+  int list_index_ = -1;
 };
 
 }  // namespace vondrel::window

@@ -8,7 +8,7 @@
 
 #include "location/name_matching.h"
 #include "platform/path_text.h"
-#include "window/path_text.h"
+#include "window/qt_text.h"
 
 namespace vondrel::window {
 namespace {
@@ -38,8 +38,8 @@ class IndentingDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-FolderListBox::FolderListBox(platform::FileSystem& fileSystem, QWidget* parent)
-    : QListWidget(parent), fileSystem_(fileSystem) {
+FolderListBox::FolderListBox(platform::FileSystem& file_system, QWidget* parent)
+    : QListWidget(parent), file_system_(file_system) {
   setItemDelegate(new IndentingDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -47,12 +47,12 @@ FolderListBox::FolderListBox(platform::FileSystem& fileSystem, QWidget* parent)
 
 void FolderListBox::SetPath(const platform::PathText& folder) {
   // Both reads throw on a missing folder, before anything changes.
-  const platform::PathText resolved = fileSystem_.ResolveFolder(folder);
-  std::vector<std::u16string> subFolders = fileSystem_.SubFolders(resolved);
-  location::SortNames(subFolders);
+  const platform::PathText resolved = file_system_.ResolveFolder(folder);
+  std::vector<std::u16string> sub_folders = file_system_.SubFolders(resolved);
+  location::SortNames(sub_folders);
   const bool changed = !platform::SameNameIgnoringCase(resolved, path_);
   path_ = resolved;
-  Show(resolved, subFolders);
+  Show(resolved, sub_folders);
   if (changed) emit Change();
 }
 
@@ -61,24 +61,24 @@ platform::PathText FolderListBox::EntryPath(int row) const {
   return entry ? ToU16(entry->data(kPathRole).toString()) : platform::PathText();
 }
 
-void FolderListBox::Show(const platform::PathText& folder, const std::vector<std::u16string>& subFolders) {
+void FolderListBox::Show(const platform::PathText& folder, const std::vector<std::u16string>& sub_folders) {
   clear();
-  const QIcon openFolder = style()->standardIcon(QStyle::SP_DirOpenIcon);
-  const QIcon closedFolder = style()->standardIcon(QStyle::SP_DirClosedIcon);
-  const std::vector<platform::PathText> chain = FolderChain(folder);
+  const QIcon open_folder = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  const QIcon closed_folder = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  const std::vector<platform::PathText> chain = platform::FolderChain(folder);
   int depth = 0;
   for (const platform::PathText& ancestor : chain) {
-    auto* entry = new QListWidgetItem(openFolder, ToQString(LastComponent(ancestor)), this);
+    auto* entry = new QListWidgetItem(open_folder, ToQString(platform::LastComponent(ancestor)), this);
     entry->setData(kPathRole, ToQString(ancestor));
     entry->setData(kDepthRole, depth++);
   }
-  chainLength_ = static_cast<int>(chain.size());
-  for (const std::u16string& name : subFolders) {
-    auto* entry = new QListWidgetItem(closedFolder, ToQString(name), this);
-    entry->setData(kPathRole, ToQString(ChildFolder(folder, name)));
+  chain_length_ = static_cast<int>(chain.size());
+  for (const std::u16string& name : sub_folders) {
+    auto* entry = new QListWidgetItem(closed_folder, ToQString(name), this);
+    entry->setData(kPathRole, ToQString(platform::ChildFolder(folder, name)));
     entry->setData(kDepthRole, depth);
   }
-  if (chainLength_ > 0) setCurrentRow(chainLength_ - 1);
+  if (chain_length_ > 0) setCurrentRow(chain_length_ - 1);
 }
 
 void FolderListBox::OpenEntry(int row) {

@@ -16,7 +16,7 @@ class FolderListBox : public QListWidget, public location::FolderList {
   Q_OBJECT
 
  public:
-  explicit FolderListBox(platform::FileSystem& fileSystem, QWidget* parent = nullptr);
+  explicit FolderListBox(platform::FileSystem& file_system, QWidget* parent = nullptr);
 
   platform::PathText Path() const override { return path_; }
   void SetPath(const platform::PathText& folder) override;
@@ -24,7 +24,7 @@ class FolderListBox : public QListWidget, public location::FolderList {
   // The full folder path an entry stands for.
   platform::PathText EntryPath(int row) const;
   // The number of entries that are ancestors of the current folder or the folder itself.
-  int ChainLength() const { return chainLength_; }
+  int ChainLength() const { return chain_length_; }
 
  signals:
   void Change();
@@ -35,11 +35,11 @@ class FolderListBox : public QListWidget, public location::FolderList {
 
  private:
   void OpenEntry(int row);
-  void Show(const platform::PathText& folder, const std::vector<std::u16string>& subFolders);
+  void Show(const platform::PathText& folder, const std::vector<std::u16string>& sub_folders);
 
-  platform::FileSystem& fileSystem_;
+  platform::FileSystem& file_system_;
   platform::PathText path_;
-  int chainLength_ = 0;
+  int chain_length_ = 0;
 };
 
 }  // namespace vondrel::window

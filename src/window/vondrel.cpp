@@ -9,25 +9,34 @@
 
 #include "window/shape_box.h"
 #include "window/system_colours.h"
-#include "window/window_layout.h"
+#include "window/control_table.h"
+#include "window/qt_text.h"
 
 namespace vondrel::window {
 namespace {
 
 // The heading's font, or the nearest bold sans-serif of its size.
 QFont HeadingFont() {
+  const QString family = QString::fromLatin1(table::kHeadingFontFamily.data(),
+                                             static_cast<qsizetype>(table::kHeadingFontFamily.size()));
   QFont font;
-  if (QFontDatabase::hasFamily(QString::fromLatin1(layout::kHeadingFontFamily))) {
-    font.setFamily(QString::fromLatin1(layout::kHeadingFontFamily));
+  if (QFontDatabase::hasFamily(family)) {
+    font.setFamily(family);
   } else {
     QFont sans(QStringLiteral("Sans Serif"));
     sans.setStyleHint(QFont::SansSerif);
     font.setFamily(QFontInfo(sans).family());
   }
   font.setStyleHint(QFont::SansSerif);
-  font.setPointSizeF(layout::kHeadingFontPoints);
+  font.setPointSizeF(table::kHeadingFontPoints);
   font.setBold(true);
   return font;
+}
+
+QString ObjectName(const table::ControlRow& row) {
+  QString name = QString::fromLatin1(row.name.data(), static_cast<qsizetype>(row.name.size()));
+  if (row.index != table::kNone) name += QString::number(row.index);
+  return name;
 }
 
 QMessageBox::Icon MessageBoxIcon(int style) {
@@ -46,8 +55,8 @@ QString WithLineFeeds(const std::u16string& text) {
 
 }  // namespace
 
-Vondrel::Vondrel(platform::FileSystem& fileSystem, repair::RepairOperation& repairOperation, QWidget* parent)
-    : QWidget(parent), fileSystem_(fileSystem), repairOperation_(repairOperation) {
+Vondrel::Vondrel(platform::FileSystem& file_system, repair::RepairOperation& repair_operation, QWidget* parent)
+    : QWidget(parent), file_system_(file_system), repair_operation_(repair_operation) {
   CreateControls();
   ApplyLayout();
   ApplyAppearance();
@@ -62,66 +71,85 @@ Vondrel::~Vondrel() = default;
 QWidget* Vondrel::Shape1() const { return Shape1_; }
 
 void Vondrel::CreateControls() {
-  // Created from the bottom of the stacking order to the top: a later
-  // sibling lies over an earlier one.
-  Shape1_ = new ShapeBox(this);
-  Image1_ = new QSvgWidget(QStringLiteral(":/vondrel/logo.svg"), this);
-  Label4_ = new QLabel(QString::fromLatin1(layout::kHeadingCaption), this);
-  cmdRepair_ = new QPushButton(QString::fromLatin1(layout::kRepairCaption), this);
-  txtPath_ = new QPlainTextEdit(this);
-  Dir1_ = new FolderListBox(fileSystem_, this);
-  File1_ = new FileListBox(fileSystem_, this);
-  Frame1_ = new QGroupBox(this);
-  for (std::size_t index = 0; index < optSelect_.size(); ++index) {
-    optSelect_[index] = new QRadioButton(ToQString(std::u16string(location::kProgramChoices[index].caption)), Frame1_);
-  }
-  cmdFind_ = new QPushButton(QString::fromLatin1(layout::kFindCaption), this);
-  txtInstructions_ = new QPlainTextEdit(this);
-
   setObjectName(QStringLiteral("Vondrel"));
-  Shape1_->setObjectName(QStringLiteral("Shape1"));
-  Image1_->setObjectName(QStringLiteral("Image1"));
-  Label4_->setObjectName(QStringLiteral("Label4"));
-  cmdRepair_->setObjectName(QStringLiteral("cmdRepair"));
-  txtPath_->setObjectName(QStringLiteral("txtPath"));
-  Dir1_->setObjectName(QStringLiteral("Dir1"));
-  File1_->setObjectName(QStringLiteral("File1"));
-  Frame1_->setObjectName(QStringLiteral("Frame1"));
-  for (std::size_t index = 0; index < optSelect_.size(); ++index) {
-    optSelect_[index]->setObjectName(QStringLiteral("optSelect%1").arg(index));
+  // Created from the bottom of the stacking order to the top, since a later
+  // sibling lies over an earlier one; the frame's options once it exists.
+  for (auto row = table::kControls.rbegin(); row != table::kControls.rend(); ++row) {
+    if (row->container.empty()) Create(*row, this);
   }
-  cmdFind_->setObjectName(QStringLiteral("cmdFind"));
-  txtInstructions_->setObjectName(QStringLiteral("txtInstructions"));
+  for (auto row = table::kControls.rbegin(); row != table::kControls.rend(); ++row) {
+    if (!row->container.empty()) Create(*row, Control(table::Row(row->container)));
+  }
 
-  for (QRadioButton* option : optSelect_) optionAdapters_.push_back(std::make_unique<OptionButtonAdapter>(*option));
-  pathBox_ = std::make_unique<TextBoxAdapter>(*txtPath_);
-  instructionsBox_ = std::make_unique<TextBoxAdapter>(*txtInstructions_);
-  repairButton_ = std::make_unique<CommandButtonAdapter>(*cmdRepair_);
-  for (std::size_t index = 0; index < optSelect_.size(); ++index) browse_.optSelect[index] = optionAdapters_[index].get();
+  for (QRadioButton* option : optSelect_) option_adapters_.push_back(std::make_unique<OptionButtonAdapter>(*option));
+  path_box_ = std::make_unique<TextBoxAdapter>(*txtPath_);
+  instructions_box_ = std::make_unique<TextBoxAdapter>(*txtInstructions_);
+  repair_button_ = std::make_unique<CommandButtonAdapter>(*cmdRepair_);
+  for (std::size_t index = 0; index < optSelect_.size(); ++index) browse_.optSelect[index] = option_adapters_[index].get();
   browse_.Dir1 = Dir1_;
   browse_.File1 = File1_;
-  browse_.txtPath = pathBox_.get();
-  browse_.cmdRepair = repairButton_.get();
+  browse_.txtPath = path_box_.get();
+  browse_.cmdRepair = repair_button_.get();
+}
+
+// Makes the control of one row, of the row's kind and with its caption, and
+// keeps it under its name.
+QWidget* Vondrel::Create(const table::ControlRow& row, QWidget* container) {
+  const QString caption = ToQString(row.caption);
+  QWidget* control = nullptr;
+  switch (row.kind) {
+    case table::Kind::TextBox:
+      control = (row.name == "txtPath" ? txtPath_ : txtInstructions_) = new QPlainTextEdit(container);
+      break;
+    case table::Kind::PushButton:
+      control = (row.name == "cmdFind" ? cmdFind_ : cmdRepair_) = new QPushButton(caption, container);
+      break;
+    case table::Kind::Frame:
+      control = Frame1_ = new QGroupBox(caption, container);
+      break;
+    case table::Kind::OptionButton:
+      control = optSelect_.at(static_cast<std::size_t>(row.index)) = new QRadioButton(caption, container);
+      break;
+    case table::Kind::FileList:
+      control = File1_ = new FileListBox(file_system_, container);
+      break;
+    case table::Kind::FolderList:
+      control = Dir1_ = new FolderListBox(file_system_, container);
+      break;
+    case table::Kind::Label:
+      control = Label4_ = new QLabel(caption, container);
+      break;
+    case table::Kind::Picture:
+      control = Image1_ = new QSvgWidget(QStringLiteral(":/vondrel/logo.svg"), container);
+      break;
+    case table::Kind::Rectangle:
+      control = Shape1_ = new ShapeBox(container);
+      break;
+  }
+  control->setObjectName(ObjectName(row));
+  return control;
+}
+
+QWidget* Vondrel::Control(const table::ControlRow& row) const {
+  switch (row.kind) {
+    case table::Kind::TextBox: return row.name == "txtPath" ? txtPath_ : txtInstructions_;
+    case table::Kind::PushButton: return row.name == "cmdFind" ? cmdFind_ : cmdRepair_;
+    case table::Kind::Frame: return Frame1_;
+    case table::Kind::OptionButton: return optSelect_.at(static_cast<std::size_t>(row.index));
+    case table::Kind::FileList: return File1_;
+    case table::Kind::FolderList: return Dir1_;
+    case table::Kind::Label: return Label4_;
+    case table::Kind::Picture: return Image1_;
+    case table::Kind::Rectangle: return Shape1_;
+  }
+  return nullptr;
 }
 
 void Vondrel::ApplyLayout() {
   const QScreen* display = screen();
   const TwipsScale scale(display ? display->logicalDotsPerInch() : 96.0);
-  setFixedSize(scale.ToPixels(layout::kClientWidth), scale.ToPixels(layout::kClientHeight));
-
-  txtInstructions_->setGeometry(scale.ToPixels(layout::kInstructions));
-  cmdFind_->setGeometry(scale.ToPixels(layout::kFind));
-  Frame1_->setGeometry(scale.ToPixels(layout::kFrame));
-  for (std::size_t index = 0; index < optSelect_.size(); ++index) {
-    optSelect_[index]->setGeometry(scale.ToPixels(layout::kOptions[index]));
-  }
-  File1_->setGeometry(scale.ToPixels(layout::kFileList));
-  Dir1_->setGeometry(scale.ToPixels(layout::kFolderList));
-  txtPath_->setGeometry(scale.ToPixels(layout::kPath));
-  cmdRepair_->setGeometry(scale.ToPixels(layout::kRepair));
-  Label4_->setGeometry(scale.ToPixels(layout::kHeading));
-  Image1_->setGeometry(scale.ToPixels(layout::kLogo));
-  Shape1_->setGeometry(scale.ToPixels(layout::kPanel));
+  setFixedSize(scale.ToPixels(table::kClientWidth), scale.ToPixels(table::kClientHeight));
+  for (const table::ControlRow& row : table::kControls) Control(row)->setGeometry(ToQRect(scale.ToPixels(row.bounds)));
 
   if (display) {
     const QRect available = display->availableGeometry();
@@ -130,7 +158,7 @@ void Vondrel::ApplyLayout() {
 }
 
 void Vondrel::ApplyAppearance() {
-  setWindowTitle(QString::fromLatin1(layout::kCaption));
+  setWindowTitle(ToQString(table::kCaption));
   // A fixed dialog border: no resizing, no minimise or maximise button, the
   // close button kept.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -140,40 +168,39 @@ void Vondrel::ApplyAppearance() {
   icon.addFile(QStringLiteral(":/vondrel/icon-32.png"), QSize(32, 32));
   setWindowIcon(icon);
 
-  const QColor panelColour = InactiveTitleBarColour();
-  QPalette windowPalette = palette();
-  windowPalette.setColor(QPalette::Window, panelColour);
-  windowPalette.setColor(QPalette::WindowText, Qt::black);
-  setPalette(windowPalette);
+  const QColor panel_colour = InactiveTitleBarColour();
+  QPalette window_palette = palette();
+  window_palette.setColor(QPalette::Window, panel_colour);
+  window_palette.setColor(QPalette::WindowText, Qt::black);
+  setPalette(window_palette);
   setAutoFillBackground(true);
-  Frame1_->setAutoFillBackground(true);
-  for (QRadioButton* option : optSelect_) {
-    // Buttons fill with the button colour unless told otherwise.
-    option->setBackgroundRole(QPalette::Window);
-    option->setAutoFillBackground(true);
-  }
 
-  QPalette pathPalette = txtPath_->palette();
-  pathPalette.setColor(QPalette::Base, panelColour);
-  pathPalette.setColor(QPalette::Text, Qt::black);
-  txtPath_->setPalette(pathPalette);
-
-  Label4_->setAlignment(Qt::AlignCenter);
-  Label4_->setFont(HeadingFont());
-
-  for (QPlainTextEdit* box : {txtPath_, txtInstructions_}) {
-    box->setReadOnly(true);
-    box->setTabChangesFocus(true);
-    box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  }
-  txtPath_->setFocusPolicy(Qt::StrongFocus);
-  // Not a tab stop: the mouse can still put the focus there to select text.
-  txtInstructions_->setFocusPolicy(Qt::ClickFocus);
-
-  optSelect_[0]->setChecked(true);
-  for (QWidget* passive : std::initializer_list<QWidget*>{Shape1_, Image1_, Label4_, Frame1_}) {
-    passive->setFocusPolicy(Qt::NoFocus);
+  for (const table::ControlRow& row : table::kControls) {
+    QWidget* control = Control(row);
+    if (row.Has(table::kPanelBackground)) {
+      QPalette colours = control->palette();
+      colours.setColor(QPalette::Window, panel_colour);
+      colours.setColor(QPalette::Base, panel_colour);
+      colours.setColor(QPalette::Text, Qt::black);
+      control->setPalette(colours);
+      // Buttons fill with the button colour unless told otherwise.
+      control->setBackgroundRole(QPalette::Window);
+      control->setAutoFillBackground(true);
+    }
+    if (auto* box = qobject_cast<QPlainTextEdit*>(control)) {
+      box->setReadOnly(row.Has(table::kReadOnly));
+      box->setLineWrapMode(row.Has(table::kMultiLine) ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+      box->setTabChangesFocus(true);
+      box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+      // Not a tab stop: the mouse can still put the focus there to select text.
+      box->setFocusPolicy(row.Has(table::kNoTabStop) ? Qt::ClickFocus : Qt::StrongFocus);
+    }
+    if (auto* option = qobject_cast<QRadioButton*>(control)) option->setChecked(row.Has(table::kSelected));
+    if (row.Has(table::kTextCentred)) Label4_->setAlignment(Qt::AlignCenter);
+    if (row.Has(table::kHeadingFont)) control->setFont(HeadingFont());
+    if (row.tab_index == table::kNone || row.kind == table::Kind::Label || row.kind == table::Kind::Frame) {
+      control->setFocusPolicy(Qt::NoFocus);
+    }
   }
 }
 
@@ -183,7 +210,14 @@ void Vondrel::ApplyTabOrder() {
 }
 
 std::vector<QWidget*> Vondrel::TabOrder() const {
-  return {cmdRepair_, txtPath_, Dir1_, File1_, optSelect_[0], optSelect_[1], optSelect_[2], cmdFind_};
+  // Every row with a tab index that can hold the focus: the frame and the
+  // label pass it on.
+  std::vector<QWidget*> order;
+  for (const table::ControlRow* row : table::InTabOrder()) {
+    if (row->kind == table::Kind::Frame || row->kind == table::Kind::Label || row->Has(table::kNoTabStop)) continue;
+    order.push_back(Control(*row));
+  }
+  return order;
 }
 
 void Vondrel::Connect() {
@@ -213,13 +247,13 @@ void Vondrel::Form_Load() {
   // No handling of its own: AppPath names an existing folder.
   Dir1_->SetPath(AppPath());
   Dir1_Change();
-  instructionsBox_->SetText(layout::kInstructionsText);
+  instructions_box_->SetText(table::kInstructionsText);
 }
 
 void Vondrel::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (shownBefore_) return;
-  shownBefore_ = true;
+  if (shown_before_) return;
+  shown_before_ = true;
   // The focus starts on the first control in tab order that can take it.
   for (QWidget* control : TabOrder()) {
     if (control->isEnabled() && (control->focusPolicy() & Qt::TabFocus)) {
@@ -229,7 +263,7 @@ void Vondrel::showEvent(QShowEvent* event) {
   }
 }
 
-platform::PathText Vondrel::AppPath() { return location::WithoutTrailingBackslash(fileSystem_.ProgramFolder()); }
+platform::PathText Vondrel::AppPath() { return location::WithoutTrailingBackslash(file_system_.ProgramFolder()); }
 
 void Vondrel::Dir1_Change() { location::FollowFolderChange(browse_); }
 
@@ -242,7 +276,7 @@ void Vondrel::File1_Click() { location::ShowClickedFile(browse_); }
 void Vondrel::File1_DblClick() { location::ShowDoubleClickedFile(browse_); }
 
 void Vondrel::cmdRepair_Click() {
-  const repair::RepairOutcome outcome = repairOperation_.Run(pathBox_->Text());
+  const repair::RepairOutcome outcome = repair_operation_.Run(path_box_->Text());
   ShowMessage(repair::MessageFor(outcome));
 }
 

@@ -19,6 +19,7 @@
 #include "repair/repair_operation.h"
 #include "repair/repair_outcome.h"
 #include "window/control_adapters.h"
+#include "window/control_table.h"
 #include "window/file_list_box.h"
 #include "window/folder_list_box.h"
 
@@ -33,7 +34,7 @@ class Vondrel : public QWidget {
 
  public:
   // Creates every control and runs the load handling; the caller shows it.
-  Vondrel(platform::FileSystem& fileSystem, repair::RepairOperation& repairOperation, QWidget* parent = nullptr);
+  Vondrel(platform::FileSystem& file_system, repair::RepairOperation& repair_operation, QWidget* parent = nullptr);
   ~Vondrel() override;
 
   // The folder that holds the running executable, without a trailing backslash.
@@ -68,6 +69,8 @@ class Vondrel : public QWidget {
 
  private:
   void CreateControls();
+  QWidget* Create(const table::ControlRow& row, QWidget* container);
+  QWidget* Control(const table::ControlRow& row) const;
   void ApplyLayout();
   void ApplyAppearance();
   void ApplyTabOrder();
@@ -76,8 +79,8 @@ class Vondrel : public QWidget {
   void Form_Load();
   void ShowMessage(const repair::OutcomeMessage& message);
 
-  platform::FileSystem& fileSystem_;
-  repair::RepairOperation& repairOperation_;
+  platform::FileSystem& file_system_;
+  repair::RepairOperation& repair_operation_;
 
   ShapeBox* Shape1_ = nullptr;
   QSvgWidget* Image1_ = nullptr;
@@ -91,12 +94,12 @@ class Vondrel : public QWidget {
   QPushButton* cmdFind_ = nullptr;
   QPlainTextEdit* txtInstructions_ = nullptr;
 
-  std::vector<std::unique_ptr<OptionButtonAdapter>> optionAdapters_;
-  std::unique_ptr<TextBoxAdapter> pathBox_;
-  std::unique_ptr<TextBoxAdapter> instructionsBox_;
-  std::unique_ptr<CommandButtonAdapter> repairButton_;
+  std::vector<std::unique_ptr<OptionButtonAdapter>> option_adapters_;
+  std::unique_ptr<TextBoxAdapter> path_box_;
+  std::unique_ptr<TextBoxAdapter> instructions_box_;
+  std::unique_ptr<CommandButtonAdapter> repair_button_;
   location::BrowseControls browse_;
-  bool shownBefore_ = false;
+  bool shown_before_ = false;
 };
 
 }  // namespace vondrel::window

@@ -55,5 +55,21 @@ TEST(PathComposition, SplitsAtTheLastSeparator) {
   EXPECT_EQ(SplitLastComponent(u"C:/a/x.mdb").folder, u"C:/a");
 }
 
+TEST(FolderBranch, RunsFromTheDriveRootDownToTheFolder) {
+  EXPECT_EQ(FolderChain(u"C:\\Program Files\\Tamberlo"),
+            (std::vector<PathText>{u"C:\\", u"C:\\Program Files", u"C:\\Program Files\\Tamberlo"}));
+  EXPECT_EQ(FolderChain(u"C:\\"), std::vector<PathText>{u"C:\\"});
+  EXPECT_EQ(FolderChain(u"C:\\A\\\\B\\"), (std::vector<PathText>{u"C:\\", u"C:\\A", u"C:\\A\\\\B"}))
+      << "an empty component and a trailing separator add no entry";
+  EXPECT_TRUE(FolderChain(u"").empty());
+}
+
+TEST(FolderBranch, NamesTheLastComponentAndComposesChildren) {
+  EXPECT_EQ(LastComponent(u"C:\\Program Files\\Tamberlo"), u"Tamberlo");
+  EXPECT_EQ(LastComponent(u"C:\\"), u"C:\\");
+  EXPECT_EQ(ChildFolder(u"C:\\", u"Windows"), u"C:\\Windows");
+  EXPECT_EQ(ChildFolder(u"C:\\Windows", u"System"), u"C:\\Windows\\System");
+}
+
 }  // namespace
 }  // namespace vondrel::platform
