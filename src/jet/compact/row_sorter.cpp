@@ -44,7 +44,10 @@ void RowSorter::Spool::Flush() {
 class RowSorter::RunReader {
  public:
   RunReader(const io::RawFile& file, std::uint64_t begin, std::uint64_t end)
-      : file_(file), at_(begin), end_(end), capacity_(static_cast<std::size_t>(std::min<std::uint64_t>(kReadBuffer, end - begin))),
+      : file_(file),
+        at_(begin),
+        end_(end),
+        capacity_(static_cast<std::size_t>(std::min<std::uint64_t>(kReadBuffer, end - begin))),
         buffer_(new std::uint8_t[capacity_]) {}
 
   // The next `size` bytes, valid until the next call; throws when the run
@@ -73,11 +76,15 @@ class RowSorter::RunReader {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - filled_, end_ - at_));
     for (std::size_t goal = filled_ + want; filled_ < goal;) {
       const std::ptrdiff_t n = file_.ReadAt(at_, buffer_.get() + filled_, goal - filled_);
+      if (n == 0) errno = EIO;  // the file is shorter than what was written to it
       if (n <= 0) FailTemporary("read back");
       filled_ += static_cast<std::size_t>(n);
       at_ += static_cast<std::uint64_t>(n);
     }
-    if (filled_ < size) FailTemporary("read back");  // a record cut short
+    if (filled_ < size) {  // a record cut short
+      errno = EIO;
+      FailTemporary("read back");
+    }
   }
 
   const io::RawFile& file_;
