@@ -401,11 +401,13 @@ std::optional<CompactStatistics> Compaction::Run() {
   ReadDefinitions();
 
   write::DatabaseBuilder builder(destination_, settings_, source_header_);
-  // Index entries may take a sixteenth of the source's size on top of the
-  // default before they spill: a large table's indexes then mostly sort in
-  // memory, where spilling and merging them would cost time and the merge
-  // buffers besides.
-  builder.SetIndexMemoryBudget(write::kDefaultIndexMemoryBudget + db_.file().file_size() / 16);
+  // Index entries may take a sixty-fourth of the source's size on top of a
+  // quarter of the default before they spill: a large table's indexes then
+  // sort in memory in few runs, while the whole compaction (the entries and
+  // their sorting room, a primary key's leaf pages held until the table
+  // ends, the source's windows, the rows on their way to the file) stays
+  // within 64 MiB and a tenth of the source's size.
+  builder.SetIndexMemoryBudget(write::kDefaultIndexMemoryBudget / 4 + db_.file().file_size() / 64);
   const IdRemap remap = DeclareTables(builder);
 
   CompactStatistics stats;

@@ -1,13 +1,11 @@
 #include "jet/compact/row_sorter.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 #include <memory>
 #include <queue>
+#include <stdexcept>
 #include <string>
 
 #include "jet/format/index_key.h"
@@ -23,54 +21,82 @@ constexpr std::size_t kWriteBuffer = std::size_t{1} << 20;
   io::ThrowWriteFailure(errno, std::string("cannot ") + what + " the temporary file that sorts rows");
 }
 
-void Append(std::FILE* file, const void* data, std::size_t size) {
-  if (size && std::fwrite(data, 1, size, file) != size) FailTemporary("write");
+}  // namespace
+
+void RowSorter::Spool::Put(const void* data, std::size_t length) {
+  if (buffer.size() + length > kWriteBuffer) Flush();
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  if (length >= kWriteBuffer) {  // a large record goes straight to the file
+    if (!file.WriteAt(size, bytes, length)) FailTemporary("write");
+  } else {
+    buffer.insert(buffer.end(), bytes, bytes + length);
+  }
+  size += length;
 }
 
-}  // namespace
+void RowSorter::Spool::Flush() {
+  if (buffer.empty()) return;
+  if (!file.WriteAt(size - buffer.size(), buffer.data(), buffer.size())) FailTemporary("write");
+  buffer.clear();
+}
 
 // Reads one run's records back in order, through a buffer of its own.
 class RowSorter::RunReader {
  public:
-  RunReader(std::FILE* file, std::uint64_t begin, std::uint64_t end) : fd_(fileno(file)), at_(begin), end_(end) {}
+  RunReader(const io::RawFile& file, std::uint64_t begin, std::uint64_t end)
+      : file_(file),
+        at_(begin),
+        end_(end),
+        capacity_(static_cast<std::size_t>(std::min<std::uint64_t>(kReadBuffer, end - begin))),
+        buffer_(new std::uint8_t[capacity_]) {}
 
-  // The next `size` bytes, valid until the next call; false at the run's end.
+  // The next `size` bytes, valid until the next call; throws when the run
+  // ends before them.
   const std::uint8_t* Take(std::size_t size) {
-    if (buffer_.size() - used_ < size) Fill(size);
-    const std::uint8_t* data = buffer_.data() + used_;
+    if (filled_ - used_ < size) Fill(size);
+    const std::uint8_t* data = buffer_.get() + used_;
     used_ += size;
     return data;
   }
-  bool AtEnd() const { return used_ == buffer_.size() && at_ == end_; }
+  bool AtEnd() const { return used_ == filled_ && at_ == end_; }
 
  private:
   void Fill(std::size_t size) {
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(used_));
+    const std::size_t kept = filled_ - used_;
+    if (size > capacity_) {  // a record larger than the buffer
+      std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[size]);
+      std::memcpy(larger.get(), buffer_.get() + used_, kept);
+      buffer_ = std::move(larger);
+      capacity_ = size;
+    } else {
+      std::memmove(buffer_.get(), buffer_.get() + used_, kept);
+    }
     used_ = 0;
-    const std::size_t want = std::max(size, kReadBuffer);
-    std::size_t have = buffer_.size();
-    buffer_.resize(std::max<std::uint64_t>(have, std::min<std::uint64_t>(want, have + (end_ - at_))));
-    while (have < buffer_.size()) {
-      const ssize_t n = pread(fd_, buffer_.data() + have, buffer_.size() - have, static_cast<off_t>(at_));
+    filled_ = kept;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - filled_, end_ - at_));
+    for (std::size_t goal = filled_ + want; filled_ < goal;) {
+      const std::ptrdiff_t n = file_.ReadAt(at_, buffer_.get() + filled_, goal - filled_);
+      if (n == 0) errno = EIO;  // the file is shorter than what was written to it
       if (n <= 0) FailTemporary("read back");
-      have += static_cast<std::size_t>(n);
+      filled_ += static_cast<std::size_t>(n);
       at_ += static_cast<std::uint64_t>(n);
     }
-    if (buffer_.size() < size) FailTemporary("read back");  // a record cut short
+    if (filled_ < size) {  // a record cut short
+      errno = EIO;
+      FailTemporary("read back");
+    }
   }
 
-  int fd_;
+  const io::RawFile& file_;
   std::uint64_t at_, end_;
-  std::vector<std::uint8_t> buffer_;
-  std::size_t used_ = 0;
+  std::size_t capacity_;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::size_t filled_ = 0, used_ = 0;
 };
 
 RowSorter::RowSorter(std::size_t memory_budget) : budget_(memory_budget) {}
 
-RowSorter::~RowSorter() {
-  if (keys_file_) std::fclose(keys_file_);
-  if (payloads_file_) std::fclose(payloads_file_);
-}
+RowSorter::~RowSorter() = default;
 
 void RowSorter::Add(Bytes key, Bytes payload) {
   Add(key, [&](std::vector<std::uint8_t>& out) { out.insert(out.end(), payload.begin(), payload.end()); });
@@ -112,31 +138,28 @@ void RowSorter::SortInMemory() {
 
 void RowSorter::Spill() {
   if (entries_.empty()) return;
-  if (!keys_file_) {
-    keys_file_ = std::tmpfile();
-    payloads_file_ = std::tmpfile();
-    if (!keys_file_ || !payloads_file_) FailTemporary("create");
-    // Runs are written in large pieces (glibc ignores a size given without a buffer).
-    for (auto& [file, buffer] : {std::pair{keys_file_, &keys_buffer_}, std::pair{payloads_file_, &payloads_buffer_}}) {
-      buffer->reset(new char[kWriteBuffer]);
-      std::setvbuf(file, buffer->get(), _IOFBF, kWriteBuffer);
-    }
+  if (!keys_.file.is_open()) {
+    keys_.file = io::RawFile::CreateTemporary();
+    payloads_.file = io::RawFile::CreateTemporary();
+    if (!keys_.file.is_open() || !payloads_.file.is_open()) FailTemporary("create");
+    // Runs are written in large pieces.
+    keys_.buffer.reserve(kWriteBuffer);
+    payloads_.buffer.reserve(kWriteBuffer);
   }
   SortInMemory();
-  Run run{keys_size_, 0, payloads_size_, 0};
+  Run run{keys_.size, 0, payloads_.size, 0};
   for (const Entry& e : entries_) {
     const auto key_size = static_cast<std::uint16_t>(e.key_size);
-    Append(keys_file_, &key_size, sizeof key_size);
-    Append(keys_file_, arena_.data() + e.key_at, e.key_size);
-    Append(keys_file_, &e.sequence, sizeof e.sequence);
-    Append(payloads_file_, &e.payload_size, sizeof e.payload_size);
-    Append(payloads_file_, arena_.data() + e.payload_at, e.payload_size);
-    keys_size_ += sizeof key_size + e.key_size + sizeof e.sequence;
-    payloads_size_ += sizeof e.payload_size + e.payload_size;
+    keys_.Put(&key_size, sizeof key_size);
+    keys_.Put(arena_.data() + e.key_at, e.key_size);
+    keys_.Put(&e.sequence, sizeof e.sequence);
+    payloads_.Put(&e.payload_size, sizeof e.payload_size);
+    payloads_.Put(arena_.data() + e.payload_at, e.payload_size);
   }
-  if (std::fflush(keys_file_) != 0 || std::fflush(payloads_file_) != 0) FailTemporary("write");
-  run.keys_end = keys_size_;
-  run.payloads_end = payloads_size_;
+  keys_.Flush();
+  payloads_.Flush();
+  run.keys_end = keys_.size;
+  run.payloads_end = payloads_.size;
   runs_.push_back(run);
   entries_.clear();
   arena_.clear();
@@ -154,6 +177,8 @@ void RowSorter::Merge(bool with_payloads, const Visit& visit) {
   Spill();  // the records still in memory become the last run
   std::vector<std::uint8_t>().swap(arena_);
   std::vector<Entry>().swap(entries_);
+  std::vector<std::uint8_t>().swap(keys_.buffer);
+  std::vector<std::uint8_t>().swap(payloads_.buffer);
   MergeRuns(with_payloads, visit);
 }
 
@@ -179,9 +204,9 @@ void RowSorter::MergeRuns(bool with_payloads, const Visit& visit) {
   };
   std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> queue(later);
   for (std::size_t r = 0; r < runs_.size(); ++r) {
-    heads[r].keys = std::make_unique<RunReader>(keys_file_, runs_[r].keys_begin, runs_[r].keys_end);
+    heads[r].keys = std::make_unique<RunReader>(keys_.file, runs_[r].keys_begin, runs_[r].keys_end);
     if (with_payloads)
-      heads[r].payloads = std::make_unique<RunReader>(payloads_file_, runs_[r].payloads_begin, runs_[r].payloads_end);
+      heads[r].payloads = std::make_unique<RunReader>(payloads_.file, runs_[r].payloads_begin, runs_[r].payloads_end);
     if (advance(heads[r])) queue.push(r);
   }
   while (!queue.empty()) {

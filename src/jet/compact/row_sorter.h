@@ -9,11 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
-#include <memory>
 #include <span>
 #include <vector>
+
+#include "jet/io/raw_file.h"
 
 namespace jet::compact {
 
@@ -54,6 +54,15 @@ class RowSorter {
     std::uint64_t keys_begin, keys_end, payloads_begin, payloads_end;
   };
   class RunReader;
+  // A temporary file written at its end through a buffer of its own.
+  struct Spool {
+    io::RawFile file;
+    std::vector<std::uint8_t> buffer;
+    std::uint64_t size = 0;  // bytes written to the file and buffered
+
+    void Put(const void* data, std::size_t length);
+    void Flush();
+  };
 
   void Added(std::size_t key_at, std::size_t key_size);
   void SortInMemory();
@@ -65,10 +74,8 @@ class RowSorter {
   std::vector<std::uint8_t> arena_;  // keys and payloads of the records in memory
   std::vector<Entry> entries_;
   bool sorted_ = true;
-  std::FILE* keys_file_ = nullptr;      // [u16 size][key][u64 sequence] per record
-  std::FILE* payloads_file_ = nullptr;  // [u32 size][payload] per record
-  std::unique_ptr<char[]> keys_buffer_, payloads_buffer_;  // the files' write buffers
-  std::uint64_t keys_size_ = 0, payloads_size_ = 0;
+  Spool keys_;      // [u16 size][key][u64 sequence] per record
+  Spool payloads_;  // [u32 size][payload] per record
   std::vector<Run> runs_;
 };
 

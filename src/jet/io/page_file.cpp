@@ -17,8 +17,8 @@ namespace {
 constexpr std::size_t kDefaultWindowBytes = std::size_t{1} << 20;
 // Unpinned windows kept: a floor, and a share of the file, within a ceiling
 // that leaves a 32-bit address space room for everything else.
-constexpr std::uint64_t kWindowFloorBytes = std::uint64_t{8} << 20;
-constexpr std::uint64_t kWindowShareDivisor = 32;
+constexpr std::uint64_t kWindowFloorBytes = std::uint64_t{4} << 20;
+constexpr std::uint64_t kWindowShareDivisor = 64;
 constexpr std::uint64_t kWindowCeilingBytes = std::uint64_t{96} << 20;
 // A mapped file is also checked for having shrunk after this many bytes of windows were loaded.
 constexpr std::uint64_t kShrinkCheckBytes = std::uint64_t{16} << 20;

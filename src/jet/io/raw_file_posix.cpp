@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <system_error>
 #include <utility>
 
 namespace jet::io {
@@ -26,11 +28,20 @@ RawFile RawFile::CreateNew(const std::filesystem::path& path) {
 }
 
 RawFile RawFile::CreateTemporary() {
-  // tmpfile() honours TMPDIR's default folder and leaves no name behind.
-  std::FILE* file = std::tmpfile();
-  if (!file) return RawFile();
-  const int fd = ::dup(fileno(file));
-  std::fclose(file);
+  // The user's temporary folder (TMPDIR, else /tmp), with no name left
+  // behind: a nameless file where the file system has them, else a file
+  // removed as soon as it is open.
+  std::error_code code;
+  std::filesystem::path folder = std::filesystem::temp_directory_path(code);
+  if (code) folder = "/tmp";
+#ifdef O_TMPFILE
+  const int nameless = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (nameless >= 0) return RawFile(nameless);
+#endif
+  std::string name = (folder / "vondrel-XXXXXX").string();
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return RawFile();
+  ::unlink(name.c_str());
   return RawFile(fd);
 }
 

@@ -561,10 +561,18 @@ void IndexEntryList::Spill() {
   }
   runs_.push_back({begin, spill_size_, common_prefix_});
   spilled_entries_ += entries_.size();
-  // Growing the buffers again for every run would copy and fault in their
-  // pages once more each time.
-  keys_.clear();
-  entries_.clear();
+  // The buffers' pages go back to the system, so that a list's memory is
+  // what it holds now rather than the most it ever held: the owner's budget
+  // counts what the lists hold. The same room is set aside again, so that
+  // the next run does not grow the buffers by copying them.
+  const std::size_t keys_room = keys_.capacity(), entries_room = entries_.capacity();
+  std::vector<std::uint8_t>().swap(keys_);
+  std::vector<Entry>().swap(entries_);
+  try {
+    keys_.reserve(keys_room);
+    entries_.reserve(entries_room);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 void IndexEntryList::StartReading() {

@@ -70,7 +70,8 @@ class alignas(kCacheLineBytes) IndexEntryList {
   void Reserve(std::size_t bytes);
 
   // Sorts the entries in memory and writes them as a run to a temporary file;
-  // their buffers are kept for the entries that follow. When no temporary
+  // the buffers' pages are given back, their room set aside again for the
+  // entries that follow. When no temporary
   // file can be written the entries stay in memory (and later calls do
   // nothing).
   void Spill();

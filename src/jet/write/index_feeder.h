@@ -57,7 +57,7 @@ class alignas(kCacheLineBytes) IndexFeeder {
   // stays near that; above it there is room for the batches that arrive
   // while the thread sorts and spills a list (tens of milliseconds), so that
   // the caller need not wait meanwhile.
-  static constexpr std::size_t kMaxQueued = 24;
+  static constexpr std::size_t kMaxQueued = 12;
   static constexpr std::size_t kCallerHelpsAtQueued = 6;
 
   // `table` and `lists` (one per real index) must outlive the feeder, which

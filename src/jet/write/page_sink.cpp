@@ -15,7 +15,7 @@ namespace {
 constexpr std::uint32_t kWindowPages = 256;  // 1 MiB of Jet 4 pages
 // Windows handed over and not yet written. Deep enough that the caller goes
 // on building pages while the thread waits for a flush.
-constexpr std::size_t kMaxQueued = 8;
+constexpr std::size_t kMaxQueued = 4;
 // What has been written is flushed to disk every so often. A flush costs the
 // device time in proportion to the bytes not yet made durable; spread over
 // the run it overlaps the building of later pages, where one flush at the end

@@ -81,6 +81,30 @@ TEST(RowSorter, KeepsRecordsAddedInOrderAsTheyCame) {
   EXPECT_EQ(v.payloads[199], std::string(20, static_cast<char>(199)));
 }
 
+TEST(RowSorter, CarriesRecordsLargerThanItsBuffersThroughRuns) {
+  // Payloads from a few bytes to past the run files' 1 MiB write and 64 KiB
+  // read buffers, in descending key order, so that every run is reversed.
+  std::vector<Record> records;
+  for (std::size_t i = 0; i < 40; ++i) {
+    const std::size_t size = i % 5 == 0 ? (std::size_t{1} << 20) + 3 * i : i % 3 == 0 ? 70000 + i : 10 + i;
+    std::string payload(size, '\0');
+    for (std::size_t j = 0; j < size; ++j) payload[j] = static_cast<char>('a' + (i + j / 97) % 26);
+    records.push_back({{static_cast<std::uint8_t>(200 - i), 9}, std::move(payload)});
+  }
+  RowSorter sorter(std::size_t{3} << 20);
+  for (const Record& r : records)
+    sorter.Add(r.key, {reinterpret_cast<const std::uint8_t*>(r.payload.data()), r.payload.size()});
+  EXPECT_TRUE(sorter.spilled());
+  const Visited v = MergeAll(sorter, true);
+  ASSERT_EQ(v.sequences.size(), records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::size_t expected = records.size() - 1 - i;
+    ASSERT_EQ(v.sequences[i], expected);
+    EXPECT_EQ(v.keys[i], records[expected].key);
+    EXPECT_TRUE(v.payloads[i] == records[expected].payload) << "record " << expected;
+  }
+}
+
 TEST(RowSorter, EmptyMergesToNothing) {
   RowSorter sorter;
   EXPECT_TRUE(MergeAll(sorter, true).sequences.empty());
