@@ -42,6 +42,15 @@ struct IndexCheckResult {
 // scanned at all.
 IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table);
 
+struct IndexCheckOptions {
+  // Memory for the entries being compared; beyond it they are sorted in
+  // runs on a temporary file. The findings do not depend on it.
+  std::size_t memory_budget = std::size_t{32} << 20;
+};
+
+IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table,
+                                   const IndexCheckOptions& options);
+
 struct CheckReport;
 
 // The same, adding the findings to a check report under `table_name`.
