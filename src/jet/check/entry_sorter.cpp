@@ -42,7 +42,9 @@ EntrySorter& EntrySorter::operator=(EntrySorter&&) noexcept = default;
 void EntrySorter::Add(CheckEntry entry) {
   held_bytes_ += HeapBytes(entry);
   held_.push_back(std::move(entry));
-  if (spill_possible_ && held_bytes_ + held_.capacity() * sizeof(CheckEntry) > budget_) Spill();
+  // Counted by size, not capacity: the vector's room is kept after a spill,
+  // and counting it would make every later entry a run of its own.
+  if (spill_possible_ && held_bytes_ + held_.size() * sizeof(CheckEntry) > budget_) Spill();
 }
 
 void EntrySorter::Spill() {

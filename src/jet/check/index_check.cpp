@@ -83,6 +83,7 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
     expected[i].StartReading();
     JoinIndexEntries(RealIndexName(table, index), index.root_page, index.IgnoresNulls(), walk.problems, stored,
                      expected[i], result);
+    result.spilled_runs += stored.spilled_runs() + expected[i].spilled_runs();
     expected[i] = EntrySorter(0);  // frees its memory and its runs
     ++result.indexes;
   }

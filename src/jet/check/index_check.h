@@ -34,6 +34,7 @@ struct IndexCheckResult {
   std::vector<IndexFinding> findings;
   IndexKeyCounts counts;
   std::size_t indexes = 0;
+  std::size_t spilled_runs = 0;  // sorted runs that went to a temporary file
 };
 
 // Checks every real index of `table`. Messages name the index. Row damage
