@@ -46,7 +46,7 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
 struct IndexCheckOptions {
   // Memory for the entries being compared; beyond it they are sorted in
   // runs on a temporary file. The findings do not depend on it.
-  std::size_t memory_budget = std::size_t{32} << 20;
+  std::size_t memory_budget = std::size_t{16} << 20;
 };
 
 IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table,
