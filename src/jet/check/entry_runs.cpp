@@ -34,8 +34,7 @@ std::uint64_t Get(const std::uint8_t* at, std::size_t bytes) {
 
 }  // namespace
 
-bool WriteEntryRun(io::RawFile& file, std::uint64_t offset, const std::vector<CheckEntry>& entries,
-                   EntryRun& run) {
+bool WriteEntryRun(io::RawFile& file, std::uint64_t offset, const std::vector<CheckEntry>& entries, EntryRun& run) {
   run.begin = offset;
   std::vector<std::uint8_t> chunk;
   chunk.reserve(kWriteChunk);

@@ -16,8 +16,7 @@ struct EntryRun {
 };
 
 // Appends `entries` at `offset` of `file`; false when the file cannot take them.
-bool WriteEntryRun(io::RawFile& file, std::uint64_t offset, const std::vector<CheckEntry>& entries,
-                   EntryRun& run);
+bool WriteEntryRun(io::RawFile& file, std::uint64_t offset, const std::vector<CheckEntry>& entries, EntryRun& run);
 
 class EntryRunReader {
  public:
@@ -34,8 +33,8 @@ class EntryRunReader {
   EntryRun run_;
   std::uint64_t file_offset_;  // the next byte to read into the buffer
   std::vector<std::uint8_t> buffer_;
-  std::size_t position_ = 0;   // in buffer_
-  std::size_t filled_ = 0;     // bytes of buffer_ in use
+  std::size_t position_ = 0;  // in buffer_
+  std::size_t filled_ = 0;    // bytes of buffer_ in use
 };
 
 }  // namespace jet

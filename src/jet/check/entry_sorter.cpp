@@ -70,8 +70,7 @@ void EntrySorter::Spill() {
 void EntrySorter::StartReading() {
   std::sort(held_.begin(), held_.end());
   merge_ = std::make_unique<Merge>();
-  const std::size_t buffer =
-      std::clamp(budget_ / (runs_.size() + 1), kSmallestReadBuffer, kLargestReadBuffer);
+  const std::size_t buffer = std::clamp(budget_ / (runs_.size() + 1), kSmallestReadBuffer, kLargestReadBuffer);
   merge_->readers.reserve(runs_.size());
   merge_->heads.resize(runs_.size() + 1);
   for (std::size_t r = 0; r < runs_.size(); ++r) {

@@ -1,6 +1,7 @@
-// Index checks: the walk of each index, then its entries against the keys
-// recomputed from every live row, and those findings put into the database
-// check report.
+// Index checks: one scan of the rows computes the key each live row should
+// have in every index; then each index's leaves are walked, and both sides,
+// sorted by row pointer in bounded memory, are joined (index_join.cpp). The
+// findings go into the database check report.
 
 #include "jet/check/index_check.h"
 
@@ -48,8 +49,8 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
       table,
       [&](const Row& row) {
         KeyFieldsOf(row, fields);
-        const bool damaged = std::any_of(row.fields.begin(), row.fields.end(),
-                                         [](const StoredField& field) { return field.damaged; });
+        const bool damaged =
+            std::any_of(row.fields.begin(), row.fields.end(), [](const StoredField& field) { return field.damaged; });
         for (std::size_t i = 0; i < count; ++i) {
           const RealIndexDefinition& index = table.real_indexes[i];
           CheckEntry want;
@@ -71,14 +72,15 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
     const RealIndexDefinition& index = table.real_indexes[i];
     EntrySorter stored(options.memory_budget / 2);
     std::uint64_t walked = 0;
-    const IndexTreeWalk walk = ReadIndexEntries(database, table, index, [&](const IndexEntry& entry, std::uint32_t leaf) {
-      CheckEntry have;
-      have.row = RowPointer{entry.data_page, entry.row};
-      have.order = walked++;
-      have.page = leaf;
-      have.key = entry.key;
-      stored.Add(std::move(have));
-    });
+    const IndexTreeWalk walk =
+        ReadIndexEntries(database, table, index, [&](const IndexEntry& entry, std::uint32_t leaf) {
+          CheckEntry have;
+          have.row = RowPointer{entry.data_page, entry.row};
+          have.order = walked++;
+          have.page = leaf;
+          have.key = entry.key;
+          stored.Add(std::move(have));
+        });
     stored.StartReading();
     expected[i].StartReading();
     JoinIndexEntries(RealIndexName(table, index), index.root_page, index.IgnoresNulls(), walk.problems, stored,

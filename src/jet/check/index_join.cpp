@@ -15,9 +15,7 @@ namespace {
 // only counted.
 constexpr std::size_t kMaxListedPerIndex = 20;
 
-std::string RowText(RowPointer row) {
-  return "row " + std::to_string(row.page) + ":" + std::to_string(row.row);
-}
+std::string RowText(RowPointer row) { return "row " + std::to_string(row.page) + ":" + std::to_string(row.row); }
 
 struct PlacedFinding {
   std::uint64_t order;  // of the entry it is about, in tree order
@@ -67,8 +65,8 @@ class Join {
     for (PlacedFinding& p : placed_) result_.findings.push_back(std::move(p.finding));
     if (unlisted > 0) Add(true, root_page, std::to_string(unlisted) + " more differing keys");
     if (missing_ > 0) {
-      Add(true, root_page, std::to_string(missing_) + " live rows have no entry (first: " +
-                               RowText(first_missing_) + ")");
+      Add(true, root_page,
+          std::to_string(missing_) + " live rows have no entry (first: " + RowText(first_missing_) + ")");
     }
     if (not_covered_ > 0) {
       Add(false, root_page, std::to_string(not_covered_) + " keys cannot be verified: " + first_reason_);
@@ -109,9 +107,9 @@ class Join {
     // Only the first differing keys in tree order are listed.
     // listed_ is a heap with the latest of them in front.
     if (listed_.size() == kMaxListedPerIndex && listed_.front().order < entry.order) return;
-    listed_.push_back(PlacedFinding{entry.order, Finding(entry.page, "stored key of " + RowText(entry.row) + " is " +
-                                                                        KeyToHex(entry.key) + ", computed " +
-                                                                        KeyToHex(want.key))});
+    listed_.push_back(
+        PlacedFinding{entry.order, Finding(entry.page, "stored key of " + RowText(entry.row) + " is " +
+                                                           KeyToHex(entry.key) + ", computed " + KeyToHex(want.key))});
     std::push_heap(listed_.begin(), listed_.end());
     if (listed_.size() > kMaxListedPerIndex) {
       std::pop_heap(listed_.begin(), listed_.end());
@@ -142,8 +140,8 @@ class Join {
 }  // namespace
 
 void JoinIndexEntries(const std::string& index_name, std::uint32_t root_page, bool ignores_nulls,
-                      const std::vector<IndexTreeProblem>& tree_problems, EntrySorter& stored,
-                      EntrySorter& expected, IndexCheckResult& result) {
+                      const std::vector<IndexTreeProblem>& tree_problems, EntrySorter& stored, EntrySorter& expected,
+                      IndexCheckResult& result) {
   Join join(index_name, ignores_nulls, result);
   for (const IndexTreeProblem& p : tree_problems) join.Add(true, p.page, p.message);
   join.Run(stored, expected);

@@ -18,7 +18,7 @@ namespace jet {
 // columns are all null need no entry. root_page: the page findings about
 // the index as a whole name.
 void JoinIndexEntries(const std::string& index_name, std::uint32_t root_page, bool ignores_nulls,
-                      const std::vector<IndexTreeProblem>& tree_problems, EntrySorter& stored,
-                      EntrySorter& expected, IndexCheckResult& result);
+                      const std::vector<IndexTreeProblem>& tree_problems, EntrySorter& stored, EntrySorter& expected,
+                      IndexCheckResult& result);
 
 }  // namespace jet
