@@ -1,108 +1,18 @@
-// Index checks: the walk of each index, then its entries against the keys
-// recomputed from every live row, and those findings put into the database
-// check report.
+// Index checks: one scan of the rows computes the key each live row should
+// have in every index; then each index's leaves are walked, and both sides,
+// sorted by row pointer in bounded memory, are joined (index_join.cpp). The
+// findings go into the database check report.
 
 #include "jet/check/index_check.h"
 
-#include <map>
-#include <optional>
+#include <algorithm>
 
 #include "jet/check/checker.h"
+#include "jet/check/entry_sorter.h"
+#include "jet/check/index_join.h"
 #include "jet/read/index_reader.h"
 
 namespace jet {
-namespace {
-
-// How many differing keys are listed one by one per index before they are
-// only counted.
-constexpr std::size_t kMaxListedPerIndex = 20;
-
-struct ExpectedKey {
-  KeyBytes key;
-  KeyCoverage coverage;
-  bool all_null = false;
-  bool seen = false;
-};
-
-std::string RowText(RowPointer row) {
-  return "row " + std::to_string(row.page) + ":" + std::to_string(row.row);
-}
-
-class IndexChecker {
- public:
-  IndexChecker(const TableDefinition& table, const RealIndexDefinition& index, IndexCheckResult& result)
-      : index_(index), name_(RealIndexName(table, index)), result_(result) {}
-
-  void Check(const IndexTreeWalk& walk, std::map<RowPointer, ExpectedKey>& expected) {
-    for (const IndexTreeProblem& p : walk.problems) Add(true, p.page, p.message);
-    std::size_t listed = 0;
-    std::size_t unlisted = 0;
-    for (std::size_t e = 0; e < walk.entries.size(); ++e) {
-      const IndexEntry& entry = walk.entries[e];
-      const std::uint32_t entry_page_hint = walk.entry_pages[e];
-      ++result_.counts.entries;
-      const RowPointer row{entry.data_page, entry.row};
-      const auto it = expected.find(row);
-      if (it == expected.end()) {
-        Add(true, entry_page_hint, "entry points at " + RowText(row) + ", which is not a live row");
-        continue;
-      }
-      ExpectedKey& want = it->second;
-      if (want.seen) {
-        Add(true, entry_page_hint, "more than one entry for " + RowText(row));
-        continue;
-      }
-      want.seen = true;
-      ++result_.counts.compared;
-      if (!want.coverage.covered) {
-        ++result_.counts.not_covered;
-        ++not_covered_;
-        if (not_covered_ == 1) first_reason_ = want.coverage.reason;
-        continue;
-      }
-      if (want.key == entry.key) {
-        ++result_.counts.equal;
-        continue;
-      }
-      ++result_.counts.mismatched;
-      if (listed < kMaxListedPerIndex) {
-        ++listed;
-        Add(true, entry_page_hint, "stored key of " + RowText(row) + " is " + KeyToHex(entry.key) +
-                                       ", computed " + KeyToHex(want.key));
-      } else {
-        ++unlisted;
-      }
-    }
-    if (unlisted > 0) Add(true, index_.root_page, std::to_string(unlisted) + " more differing keys");
-    std::size_t missing = 0;
-    RowPointer first_missing;
-    for (auto& [row, want] : expected) {
-      if (want.seen) continue;
-      if (want.all_null && index_.IgnoresNulls()) continue;
-      if (missing++ == 0) first_missing = row;
-    }
-    if (missing > 0) {
-      Add(true, index_.root_page, std::to_string(missing) + " live rows have no entry (first: " +
-                                      RowText(first_missing) + ")");
-    }
-    if (not_covered_ > 0) {
-      Add(false, index_.root_page, std::to_string(not_covered_) + " keys cannot be verified: " + first_reason_);
-    }
-  }
-
- private:
-  void Add(bool problem, std::uint32_t page, const std::string& message) {
-    result_.findings.push_back(IndexFinding{problem, page, "index " + name_ + ": " + message});
-  }
-
-  const RealIndexDefinition& index_;
-  std::string name_;
-  IndexCheckResult& result_;
-  std::size_t not_covered_ = 0;
-  std::string first_reason_;
-};
-
-}  // namespace
 
 IndexKeyCounts& IndexKeyCounts::operator+=(const IndexKeyCounts& other) {
   entries += other.entries;
@@ -114,39 +24,69 @@ IndexKeyCounts& IndexKeyCounts::operator+=(const IndexKeyCounts& other) {
 }
 
 IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table) {
+  return CheckTableIndexes(database, table, IndexCheckOptions{});
+}
+
+IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table,
+                                   const IndexCheckOptions& options) {
   IndexCheckResult result;
   if (table.real_indexes.empty()) return result;
   const KeyDatabaseSettings settings = KeySettingsOf(database);
 
-  // One scan computes the key of every row for every index.
-  std::vector<std::map<RowPointer, ExpectedKey>> expected(table.real_indexes.size());
+  // One scan computes the key of every row for every index; the indexes
+  // share half the budget while the other half sorts one index's entries.
+  const std::size_t count = table.real_indexes.size();
+  std::vector<EntrySorter> expected;
+  expected.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) expected.emplace_back(options.memory_budget / 2 / count);
   std::vector<KeyField> fields;
-  ScanOptions options;
-  options.assemble_long_values = true;
-  options.on_damaged_row = [](RowPointer, const vondrel::Error&) {};
-  options.on_damaged_value = [](RowPointer, const ColumnDefinition&, const vondrel::Error&) {};
+  std::uint64_t scanned = 0;
+  ScanOptions scan;
+  scan.assemble_long_values = true;
+  scan.on_damaged_row = [](RowPointer, const vondrel::Error&) {};
+  scan.on_damaged_value = [](RowPointer, const ColumnDefinition&, const vondrel::Error&) {};
   database.ScanRows(
       table,
       [&](const Row& row) {
         KeyFieldsOf(row, fields);
-        for (std::size_t i = 0; i < table.real_indexes.size(); ++i) {
+        const bool damaged =
+            std::any_of(row.fields.begin(), row.fields.end(), [](const StoredField& field) { return field.damaged; });
+        for (std::size_t i = 0; i < count; ++i) {
           const RealIndexDefinition& index = table.real_indexes[i];
-          ExpectedKey want;
-          want.coverage = ComputeRowKey(table, index, fields, settings, want.key);
+          CheckEntry want;
+          want.row = row.listed_at;
+          want.order = scanned;
+          KeyCoverage coverage = ComputeRowKey(table, index, fields, settings, want.key);
+          if (damaged) coverage = KeyCoverage::NotCovered("a long value is damaged");
+          want.covered = coverage.covered;
+          want.reason = std::move(coverage.reason);
           want.all_null = AllKeyColumnsNull(table, index, fields);
-          for (std::size_t c = 0; c < row.fields.size(); ++c) {
-            if (row.fields[c].damaged) want.coverage = KeyCoverage::NotCovered("a long value is damaged");
-          }
-          expected[i].emplace(row.listed_at, std::move(want));
+          expected[i].Add(std::move(want));
         }
+        ++scanned;
         return true;
       },
-      options);
+      scan);
 
-  for (std::size_t i = 0; i < table.real_indexes.size(); ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     const RealIndexDefinition& index = table.real_indexes[i];
-    const IndexTreeWalk walk = ReadIndexEntries(database, table, index);
-    IndexChecker(table, index, result).Check(walk, expected[i]);
+    EntrySorter stored(options.memory_budget / 2);
+    std::uint64_t walked = 0;
+    const IndexTreeWalk walk =
+        ReadIndexEntries(database, table, index, [&](const IndexEntry& entry, std::uint32_t leaf) {
+          CheckEntry have;
+          have.row = RowPointer{entry.data_page, entry.row};
+          have.order = walked++;
+          have.page = leaf;
+          have.key = entry.key;
+          stored.Add(std::move(have));
+        });
+    stored.StartReading();
+    expected[i].StartReading();
+    JoinIndexEntries(RealIndexName(table, index), index.root_page, index.IgnoresNulls(), walk.problems, stored,
+                     expected[i], result);
+    result.spilled_runs += stored.spilled_runs() + expected[i].spilled_runs();
+    expected[i] = EntrySorter(0);  // frees its memory and its runs
     ++result.indexes;
   }
   return result;

@@ -34,6 +34,7 @@ struct IndexCheckResult {
   std::vector<IndexFinding> findings;
   IndexKeyCounts counts;
   std::size_t indexes = 0;
+  std::size_t spilled_runs = 0;  // sorted runs that went to a temporary file
 };
 
 // Checks every real index of `table`. Messages name the index. Row damage
@@ -41,6 +42,15 @@ struct IndexCheckResult {
 // left out of the comparison. Throws only when the table's rows cannot be
 // scanned at all.
 IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table);
+
+struct IndexCheckOptions {
+  // Memory for the entries being compared; beyond it they are sorted in
+  // runs on a temporary file. The findings do not depend on it.
+  std::size_t memory_budget = std::size_t{16} << 20;
+};
+
+IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table,
+                                   const IndexCheckOptions& options);
 
 struct CheckReport;
 

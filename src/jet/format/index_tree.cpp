@@ -11,9 +11,10 @@ namespace {
 
 class Walker {
  public:
+  // sink: where leaf entries go; null to collect them in `out`.
   Walker(std::uint32_t owner, const IndexPageLayout& layout, const IndexPageFetch& fetch,
-         std::size_t max_pages, IndexTreeWalk& out)
-      : owner_(owner), layout_(layout), fetch_(fetch), max_pages_(max_pages), out_(out) {}
+         std::size_t max_pages, const IndexEntrySink* sink, IndexTreeWalk& out)
+      : owner_(owner), layout_(layout), fetch_(fetch), max_pages_(max_pages), sink_(sink), out_(out) {}
 
   // Visits a page and everything below it; returns the last leaf entry
   // below it, or nothing when the subtree is empty or unreadable.
@@ -74,14 +75,26 @@ class Walker {
         }
         separator_.reset();
       }
-      if (!out_.entries.empty() && CompareEntries(out_.entries.back(), entry) >= 0) {
+      const IndexEntry* last = LastEntry();
+      if (last && CompareEntries(*last, entry) >= 0) {
         Problem(number, "index entries out of order (key " + KeyToHex(entry.key) + ")");
       }
-      out_.entries.push_back(std::move(entry));
-      out_.entry_pages.push_back(number);
+      if (sink_) {
+        (*sink_)(entry, number);
+        streamed_last_ = std::move(entry);
+      } else {
+        out_.entries.push_back(std::move(entry));
+        out_.entry_pages.push_back(number);
+      }
     }
-    if (out_.entries.empty()) return std::nullopt;
-    return page.entries.empty() ? std::nullopt : std::optional<IndexEntry>(out_.entries.back());
+    if (page.entries.empty()) return std::nullopt;
+    return *LastEntry();
+  }
+
+  // The last leaf entry met so far, or null before the first.
+  const IndexEntry* LastEntry() const {
+    if (sink_) return streamed_last_ ? &*streamed_last_ : nullptr;
+    return out_.entries.empty() ? nullptr : &out_.entries.back();
   }
 
   std::nullopt_t Problem(std::uint32_t page, std::string message) {
@@ -97,18 +110,18 @@ class Walker {
   const IndexPageLayout& layout_;
   const IndexPageFetch& fetch_;
   std::size_t max_pages_;
+  const IndexEntrySink* sink_;
   IndexTreeWalk& out_;
+  std::optional<IndexEntry> streamed_last_;  // with a sink: the last entry handed to it
   std::unordered_set<std::uint32_t> visited_;
   std::uint32_t expected_next_ = 0;
   std::optional<IndexEntry> separator_;  // node entry the next leaf entry must exceed
 };
 
-}  // namespace
-
-IndexTreeWalk WalkIndexTree(std::uint32_t root, std::uint32_t owner, const IndexPageLayout& layout,
-                            const IndexPageFetch& fetch, std::size_t max_pages) {
+IndexTreeWalk WalkTree(std::uint32_t root, std::uint32_t owner, const IndexPageLayout& layout,
+                       const IndexPageFetch& fetch, std::size_t max_pages, const IndexEntrySink* sink) {
   IndexTreeWalk walk;
-  Walker walker(owner, layout, fetch, max_pages, walk);
+  Walker walker(owner, layout, fetch, max_pages, sink, walk);
   walker.Visit(root, 0);
   if (!walk.leaf_pages.empty() && walker.expected_next() != 0) {
     walk.problems.push_back(IndexTreeProblem{walk.leaf_pages.back(),
@@ -116,6 +129,18 @@ IndexTreeWalk WalkIndexTree(std::uint32_t root, std::uint32_t owner, const Index
                                                  std::to_string(walker.expected_next()) + ", expected 0"});
   }
   return walk;
+}
+
+}  // namespace
+
+IndexTreeWalk WalkIndexTree(std::uint32_t root, std::uint32_t owner, const IndexPageLayout& layout,
+                            const IndexPageFetch& fetch, std::size_t max_pages) {
+  return WalkTree(root, owner, layout, fetch, max_pages, nullptr);
+}
+
+IndexTreeWalk WalkIndexTree(std::uint32_t root, std::uint32_t owner, const IndexPageLayout& layout,
+                            const IndexPageFetch& fetch, std::size_t max_pages, const IndexEntrySink& sink) {
+  return WalkTree(root, owner, layout, fetch, max_pages, &sink);
 }
 
 }  // namespace jet

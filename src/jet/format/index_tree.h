@@ -39,4 +39,13 @@ struct IndexTreeWalk {
 IndexTreeWalk WalkIndexTree(std::uint32_t root, std::uint32_t owner, const IndexPageLayout& layout,
                             const IndexPageFetch& fetch, std::size_t max_pages);
 
+// Receives each leaf entry in tree order, with the leaf page it is on.
+using IndexEntrySink = std::function<void(const IndexEntry& entry, std::uint32_t leaf_page)>;
+
+// The same walk with the same checks, handing each leaf entry to `sink`
+// instead of keeping it: the result's entries and entry_pages stay empty,
+// so a walk of any size holds only the pages of the path it is on.
+IndexTreeWalk WalkIndexTree(std::uint32_t root, std::uint32_t owner, const IndexPageLayout& layout,
+                            const IndexPageFetch& fetch, std::size_t max_pages, const IndexEntrySink& sink);
+
 }  // namespace jet

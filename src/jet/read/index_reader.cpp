@@ -4,16 +4,30 @@
 
 namespace jet {
 
-IndexTreeWalk ReadIndexEntries(const Database& database, const TableDefinition& table,
-                               const RealIndexDefinition& index) {
-  const io::PageFile& file = database.file();
-  const IndexPageFetch fetch = [&file](std::uint32_t n) -> std::optional<std::span<const std::uint8_t>> {
+namespace {
+
+IndexPageFetch PageFetchOf(const io::PageFile& file) {
+  return [&file](std::uint32_t n) -> std::optional<std::span<const std::uint8_t>> {
     if (n == 0 || !file.HasPage(n)) return std::nullopt;
     const io::ByteView page = file.Page(n);
     return std::span<const std::uint8_t>(page.data(), page.size());
   };
-  return WalkIndexTree(index.root_page, table.tdef_page, IndexLayoutFor(database.version()), fetch,
+}
+
+}  // namespace
+
+IndexTreeWalk ReadIndexEntries(const Database& database, const TableDefinition& table,
+                               const RealIndexDefinition& index) {
+  const io::PageFile& file = database.file();
+  return WalkIndexTree(index.root_page, table.tdef_page, IndexLayoutFor(database.version()), PageFetchOf(file),
                        file.page_count());
+}
+
+IndexTreeWalk ReadIndexEntries(const Database& database, const TableDefinition& table,
+                               const RealIndexDefinition& index, const IndexEntrySink& sink) {
+  const io::PageFile& file = database.file();
+  return WalkIndexTree(index.root_page, table.tdef_page, IndexLayoutFor(database.version()), PageFetchOf(file),
+                       file.page_count(), sink);
 }
 
 KeyDatabaseSettings KeySettingsOf(const Database& database) {

@@ -16,6 +16,10 @@ namespace jet {
 IndexTreeWalk ReadIndexEntries(const Database& database, const TableDefinition& table,
                                const RealIndexDefinition& index);
 
+// The same walk handing each leaf entry to `sink` rather than keeping it.
+IndexTreeWalk ReadIndexEntries(const Database& database, const TableDefinition& table,
+                               const RealIndexDefinition& index, const IndexEntrySink& sink);
+
 // The settings keys of this database defer to (collation, code page).
 KeyDatabaseSettings KeySettingsOf(const Database& database);
 
