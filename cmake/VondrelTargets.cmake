@@ -3,10 +3,20 @@
 # interface library, which keeps the dependency graph in one place. Files
 # named *_win32.cpp (tests: *_win32_test.cpp) are built for Windows only,
 # *_posix.cpp (*_posix_test.cpp) everywhere else.
+# Tests that run Linux programs (mdbtools, node, the Linux vondrel-jet, fork,
+# mount) and so are built on Linux only, by file name under tests/.
+set(VONDREL_LINUX_ONLY_TESTS
+  # LINUX_ONLY_LIST
+)
+
 function(vondrel_platform_sources out)
   set(kept)
   foreach(source IN LISTS ARGN)
     if(WIN32 AND source MATCHES "_posix(_test)?\\.cpp$")
+      continue()
+    endif()
+    file(RELATIVE_PATH relative "${PROJECT_SOURCE_DIR}/tests" "${source}")
+    if(WIN32 AND relative IN_LIST VONDREL_LINUX_ONLY_TESTS)
       continue()
     endif()
     if(NOT WIN32 AND source MATCHES "_win32(_test)?\\.cpp$")

@@ -1,4 +1,4 @@
-#include "platform/host_file_system.h"
+#include "platform/host_file_system_posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -249,6 +249,12 @@ PathText HostFileSystem::ProgramFolder() {
   fs::path executable = fs::read_symlink("/proc/self/exe", ec);
   if (ec) throw ErrorFromErrno(ec.value(), true);
   return drives_.ShowHostPath(executable.parent_path());
+}
+
+PathText HostFileSystem::ShowHostPath(const fs::path& host) const {
+  PathText folder = drives_.ShowHostPath(host.parent_path());
+  if (folder.empty() || folder.back() != u'\\') folder += u'\\';
+  return folder + FromHostName(host.filename().string());
 }
 
 fs::path HostFileSystem::HostPath(const PathText& path) {
