@@ -6,7 +6,29 @@
 # Tests that run Linux programs (mdbtools, node, the Linux vondrel-jet, fork,
 # mount) and so are built on Linux only, by file name under tests/.
 set(VONDREL_LINUX_ONLY_TESTS
-  # LINUX_ONLY_LIST
+  platform/fake_file_system_test.cpp
+  repair/repair_operation_test.cpp
+  repair/repair_samples_test.cpp
+  repair/jet_database_engine_test.cpp
+  jet/compact/compact_built_test.cpp
+  jet/compact/compact_disk_test.cpp
+  jet/compact/compact_samples_test.cpp
+  jet/compact/mdb_reader_compacted_test.cpp
+  jet/compact/salvage_built_test.cpp
+  jet/compact/salvage_expectations_test.cpp
+  jet/compact/salvage_samples_test.cpp
+  jet/database_samples_test.cpp
+  jet/mdb_reader_conformance_test.cpp
+  jet/mdbtools_conformance_test.cpp
+  jet/write/database_writer_test.cpp
+  jet/write/index_spill_test.cpp
+  tool/aged_database_test.cpp
+  tool/terminal_runner.cpp
+  tool/tool_commands_test.cpp
+  tool/tool_help_test.cpp
+  tool/tool_json_test.cpp
+  tool/tool_progress_test.cpp
+  tool/tool_repair_test.cpp
 )
 
 function(vondrel_platform_sources out)

@@ -17,7 +17,8 @@ server="$(command -v wineserver || echo /usr/lib/wine/wineserver64)"
 if [ ! -d "$WINEPREFIX" ]; then
   timeout -k 10 180 "$wine" wineboot --init </dev/null >/dev/null 2>&1 || true
 fi
-"$server" -p
+# Fails when a server for the prefix already runs (wineboot may leave one), which serves as well.
+"$server" -p || true
 stop() { "$server" -k 2>/dev/null || true; }
 trap stop EXIT
 timeout -k 10 120 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
