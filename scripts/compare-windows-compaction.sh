@@ -4,8 +4,8 @@
 #   scripts/compare-windows-compaction.sh LINUX_TOOL WINDOWS_TOOL.exe [SAMPLES]
 # SAMPLES defaults to ../shared/jet-samples beside the checkout; without it
 # the comparison is skipped. The Windows tool runs under Wine (x86-64 only,
-# see wine-run.sh); run it where scripts/wine-test.sh has started Wine, or
-# it starts a server of its own.
+# see wine-run.sh) in the prefix WINEPREFIX names, with one server for the
+# whole comparison.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 linux_tool="$1"
@@ -15,8 +15,16 @@ if [ ! -d "$samples" ]; then
   echo "compare-windows-compaction.sh: no samples at $samples; skipped"
   exit 0
 fi
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine="$(command -v wine64 || echo /usr/lib/wine/wine64)"
+server="$(command -v wineserver || echo /usr/lib/wine/wineserver64)"
+if [ -n "${WINEPREFIX:-}" ] && [ ! -d "$WINEPREFIX" ]; then
+  timeout -k 10 180 "$wine" wineboot --init </dev/null >/dev/null 2>&1 || true
+fi
+"$server" -p || true
+timeout -k 10 120 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+trap '"$server" -k 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/linux" "$work/windows"
 
 same=0

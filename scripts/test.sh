@@ -44,7 +44,8 @@ echo "== Windows build"
 VONDREL_WINDOWS_ARCHES=win64 VONDREL_WINDOWS_TARGETS="vondrel-jet $windows_suites" \
   "$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON
 "$root/scripts/wine-test.sh" "$root/build-win64" -j"$jobs" -E '_NOT_BUILT'
-"$root/scripts/compare-windows-compaction.sh" "$root/build/tools/vondrel-jet" "$root/build-win64/tools/vondrel-jet.exe"
+WINEPREFIX="$root/build-win64/wine-prefix" "$root/scripts/compare-windows-compaction.sh" \
+  "$root/build/tools/vondrel-jet" "$root/build-win64/tools/vondrel-jet.exe"
 "$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON
 
 echo "== Debian package"
