@@ -3,10 +3,42 @@
 # interface library, which keeps the dependency graph in one place. Files
 # named *_win32.cpp (tests: *_win32_test.cpp) are built for Windows only,
 # *_posix.cpp (*_posix_test.cpp) everywhere else.
+# Tests that run Linux programs (mdbtools, node, the Linux vondrel-jet, fork,
+# mount) and so are built on Linux only, by file name under tests/.
+set(VONDREL_LINUX_ONLY_TESTS
+  platform/fake_file_system_test.cpp
+  repair/repair_operation_test.cpp
+  repair/repair_samples_test.cpp
+  repair/jet_database_engine_test.cpp
+  jet/compact/compact_built_test.cpp
+  jet/compact/compact_disk_test.cpp
+  jet/compact/compact_samples_test.cpp
+  jet/compact/mdb_reader_compacted_test.cpp
+  jet/compact/salvage_built_test.cpp
+  jet/compact/salvage_expectations_test.cpp
+  jet/compact/salvage_samples_test.cpp
+  jet/read/database_samples_test.cpp
+  jet/read/mdb_reader_conformance_test.cpp
+  jet/read/mdbtools_conformance_test.cpp
+  jet/write/database_writer_test.cpp
+  jet/write/index_spill_test.cpp
+  tool/aged_database_test.cpp
+  tool/terminal_runner.cpp
+  tool/tool_commands_test.cpp
+  tool/tool_help_test.cpp
+  tool/tool_json_test.cpp
+  tool/tool_progress_test.cpp
+  tool/tool_repair_test.cpp
+)
+
 function(vondrel_platform_sources out)
   set(kept)
   foreach(source IN LISTS ARGN)
     if(WIN32 AND source MATCHES "_posix(_test)?\\.cpp$")
+      continue()
+    endif()
+    file(RELATIVE_PATH relative "${PROJECT_SOURCE_DIR}/tests" "${source}")
+    if(WIN32 AND relative IN_LIST VONDREL_LINUX_ONLY_TESTS)
       continue()
     endif()
     if(NOT WIN32 AND source MATCHES "_win32(_test)?\\.cpp$")

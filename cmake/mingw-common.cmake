@@ -14,10 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One self-contained file per program: no DLL beyond those of Windows.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# GoogleTest is built from Debian's sources with this compiler; nlohmann_json
-# is headers only, so the build machine's copy serves every target.
+# GoogleTest is built from Debian's sources with this compiler.
 set(VONDREL_GTEST_SOURCE /usr/src/googletest CACHE PATH "")
-set(nlohmann_json_DIR /usr/share/cmake/nlohmann_json CACHE PATH "")
 
 # Test programs run under Wine. Tests are listed when CTest runs, after the
 # script that runs them has started Wine's server, not while building.

@@ -2,7 +2,7 @@
 # Installs what is missing, then builds and runs the whole test suite:
 # a normal build (once more with the reading check, which makes a view of the
 # source used past its lifetime fault), a 32-bit build of the engine and its
-# tests, and an AddressSanitizer + UndefinedBehaviorSanitizer
+# tests, Windows builds (run under Wine), and an AddressSanitizer + UndefinedBehaviorSanitizer
 # build, packages the normal build as a Debian package and checks it installed,
 # and gives the reader's and compaction's fuzz targets a short run.
 set -euo pipefail
@@ -10,6 +10,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 
 jobs="$(nproc)"
+# The suites built for Windows and run under Wine.
+windows_suites="base_tests platform_tests jet_io_tests jet_format_tests jet_read_tests jet_check_tests jet_write_tests
+  jet_compact_tests tool_tests repair_tests window_win32_tests"
 export QT_QPA_PLATFORM=offscreen
 
 echo "== normal build"
@@ -32,6 +35,20 @@ cmake -S "$root" -B "$build32" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVONDREL_GUI=O
 cmake --build "$build32" -j"$jobs" --target jet_io_tests jet_format_tests jet_read_tests jet_check_tests jet_write_tests jet_compact_tests
 # Suites not built here register one placeholder test each, which is left out.
 (cd "$build32" && ctest --output-on-failure -j"$jobs" -E '_NOT_BUILT|SortCodeTables')
+
+echo "== Windows build"
+# MinGW-w64 cross builds: x86-64 builds the tool and every suite that runs no
+# Linux program and runs them under Wine; the tool's compaction of each
+# sample is held against the Linux build's; then both architectures' programs
+# are built, their import tables checked and the zips packed (wine64 cannot
+# run the i686 programs here).
+VONDREL_WINDOWS_ARCHES=win64 VONDREL_WINDOWS_TARGETS="vondrel-jet $windows_suites" \
+  "$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON
+# One X screen for the whole run: the window's tests open windows.
+xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/wine-test.sh" "$root/build-win64" -j"$jobs" -E '_NOT_BUILT'
+WINEPREFIX="$root/build-win64/wine-prefix" "$root/scripts/compare-windows-compaction.sh" \
+  "$root/build/tools/vondrel-jet" "$root/build-win64/tools/vondrel-jet.exe"
+"$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON
 
 echo "== Debian package"
 # Packaged from the normal build; installed, tried, checked and removed again.

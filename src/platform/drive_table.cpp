@@ -9,9 +9,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<char16_t> DriveLetterOf(const std::string& linkName) {
-  if (linkName.size() != 2 || linkName[1] != ':') return std::nullopt;
-  char c = linkName[0];
+std::optional<char16_t> DriveLetterOf(const std::string& link_name) {
+  if (link_name.size() != 2 || link_name[1] != ':') return std::nullopt;
+  char c = link_name[0];
   if (c >= 'a' && c <= 'z') return static_cast<char16_t>(c - 'a' + 'A');
   if (c >= 'A' && c <= 'Z') return static_cast<char16_t>(c);
   return std::nullopt;
@@ -48,9 +48,9 @@ DriveTable DriveTable::FromWinePrefix(const fs::path& prefix) {
   for (fs::directory_iterator it(devices, ec), end; !ec && it != end; it.increment(ec)) {
     auto letter = DriveLetterOf(it->path().filename().string());
     if (!letter) continue;
-    std::error_code linkError;
-    fs::path target = fs::canonical(it->path(), linkError);  // follows ../drive_c
-    if (linkError || !fs::is_directory(target, linkError)) continue;
+    std::error_code link_error;
+    fs::path target = fs::canonical(it->path(), link_error);  // follows ../drive_c
+    if (link_error || !fs::is_directory(target, link_error)) continue;
     drives[*letter] = target;
   }
   return DriveTable(std::move(drives));
@@ -70,20 +70,20 @@ std::optional<fs::path> DriveTable::Root(char16_t letter) const {
   return found->second;
 }
 
-PathText DriveTable::ShowHostPath(const fs::path& hostPath) const {
+PathText DriveTable::ShowHostPath(const fs::path& host_path) const {
   std::error_code ec;
-  fs::path path = fs::weakly_canonical(fs::absolute(hostPath, ec), ec);
-  if (ec) path = hostPath.lexically_normal();
+  fs::path path = fs::weakly_canonical(fs::absolute(host_path, ec), ec);
+  if (ec) path = host_path.lexically_normal();
   const std::pair<const char16_t, fs::path>* best = nullptr;
-  std::size_t bestDepth = 0;
+  std::size_t best_depth = 0;
   for (const auto& drive : drives_) {
     auto depth = DepthIfHolds(drive.second, path);
-    if (depth && (!best || *depth > bestDepth)) best = &drive, bestDepth = *depth;
+    if (depth && (!best || *depth > best_depth)) best = &drive, best_depth = *depth;
   }
   if (!best) throw FileError(kPathNotFound);
   PathText text{best->first, u':', u'\\'};
   auto component = path.begin();
-  for (std::size_t i = 0; i < bestDepth; ++i) ++component;
+  for (std::size_t i = 0; i < best_depth; ++i) ++component;
   bool first = true;
   for (; component != path.end(); ++component) {
     if (component->empty()) continue;

@@ -29,7 +29,7 @@ class DriveTable {
   // A host path shown as path text under the drive whose folder holds it
   // most closely: "C:\" for a drive root, "C:\a\b" below it. Fails with
   // "path not found" when no drive holds it.
-  PathText ShowHostPath(const std::filesystem::path& hostPath) const;
+  PathText ShowHostPath(const std::filesystem::path& host_path) const;
 
  private:
   std::map<char16_t, std::filesystem::path> drives_;

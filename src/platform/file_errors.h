@@ -21,6 +21,9 @@ vondrel::Error FileError(FileErrorNumber number);
 
 // The error for a failed host call; `missingMeansFile` chooses between "file
 // not found" and "path not found" for ENOENT.
-vondrel::Error ErrorFromErrno(int errnoValue, bool missingMeansFile);
+vondrel::Error ErrorFromErrno(int errno_value, bool missing_means_file);
+
+// The error for a failed Win32 call, from its GetLastError code.
+vondrel::Error ErrorFromWindowsCode(std::uint32_t code);
 
 }  // namespace vondrel::platform

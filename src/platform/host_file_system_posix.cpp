@@ -1,4 +1,4 @@
-#include "platform/host_file_system.h"
+#include "platform/host_file_system_posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -26,8 +26,8 @@ bool EntryExists(const fs::path& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool IsHidden(const fs::path& hostPath) {
-  auto name = hostPath.filename().string();
+bool IsHidden(const fs::path& host_path) {
+  auto name = host_path.filename().string();
   return !name.empty() && name[0] == '.';
 }
 
@@ -76,14 +76,14 @@ fs::path HostFileSystem::Resolve(const WindowsPath& path, LastName last) const {
   if (!root) throw FileError(kPathNotFound);
   fs::path host = *root;
   for (std::size_t i = 0; i < path.components.size(); ++i) {
-    bool isLast = i + 1 == path.components.size();
+    bool is_last = i + 1 == path.components.size();
     auto entry = FindEntry(host, path.components[i]);
     if (!entry) {
-      if (!isLast) throw FileError(kPathNotFound);
+      if (!is_last) throw FileError(kPathNotFound);
       if (last == LastName::MustExist) throw FileError(kFileNotFound);
       return host / ToHostName(path.components[i]);
     }
-    if (!isLast) {
+    if (!is_last) {
       auto st = StatOf(*entry);
       if (!st || !S_ISDIR(st->st_mode)) throw FileError(kPathNotFound);
     }
@@ -131,23 +131,23 @@ void HostFileSystem::RenameFile(const PathText& from, const PathText& to) {
   WindowsPath source = ParsePathText(from, current_);
   WindowsPath target = ParsePathText(to, current_);
   if (source.components.empty() || target.components.empty()) throw FileError(kPathFileAccessError);
-  fs::path sourceHost = Resolve(source, LastName::MustExist);
-  fs::path targetHost = Resolve(target, LastName::MayBeAbsent);
-  if (EntryExists(targetHost)) {
+  fs::path source_host = Resolve(source, LastName::MustExist);
+  fs::path target_host = Resolve(target, LastName::MayBeAbsent);
+  if (EntryExists(target_host)) {
     struct stat a, b;
-    bool sameFile = ::lstat(sourceHost.c_str(), &a) == 0 && ::lstat(targetHost.c_str(), &b) == 0 &&
+    bool same_file = ::lstat(source_host.c_str(), &a) == 0 && ::lstat(target_host.c_str(), &b) == 0 &&
                     a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-    if (!sameFile) throw FileError(kFileAlreadyExists);
+    if (!same_file) throw FileError(kFileAlreadyExists);
     // Only the case of the name changes: give the entry the name as written.
-    targetHost = targetHost.parent_path() / ToHostName(target.components.back());
-    if (::rename(sourceHost.c_str(), targetHost.c_str()) != 0) throw ErrorFromErrno(errno, true);
-  } else if (::renameat2(AT_FDCWD, sourceHost.c_str(), AT_FDCWD, targetHost.c_str(), RENAME_NOREPLACE) != 0) {
+    target_host = target_host.parent_path() / ToHostName(target.components.back());
+    if (::rename(source_host.c_str(), target_host.c_str()) != 0) throw ErrorFromErrno(errno, true);
+  } else if (::renameat2(AT_FDCWD, source_host.c_str(), AT_FDCWD, target_host.c_str(), RENAME_NOREPLACE) != 0) {
     if (errno != EINVAL && errno != ENOSYS) throw ErrorFromErrno(errno, true);
     // The file system cannot refuse to replace by itself; the check above stands in.
-    if (::rename(sourceHost.c_str(), targetHost.c_str()) != 0) throw ErrorFromErrno(errno, true);
+    if (::rename(source_host.c_str(), target_host.c_str()) != 0) throw ErrorFromErrno(errno, true);
   }
-  FlushPath(targetHost.parent_path(), O_DIRECTORY);
-  if (sourceHost.parent_path() != targetHost.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
+  FlushPath(target_host.parent_path(), O_DIRECTORY);
+  if (source_host.parent_path() != target_host.parent_path()) FlushPath(source_host.parent_path(), O_DIRECTORY);
 }
 
 void HostFileSystem::ReplaceFile(const PathText& from, const PathText& to) { Replace(from, to, nullptr); }
@@ -160,38 +160,38 @@ void HostFileSystem::Replace(const PathText& from, const PathText& to, const Pat
   WindowsPath source = ParsePathText(from, current_);
   WindowsPath target = ParsePathText(to, current_);
   if (source.components.empty() || target.components.empty()) throw FileError(kPathFileAccessError);
-  fs::path sourceHost = Resolve(source, LastName::MustExist);
+  fs::path source_host = Resolve(source, LastName::MustExist);
   // The file `to` reaches, in any case; the name as written when there is none.
   fs::path replaced = Resolve(target, LastName::MayBeAbsent);
-  auto sourceStat = StatOf(sourceHost);
-  if (!sourceStat || !S_ISREG(sourceStat->st_mode)) throw FileError(kPathFileAccessError);
-  auto replacedStat = StatOf(replaced);
-  if (replacedStat && (S_ISDIR(replacedStat->st_mode) || IsReadOnly(*replacedStat))) {
+  auto source_stat = StatOf(source_host);
+  if (!source_stat || !S_ISREG(source_stat->st_mode)) throw FileError(kPathFileAccessError);
+  auto replaced_stat = StatOf(replaced);
+  if (replaced_stat && (S_ISDIR(replaced_stat->st_mode) || IsReadOnly(*replaced_stat))) {
     throw FileError(kPathFileAccessError);
   }
-  if (replacedStat && replacedStat->st_ino == sourceStat->st_ino && replacedStat->st_dev == sourceStat->st_dev) {
+  if (replaced_stat && replaced_stat->st_ino == source_stat->st_ino && replaced_stat->st_dev == source_stat->st_dev) {
     return;  // already in place
   }
   fs::path kept;
-  if (backup && replacedStat) {
-    WindowsPath keptPath = ParsePathText(*backup, current_);
-    if (keptPath.components.empty()) throw FileError(kPathFileAccessError);
-    kept = Resolve(keptPath, LastName::MayBeAbsent);
+  if (backup && replaced_stat) {
+    WindowsPath kept_path = ParsePathText(*backup, current_);
+    if (kept_path.components.empty()) throw FileError(kPathFileAccessError);
+    kept = Resolve(kept_path, LastName::MayBeAbsent);
     if (EntryExists(kept)) throw FileError(kFileAlreadyExists);
   }
 
-  int fd = ::open(sourceHost.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(source_host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw ErrorFromErrno(errno, true);
   int error = 0;
-  if (replacedStat && ::fchmod(fd, replacedStat->st_mode & 07777) != 0) error = errno;
+  if (replaced_stat && ::fchmod(fd, replaced_stat->st_mode & 07777) != 0) error = errno;
   if (!error && ::fsync(fd) != 0) error = errno;
   ::close(fd);
   if (error) throw ErrorFromErrno(error, true);
 
   if (!kept.empty()) KeepAs(replaced, kept);
-  if (::rename(sourceHost.c_str(), replaced.c_str()) != 0) throw ErrorFromErrno(errno, true);
+  if (::rename(source_host.c_str(), replaced.c_str()) != 0) throw ErrorFromErrno(errno, true);
   FlushPath(replaced.parent_path(), O_DIRECTORY);
-  if (sourceHost.parent_path() != replaced.parent_path()) FlushPath(sourceHost.parent_path(), O_DIRECTORY);
+  if (source_host.parent_path() != replaced.parent_path()) FlushPath(source_host.parent_path(), O_DIRECTORY);
 }
 
 void HostFileSystem::KeepAs(const fs::path& file, const fs::path& backup) {
@@ -217,7 +217,7 @@ void HostFileSystem::SetCurrentFolder(const PathText& folder) {
   WindowsPath parsed;
   ResolveExistingFolder(folder, &parsed);
   char16_t letter = FoldCase(parsed.drive);
-  current_.byDrive[letter] = std::move(parsed);
+  current_.by_drive[letter] = std::move(parsed);
   current_.drive = letter;
 }
 
@@ -234,8 +234,8 @@ std::vector<std::u16string> HostFileSystem::FolderEntries(const PathText& folder
   }
   if (ec) throw ErrorFromErrno(ec.value(), false);
   std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
-    auto foldedA = FoldCase(a), foldedB = FoldCase(b);
-    return foldedA != foldedB ? foldedA < foldedB : a < b;
+    auto folded_a = FoldCase(a), folded_b = FoldCase(b);
+    return folded_a != folded_b ? folded_a < folded_b : a < b;
   });
   return names;
 }
@@ -249,6 +249,12 @@ PathText HostFileSystem::ProgramFolder() {
   fs::path executable = fs::read_symlink("/proc/self/exe", ec);
   if (ec) throw ErrorFromErrno(ec.value(), true);
   return drives_.ShowHostPath(executable.parent_path());
+}
+
+PathText HostFileSystem::ShowHostPath(const fs::path& host) const {
+  PathText folder = drives_.ShowHostPath(host.parent_path());
+  if (folder.empty() || folder.back() != u'\\') folder += u'\\';
+  return folder + FromHostName(host.filename().string());
 }
 
 fs::path HostFileSystem::HostPath(const PathText& path) {

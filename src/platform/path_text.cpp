@@ -7,8 +7,8 @@ namespace {
 
 // Host names map each byte that is not valid UTF-8 to U+DC80..U+DCFF and back;
 // everything else follows the program's one rule for bad input.
-std::u16string DecodeUtf8Text(std::string_view text, bool escapeInvalid) {
-  if (!escapeInvalid) return unicode::Utf8ToUtf16(text);
+std::u16string DecodeUtf8Text(std::string_view text, bool escape_invalid) {
+  if (!escape_invalid) return unicode::Utf8ToUtf16(text);
   std::u16string out;
   out.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {

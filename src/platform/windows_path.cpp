@@ -19,8 +19,8 @@ PathText WindowsPath::Text() const {
 }
 
 WindowsPath CurrentFolders::Of(char16_t letter) const {
-  auto found = byDrive.find(FoldCase(letter));
-  if (found != byDrive.end()) return found->second;
+  auto found = by_drive.find(FoldCase(letter));
+  if (found != by_drive.end()) return found->second;
   return WindowsPath{FoldCase(letter), {}};
 }
 
@@ -28,17 +28,17 @@ WindowsPath ParsePathText(const PathText& text, const CurrentFolders& current) {
   if (text.empty()) throw FileError(kPathNotFound);
   std::size_t pos = 0;
   WindowsPath path;
-  bool haveDrive = text.size() >= 2 && text[1] == u':' && IsDriveLetter(text[0]);
-  bool fromRoot;
-  if (haveDrive) {
+  bool have_drive = text.size() >= 2 && text[1] == u':' && IsDriveLetter(text[0]);
+  bool from_root;
+  if (have_drive) {
     pos = 2;
-    fromRoot = pos < text.size() && IsPathSeparator(text[pos]);
-    path = fromRoot ? WindowsPath{text[0], {}} : current.Of(text[0]);
-    if (!fromRoot) path.drive = text[0];
+    from_root = pos < text.size() && IsPathSeparator(text[pos]);
+    path = from_root ? WindowsPath{text[0], {}} : current.Of(text[0]);
+    if (!from_root) path.drive = text[0];
   } else {
     if (text.size() >= 2 && IsPathSeparator(text[0]) && IsPathSeparator(text[1])) throw FileError(kPathNotFound);
-    fromRoot = IsPathSeparator(text[0]);
-    path = fromRoot ? WindowsPath{current.drive, {}} : current.Of(current.drive);
+    from_root = IsPathSeparator(text[0]);
+    path = from_root ? WindowsPath{current.drive, {}} : current.Of(current.drive);
   }
   while (pos < text.size()) {
     std::size_t end = pos;

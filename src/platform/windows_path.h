@@ -21,7 +21,7 @@ struct WindowsPath {
 
 struct CurrentFolders {
   char16_t drive = u'C';                     // the current drive, upper case
-  std::map<char16_t, WindowsPath> byDrive;   // upper-case letter -> folder; root when absent
+  std::map<char16_t, WindowsPath> by_drive;   // upper-case letter -> folder; root when absent
   WindowsPath Of(char16_t letter) const;
 };
 

@@ -23,6 +23,22 @@ TEST(FileErrors, HostFailuresGetTheRuntimesNumbers) {
   EXPECT_EQ(ErrorFromErrno(EIO, true).number(), 75);
 }
 
+// GetLastError codes: 2 file not found, 3 path not found, 5 access denied,
+// 15 invalid drive, 32 sharing violation, 80 file exists, 123 invalid name,
+// 183 already exists, 1224 a file mapped by a view, 112 disk full.
+TEST(FileErrors, WindowsFailuresGetTheRuntimesNumbers) {
+  EXPECT_EQ(ErrorFromWindowsCode(2).number(), 53);
+  EXPECT_EQ(ErrorFromWindowsCode(3).number(), 76);
+  EXPECT_EQ(ErrorFromWindowsCode(15).number(), 76);
+  EXPECT_EQ(ErrorFromWindowsCode(123).number(), 76);
+  EXPECT_EQ(ErrorFromWindowsCode(80).number(), 58);
+  EXPECT_EQ(ErrorFromWindowsCode(183).number(), 58);
+  EXPECT_EQ(ErrorFromWindowsCode(5).number(), 70);
+  EXPECT_EQ(ErrorFromWindowsCode(32).number(), 70);
+  EXPECT_EQ(ErrorFromWindowsCode(1224).number(), 70);
+  EXPECT_EQ(ErrorFromWindowsCode(112).number(), 75);
+}
+
 TEST(FileErrors, EveryNumberHasItsOwnDescription) {
   std::set<std::string> seen;
   for (auto number : {kFileNotFound, kFileAlreadyExists, kPermissionDenied, kPathFileAccessError, kPathNotFound}) {

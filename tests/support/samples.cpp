@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <sys/wait.h>
 
 namespace vondrel::testing {
 
@@ -57,18 +56,6 @@ ScratchDir::~ScratchDir() {
   std::error_code ec;
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(path_, ec);
-}
-
-CommandResult RunCommand(const std::string& command) {
-  CommandResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 65536> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
-  int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
 }
 
 std::string ShellQuote(const std::string& text) {

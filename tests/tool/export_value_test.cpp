@@ -198,11 +198,31 @@ TEST(ExportTextTest, Jet3TextUsesTheCodePage) {
   EXPECT_EQ(western.Decode(umlaut), "Ums\xC3\xA4tze\xE2\x82\xAC");
   std::vector<std::uint8_t> undefined{'a', 0x81, 'b'};
   EXPECT_EQ(western.Decode(undefined), "a?b");
+  ExportTextDecoder cyrillic(jet::FormatVersion::Jet3, 1251);
+  EXPECT_EQ(cyrillic.Decode(std::vector<std::uint8_t>{0xC0, 0xFF, 0x98}), "\xD0\x90\xD1\x8F?");
+  ExportTextDecoder dos(jet::FormatVersion::Jet3, 437);
+  EXPECT_EQ(dos.Decode(std::vector<std::uint8_t>{0x80, 0xDB}), "\xC3\x87\xE2\x96\x88");
+  ExportTextDecoder unknown(jet::FormatVersion::Jet3, 12345);
+  EXPECT_EQ(unknown.Decode(std::vector<std::uint8_t>{0xE9}), "\xC3\xA9") << "unknown code pages read as 1252";
+  EXPECT_FALSE(ExportTextDecoder::Knows(12345));
+  EXPECT_TRUE(ExportTextDecoder::Knows(1251));
+}
+
+TEST(ExportTextTest, Jet3UnicodeCodePagesMarkEachBadByte) {
+  ExportTextDecoder utf8(jet::FormatVersion::Jet3, 65001);
+  EXPECT_EQ(utf8.Decode(std::vector<std::uint8_t>{'a', 0xC3, 0xA9, 0xC0, 0xAF, 0xE2, 0x82}), "a\xC3\xA9????");
+  ExportTextDecoder utf16(jet::FormatVersion::Jet3, 1200);
+  // A pair decodes whole; a high surrogate cut short at the end is one mark per byte.
+  std::vector<std::uint8_t> units{0x3D, 0xD8, 0x00, 0xDE, 'b', 0, 0x3D, 0xD8};
+  EXPECT_EQ(utf16.Decode(units), "\xF0\x9F\x98\x80" "b??");
+}
+
+// Multi-byte code pages need the C library's converter, which Windows builds lack.
+TEST(ExportTextTest, Jet3MultiByteCodePagesWhereTheLibraryKnowsThem) {
+  if (!ExportTextDecoder::Knows(936)) GTEST_SKIP() << "no iconv for code page 936 here";
   ExportTextDecoder chinese(jet::FormatVersion::Jet3, 936);
   std::vector<std::uint8_t> gbk{0xD6, 0xD0, 0xCE, 0xC4};  // "中文"
   EXPECT_EQ(chinese.Decode(gbk), "\xE4\xB8\xAD\xE6\x96\x87");
-  ExportTextDecoder unknown(jet::FormatVersion::Jet3, 12345);
-  EXPECT_EQ(unknown.Decode(std::vector<std::uint8_t>{0xE9}), "\xC3\xA9") << "unknown code pages read as 1252";
 }
 
 TEST(ExportTextTest, LongTextStopsAtTheExportLimit) {

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "jet/compact/compactor.h"
 #include "progress_meter.h"
+#include "tool_database.h"
 
 namespace vondrel::jet_tool {
 
@@ -13,7 +14,7 @@ int RunCompact(const Arguments& args, std::ostream& out, std::ostream& err, cons
     return kExitUsage;
   }
   ProgressMeter meter(err, settings);
-  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(args[0], args[1], meter.Options());
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(HostPathOf(args[0]), HostPathOf(args[1]), meter.Options());
   meter.Clear();
   out << "compacted " << args[0] << " to " << args[1] << "\n";
   if (stats.Salvaged()) {

@@ -177,7 +177,7 @@ int RunInfo(const Arguments& arguments, std::ostream& out, std::ostream& err, co
     return kExitUsage;
   }
   const std::string& path = args[0];
-  std::vector<std::uint8_t> bytes = jet::io::ReadWholeFile(path);
+  std::vector<std::uint8_t> bytes = jet::io::ReadWholeFile(HostPathOf(path));
   jet::DatabaseHeader header = jet::DecodeHeader(bytes, path);
   const std::uint64_t file_size = bytes.size();
   bytes.clear();

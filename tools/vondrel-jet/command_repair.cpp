@@ -10,6 +10,7 @@
 #include "platform/host_file_system.h"
 #include "platform/path_text.h"
 #include "progress_meter.h"
+#include "tool_database.h"
 #include "repair/jet_database_engine.h"
 #include "repair/repair_operation.h"
 
@@ -24,14 +25,11 @@ bool IsPathText(const std::string& file) {
   return !file.empty() && file[0] == '\\';
 }
 
-// A host path as path text under the drive that holds its folder (Z: = / at
-// least). The last name stays as written, so a link is replaced, not its target
-// (as when it is picked in the window's file list).
+// A host path as path text (on Linux under the drive that holds its folder,
+// Z: = / at least). The last name stays as written, so a link is replaced,
+// not its target (as when it is picked in the window's file list).
 platform::PathText ShowAsPathText(const platform::HostFileSystem& files, const std::string& file) {
-  const std::filesystem::path host = std::filesystem::absolute(file);
-  platform::PathText folder = files.Drives().ShowHostPath(host.parent_path());
-  if (folder.empty() || folder.back() != u'\\') folder += u'\\';
-  return folder + platform::FromHostName(host.filename().string());
+  return files.ShowHostPath(std::filesystem::absolute(HostPathOf(file)));
 }
 
 }  // namespace

@@ -1,14 +1,30 @@
 #include "export_text.h"
 
-#include <cerrno>
-#include <iconv.h>
+#include <algorithm>
+
+#include "base/code_page_tables.h"
+#include "base/unicode.h"
 
 namespace vondrel::jet_tool {
 
 namespace {
 
-iconv_t AsIconv(void* converter) { return static_cast<iconv_t>(converter); }
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+// The iconv names of the multi-byte code pages that have no table here.
+const char* MultiByteName(std::uint16_t code_page) {
+  switch (code_page) {
+    case 932: return "SHIFT-JIS";
+    case 936: return "WINDOWS-936";
+    case 950: return "BIG-5";
+    case 951: return "BIG5-HKSCS";
+    case 1361: return "CP1361";
+    case 20932: return "EUC-JP";
+    case 51932: return "EUC-JP";
+    case 51936: return "EUC-CN";
+    case 51949: return "EUC-KR";
+    case 65000: return "UTF-7";
+    default: return nullptr;
+  }
+}
 
 }  // namespace
 
@@ -37,72 +53,29 @@ std::string ExpandCompressedUnicode(Bytes compressed) {
   return units;
 }
 
-const char* ExportTextDecoder::CodePageName(std::uint16_t code_page) {
-  switch (code_page) {
-    case 437: return "IBM437";
-    case 850: return "IBM850";
-    case 852: return "IBM852";
-    case 855: return "IBM855";
-    case 860: return "IBM860";
-    case 861: return "IBM861";
-    case 862: return "IBM862";
-    case 865: return "IBM865";
-    case 866: return "IBM866";
-    case 869: return "IBM869";
-    case 874: return "WINDOWS-874";
-    case 932: return "SHIFT-JIS";
-    case 936: return "WINDOWS-936";
-    case 950: return "BIG-5";
-    case 951: return "BIG5-HKSCS";
-    case 1200: return "UTF-16LE";
-    case 1201: return "UTF-16BE";
-    case 1250: return "WINDOWS-1250";
-    case 1251: return "WINDOWS-1251";
-    case 1252: return "WINDOWS-1252";
-    case 1253: return "WINDOWS-1253";
-    case 1254: return "WINDOWS-1254";
-    case 1255: return "WINDOWS-1255";
-    case 1256: return "WINDOWS-1256";
-    case 1257: return "WINDOWS-1257";
-    case 1258: return "WINDOWS-1258";
-    case 1361: return "CP1361";
-    case 20866: return "KOI8-R";
-    case 20932: return "EUC-JP";
-    case 21866: return "KOI8-U";
-    case 28591: return "ISO-8859-1";
-    case 28592: return "ISO-8859-2";
-    case 28593: return "ISO-8859-3";
-    case 28594: return "ISO-8859-4";
-    case 28595: return "ISO-8859-5";
-    case 28596: return "ISO-8859-6";
-    case 28597: return "ISO-8859-7";
-    case 28598: return "ISO-8859-8";
-    case 28599: return "ISO-8859-9";
-    case 28503: return "ISO-8859-13";
-    case 28505: return "ISO-8859-15";
-    case 51932: return "EUC-JP";
-    case 51936: return "EUC-CN";
-    case 51949: return "EUC-KR";
-    case 65000: return "UTF-7";
-    case 65001: return "UTF-8";
-    default: return nullptr;
-  }
+bool ExportTextDecoder::Knows(std::uint16_t code_page) {
+  if (code_page::UpperHalf(code_page) || code_page == 65001 || code_page == 1200 || code_page == 1201) return true;
+  const char* name = MultiByteName(code_page);
+  return name && ConvertWithIconv(name, Bytes(), 1).has_value();
 }
 
-ExportTextDecoder::ExportTextDecoder(jet::FormatVersion version, std::uint16_t code_page)
-    : version_(version), converter_(kNoConverter) {
-  const char* source = "UCS-2LE";
-  if (version == jet::FormatVersion::Jet3) {
-    source = CodePageName(code_page);
-    if (!source) source = "CP1252";
+ExportTextDecoder::ExportTextDecoder(jet::FormatVersion version, std::uint16_t code_page) : version_(version) {
+  if (version != jet::FormatVersion::Jet3) return;
+  source_ = Source::SingleByte;
+  upper_half_ = code_page::UpperHalf(code_page);
+  if (upper_half_) return;
+  if (code_page == 65001) {
+    source_ = Source::Utf8;
+  } else if (code_page == 1200) {
+    source_ = Source::Utf16Le;
+  } else if (code_page == 1201) {
+    source_ = Source::Utf16Be;
+  } else if (Knows(code_page)) {
+    source_ = Source::Iconv;
+    iconv_name_ = MultiByteName(code_page);
+  } else {
+    upper_half_ = code_page::UpperHalf(1252);
   }
-  iconv_t converter = iconv_open("UTF-8", source);
-  if (converter == kNoConverter) converter = iconv_open("UTF-8", "CP1252");
-  converter_ = converter;
-}
-
-ExportTextDecoder::~ExportTextDecoder() {
-  if (AsIconv(converter_) != kNoConverter) iconv_close(AsIconv(converter_));
 }
 
 std::string ExportTextDecoder::Decode(Bytes stored) const {
@@ -113,38 +86,72 @@ std::string ExportTextDecoder::Decode(Bytes stored) const {
   return Convert(stored);
 }
 
+ExportTextDecoder::Character ExportTextDecoder::Next(Bytes input, std::size_t pos) const {
+  const std::size_t left = input.size() - pos;
+  const auto unit = [&](std::size_t at, bool little) -> char32_t {
+    return little ? input[at] | input[at + 1] << 8 : input[at] << 8 | input[at + 1];
+  };
+  switch (source_) {
+    case Source::SingleByte: {
+      const std::uint8_t byte = input[pos];
+      if (byte < 0x80) return {byte, 1};
+      const char16_t code = upper_half_[byte - 0x80];
+      return code ? Character{code, 1} : Character{};
+    }
+    case Source::Ucs2Le: {
+      const char32_t code = unit(pos, true);  // the caller leaves at least two bytes
+      return unicode::IsSurrogate(code) ? Character{} : Character{code, 2};
+    }
+    case Source::Utf16Le:
+    case Source::Utf16Be: {
+      const bool little = source_ == Source::Utf16Le;
+      if (left < 2) return {};
+      const char32_t first = unit(pos, little);
+      if (!unicode::IsSurrogate(first)) return {first, 2};
+      if (!unicode::IsHighSurrogate(first) || left < 4) return {};
+      const char32_t second = unit(pos + 2, little);
+      if (!unicode::IsLowSurrogate(second)) return {};
+      return {0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00), 4};
+    }
+    case Source::Utf8: {
+      const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
+      char32_t code = 0;
+      const std::size_t length = unicode::DecodeUtf8(text, pos, code);
+      return length ? Character{code, length} : Character{};
+    }
+    case Source::Iconv: break;
+  }
+  return {};
+}
+
 std::string ExportTextDecoder::Convert(Bytes input) const {
   const bool jet3 = version_ == jet::FormatVersion::Jet3;
-  const std::size_t step = jet3 ? 1 : 2;
-  // Worst case UTF-8 growth is 3 bytes per input byte (plus '?' replacements).
-  std::string out(std::min(kExportTextLimit, input.size() * 3 + 1), '\0');
-  std::size_t written = 0;
-  if (AsIconv(converter_) == kNoConverter) {
-    out.clear();
-    return out;
+  // mdb-export's buffer: at most the limit, and never more than 3 bytes per input byte.
+  const std::size_t capacity = std::min(kExportTextLimit, input.size() * 3 + 1);
+  std::string out;
+  if (source_ == Source::Iconv) {
+    out = ConvertWithIconv(iconv_name_, input, capacity).value_or(std::string());
+  } else {
+    out.reserve(capacity);
+    const std::size_t step = jet3 ? 1 : 2;
+    std::string encoded;
+    for (std::size_t pos = 0; pos < input.size() && out.size() < capacity;) {
+      if (!jet3 && input.size() - pos < 2) break;  // an odd trailing byte is dropped
+      const Character character = Next(input, pos);
+      if (character.length == 0) {
+        // Skip one unconvertible character and mark it.
+        pos += std::min(step, input.size() - pos);
+        out += '?';
+        continue;
+      }
+      encoded.clear();
+      unicode::AppendUtf8(character.code, encoded);
+      if (out.size() + encoded.size() > capacity) break;  // whole characters only
+      out += encoded;
+      pos += character.length;
+    }
   }
-  iconv_t cd = AsIconv(converter_);
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char* in_ptr = const_cast<char*>(reinterpret_cast<const char*>(input.data()));
-  std::size_t in_left = input.size();
-  char* out_ptr = out.data();
-  std::size_t out_left = out.size();
-  while (out_left > 0) {
-    errno = 0;
-    std::size_t result = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
-    bool too_big = result == static_cast<std::size_t>(-1) && errno == E2BIG;
-    if (!jet3 && in_left <= 1) break;  // an odd trailing byte is dropped
-    if (in_left == 0 || out_left == 0 || too_big) break;
-    // Skip one unconvertible character and mark it.
-    std::size_t skip = std::min(step, in_left);
-    in_ptr += skip;
-    in_left -= skip;
-    *out_ptr++ = '?';
-    --out_left;
-  }
-  written = out.size() - out_left;
-  out.resize(written);
-  auto nul = out.find('\0');
+  const auto nul = out.find('\0');
   if (nul != std::string::npos) out.resize(nul);
   return out;
 }

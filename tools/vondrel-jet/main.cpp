@@ -1,10 +1,9 @@
 // vondrel-jet: the engine's command-line tool (see UsageText for its commands).
-#include <unistd.h>
-
 #include <cstdlib>
 #include <iostream>
 
 #include "commands.h"
+#include "process_io.h"
 
 namespace {
 
@@ -23,9 +22,10 @@ std::chrono::milliseconds ProgressDelay() {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  vondrel::jet_tool::Arguments args(argv, argv + argc);
+  vondrel::jet_tool::UseBinaryStandardStreams();
+  vondrel::jet_tool::Arguments args = vondrel::jet_tool::ProcessArguments(argc, argv);
   vondrel::jet_tool::ToolSettings settings;
-  settings.err_is_terminal = isatty(STDERR_FILENO) == 1;
+  settings.err_is_terminal = vondrel::jet_tool::StandardErrorIsTerminal();
   settings.progress_delay = ProgressDelay();
   int status = vondrel::jet_tool::RunCommandLine(args, std::cout, std::cerr, settings);
   std::cout.flush();

@@ -2,6 +2,7 @@
 // What several commands share: opening a database, finding a table by name,
 // and handing a stored field to the value printers.
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -10,6 +11,10 @@
 #include "jet/read/database.h"
 
 namespace vondrel::jet_tool {
+
+// A file named on the command line (UTF-8 on every platform) as a host path:
+// on Windows the wide path of the same characters, never the ANSI code page's.
+std::filesystem::path HostPathOf(const std::string& utf8);
 
 std::unique_ptr<jet::Database> OpenDatabase(const std::string& path);
 
