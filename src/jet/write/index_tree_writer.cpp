@@ -30,7 +30,7 @@ class LeafBuild {
       : entries_(entries),
         builder_(
             owner, layout, [this] { return next_number_++; },
-            [this](std::uint32_t, std::vector<std::uint8_t> bytes) { apart_.pages.push_back(std::move(bytes)); }) {
+            [this](std::uint32_t, std::vector<std::uint8_t> bytes) { apart_.pages.Append(std::move(bytes)); }) {
     entries_.StartReading();
   }
   // Adds entries until the list ends (true) or `stop` is set (false).
@@ -62,10 +62,10 @@ IndexTree WriteLeavesApart(PageSink& sink, LeavesApart apart, std::uint32_t owne
   const std::uint32_t first = sink.Allocate(count);
   IndexTree tree;
   for (std::uint32_t i = 0; i < count; ++i) {
-    SetIndexPageLinks(apart.pages[i], layout, i > 0 ? first + i - 1 : 0, i + 1 < count ? first + i + 1 : 0);
-    sink.Write(first + i, apart.pages[i]);
+    std::vector<std::uint8_t> page = apart.pages.Take(i);
+    SetIndexPageLinks(page, layout, i > 0 ? first + i - 1 : 0, i + 1 < count ? first + i + 1 : 0);
+    sink.Write(first + i, page);
     tree.pages.push_back(first + i);
-    apart.pages[i] = {};
   }
   for (IndexChild& child : apart.level.children) child.page = first + child.page - 1;
   const BuiltIndexTree built = BuildNodeLevels(
