@@ -68,10 +68,11 @@ TEST(WriteIndexTrees, WritesTheFileOneThreadWritesTreeAfterTree) {
 
 // The file the lists' trees give, written tree after tree by one thread or
 // shared with the helper.
-std::vector<std::uint8_t> TreesFile(const std::filesystem::path& path, std::vector<IndexEntryList> lists, bool shared) {
+std::vector<std::uint8_t> TreesFile(const std::filesystem::path& path, std::vector<IndexEntryList> lists, bool shared,
+                                    std::size_t leaves_in_memory = kLeavesAheadInMemory) {
   PageSink sink(path, FormatVersion::Jet4, 0);
   if (shared) {
-    WriteIndexTrees(sink, lists, 2);
+    WriteIndexTrees(sink, lists, 2, leaves_in_memory);
   } else {
     for (IndexEntryList& list : lists) WriteIndexTree(sink, list, 2);
   }
@@ -89,6 +90,8 @@ void ExpectTheHelperChangesNothing(const std::function<std::vector<IndexEntryLis
   const auto alone = TreesFile(dir / "alone.mdb", make_lists(), false);
   EXPECT_GT(alone.size(), least_pages * 4096);
   EXPECT_TRUE(alone == TreesFile(dir / "shared.mdb", make_lists(), true));
+  // Leaves built ahead moved to a temporary file every few pages.
+  EXPECT_TRUE(alone == TreesFile(dir / "shared-filed.mdb", make_lists(), true, 3 * 4096));
   PageSink sink(dir / "failing.mdb", FormatVersion::Jet4, 0);
   std::vector<IndexEntryList> lists = make_lists();
   lists[1].Add(too_long, RowPointer{0xFFFFFF, 0});
