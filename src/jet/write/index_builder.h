@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "jet/format/index_page.h"
+#include "jet/write/leaf_pages.h"
 
 namespace jet::write {
 
@@ -64,7 +65,7 @@ IndexLeafLevel BuildLeafLevel(const IndexEntryStream& next_entry, std::uint32_t 
 // i + 1 (0 means "none" in a link) until it is placed.
 struct LeavesApart {
   IndexLeafLevel level;
-  std::vector<std::vector<std::uint8_t>> pages;
+  LeafPages pages;
 };
 
 // The leaf level fed one entry at a time, for a writer whose entries arrive

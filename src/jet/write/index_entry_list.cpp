@@ -347,11 +347,11 @@ struct alignas(kCacheLineBytes) IndexEntryList::Stream {
   Stream(std::uint32_t owner, const IndexPageLayout& layout)
       : layout(layout),
         builder(owner, layout, [this] { return ++numbered; },
-                [this](std::uint32_t, std::vector<std::uint8_t> bytes) { pages.push_back(std::move(bytes)); }) {}
+                [this](std::uint32_t, std::vector<std::uint8_t> bytes) { pages.Append(std::move(bytes)); }) {}
 
   IndexPageLayout layout;
   std::uint32_t numbered = 0;
-  std::vector<std::vector<std::uint8_t>> pages;
+  LeafPages pages;
   LeafLevelBuilder builder;
 };
 
@@ -375,8 +375,8 @@ bool IndexEntryList::StreamNext(const std::uint8_t* key, std::size_t size, RowPo
 void IndexEntryList::Unstream() {
   const std::unique_ptr<Stream> stream = std::move(stream_);
   streamed_entries_ = 0;
-  for (const std::vector<std::uint8_t>& bytes : stream->pages) {
-    for (const IndexEntry& e : DecodeIndexPage(bytes, stream->layout).entries)
+  for (std::size_t i = 0; i < stream->pages.size(); ++i) {
+    for (const IndexEntry& e : DecodeIndexPage(stream->pages.Take(i), stream->layout).entries)
       AddEntry(e.key.data(), e.key.size(), RowPointer{e.data_page, e.row});
   }
   for (const IndexEntry& e : stream->builder.Pending())
@@ -514,8 +514,14 @@ void IndexEntryList::SortByHeads(const InPlace& in_place) {
   }
 }
 
+std::size_t IndexEntryList::streamed_bytes() const { return stream_ ? stream_->pages.memory_bytes() : 0; }
+
 void IndexEntryList::Spill() {
-  if (entries_.empty() || !spill_possible_) return;  // (a streamed list holds no entries)
+  if (stream_) {
+    stream_->pages.Spill();
+    return;
+  }
+  if (entries_.empty() || !spill_possible_) return;
   if (!spill_.is_open()) {
     spill_ = io::RawFile::CreateTemporary();
     if (!spill_.is_open()) {

@@ -44,16 +44,18 @@ class alignas(kCacheLineBytes) IndexEntryList {
   void Add(const std::uint8_t* key, std::size_t size, RowPointer row);
   // Every entry added, spilled or streamed or not.
   std::size_t size() const { return spilled_entries_ + entries_.size() + streamed_entries_; }
-  // Bytes the entries in memory take (keys and bookkeeping); memory_bytes
-  // also counts the room their buffers keep (a spill keeps it for the next run).
-  // Streamed leaf pages count in neither: they take a fraction of the entries'
-  // room and cannot be spilled.
-  std::size_t used_bytes() const { return keys_.size() + entries_.size() * sizeof(Entry); }
-  std::size_t memory_bytes() const { return keys_.capacity() + entries_.capacity() * sizeof(Entry); }
+  // Bytes the entries and streamed leaf pages in memory take (keys and
+  // bookkeeping); memory_bytes also counts the room the entries' buffers keep
+  // (a spill keeps it for the next run).
+  std::size_t used_bytes() const { return keys_.size() + entries_.size() * sizeof(Entry) + streamed_bytes(); }
+  std::size_t memory_bytes() const {
+    return keys_.capacity() + entries_.capacity() * sizeof(Entry) + streamed_bytes();
+  }
   std::size_t spilled_runs() const { return runs_.size(); }
 
   // From now on, entries that arrive in order (by key, then row) go straight
-  // onto leaf pages held in memory (`owner`: the table's definition page):
+  // onto leaf pages (`owner`: the table's definition page), held in memory
+  // until a Spill() moves them to a temporary file:
   // an index that follows the order the rows are written in (a primary key,
   // mostly) is neither kept entry by entry nor sorted. The first entry out of order
   // turns the pages back into entries, and the list goes on as usual.
@@ -71,7 +73,8 @@ class alignas(kCacheLineBytes) IndexEntryList {
 
   // Sorts the entries in memory and writes them as a run to a temporary file;
   // the buffers' pages are given back, their room set aside again for the
-  // entries that follow. When no temporary
+  // entries that follow. A streamed list moves its finished leaf pages to a
+  // temporary file instead. When no temporary
   // file can be written the entries stay in memory (and later calls do
   // nothing).
   void Spill();
@@ -107,6 +110,8 @@ class alignas(kCacheLineBytes) IndexEntryList {
   struct Merge;
   struct Stream;
 
+  // Bytes of the streamed leaf pages held in memory.
+  std::size_t streamed_bytes() const;
   void AddEntry(const std::uint8_t* key, std::size_t size, RowPointer row);
   bool StreamNext(const std::uint8_t* key, std::size_t size, RowPointer row);
   void Unstream();

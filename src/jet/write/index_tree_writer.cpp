@@ -26,11 +26,14 @@ IndexEntryStream StreamOf(IndexEntryList& entries) {
 // the same order either way, so the leaves are the same.
 class LeafBuild {
  public:
-  LeafBuild(IndexEntryList& entries, std::uint32_t owner, const IndexPageLayout& layout)
+  LeafBuild(IndexEntryList& entries, std::uint32_t owner, const IndexPageLayout& layout, std::size_t in_memory)
       : entries_(entries),
         builder_(
             owner, layout, [this] { return next_number_++; },
-            [this](std::uint32_t, std::vector<std::uint8_t> bytes) { apart_.pages.push_back(std::move(bytes)); }) {
+            [this, in_memory](std::uint32_t, std::vector<std::uint8_t> bytes) {
+              apart_.pages.Append(std::move(bytes));
+              if (apart_.pages.memory_bytes() >= in_memory) apart_.pages.Spill();
+            }) {
     entries_.StartReading();
   }
   // Adds entries until the list ends (true) or `stop` is set (false).
@@ -62,10 +65,10 @@ IndexTree WriteLeavesApart(PageSink& sink, LeavesApart apart, std::uint32_t owne
   const std::uint32_t first = sink.Allocate(count);
   IndexTree tree;
   for (std::uint32_t i = 0; i < count; ++i) {
-    SetIndexPageLinks(apart.pages[i], layout, i > 0 ? first + i - 1 : 0, i + 1 < count ? first + i + 1 : 0);
-    sink.Write(first + i, apart.pages[i]);
+    std::vector<std::uint8_t> page = apart.pages.Take(i);
+    SetIndexPageLinks(page, layout, i > 0 ? first + i - 1 : 0, i + 1 < count ? first + i + 1 : 0);
+    sink.Write(first + i, page);
     tree.pages.push_back(first + i);
-    apart.pages[i] = {};
   }
   for (IndexChild& child : apart.level.children) child.page = first + child.page - 1;
   const BuiltIndexTree built = BuildNodeLevels(
@@ -86,8 +89,10 @@ IndexTree WriteLeavesApart(PageSink& sink, LeavesApart apart, std::uint32_t owne
 // reaches a list whose leaves the helper is building takes over the rest.
 class TreeHelper {
  public:
-  TreeHelper(std::vector<IndexEntryList>& lists, std::uint32_t owner, const IndexPageLayout& layout)
+  TreeHelper(std::vector<IndexEntryList>& lists, std::uint32_t owner, const IndexPageLayout& layout,
+             std::size_t leaves_in_memory)
       : lists_(lists),
+        leaves_in_memory_(leaves_in_memory),
         owner_(owner),
         layout_(layout),
         results_(lists.size()),
@@ -176,7 +181,7 @@ class TreeHelper {
         if (lists_[r].streamed()) {
           result.leaves = lists_[r].TakeLeaves();
         } else {
-          auto build = std::make_unique<LeafBuild>(lists_[r], owner_, layout_);
+          auto build = std::make_unique<LeafBuild>(lists_[r], owner_, layout_, leaves_in_memory_);
           if (build->Continue(&handover_[r])) {
             result.leaves = build->Finish();
           } else {
@@ -218,6 +223,7 @@ class TreeHelper {
   }
 
   std::vector<IndexEntryList>& lists_;
+  std::size_t leaves_in_memory_;
   std::uint32_t owner_;
   IndexPageLayout layout_;
   std::mutex mutex_;
@@ -257,14 +263,15 @@ IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t 
   return WriteTreeOfReadList(sink, entries, owner);
 }
 
-std::vector<IndexTree> WriteIndexTrees(PageSink& sink, std::vector<IndexEntryList>& lists, std::uint32_t owner) {
+std::vector<IndexTree> WriteIndexTrees(PageSink& sink, std::vector<IndexEntryList>& lists, std::uint32_t owner,
+                                       std::size_t leaves_in_memory) {
   std::vector<IndexTree> trees;
   std::size_t entries = 0;
   for (const IndexEntryList& list : lists) entries += list.size();
   std::optional<TreeHelper> helper;
   if (lists.size() >= 2 && entries >= kIndexTreeThreadWorthEntries) {
     try {
-      helper.emplace(lists, owner, IndexLayoutFor(sink.version()));
+      helper.emplace(lists, owner, IndexLayoutFor(sink.version()), leaves_in_memory);
     } catch (const std::system_error&) {
       // No thread to be had: the caller writes every tree.
     }

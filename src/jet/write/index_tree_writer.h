@@ -24,11 +24,15 @@ IndexTree WriteIndexTree(PageSink& sink, IndexEntryList& entries, std::uint32_t 
 // one after another. Sorting, merging and packing leaves is most of the work,
 // so with enough entries a second thread shares it: it builds trees from the
 // last list backwards, keeping their leaves in memory until their turn comes,
-// when they are numbered where the caller would have put them. The file is
-// the same whichever thread built which tree. The first failure in list
-// order is thrown.
+// when they are numbered where the caller would have put them; past
+// `leaves_in_memory` bytes a tree's leaves wait in a temporary file, so that a
+// large index built ahead does not hold its whole leaf level in memory. The
+// file is the same whichever thread built which tree. The first failure in
+// list order is thrown.
 inline constexpr std::size_t kIndexTreeThreadWorthEntries = 4000;
+inline constexpr std::size_t kLeavesAheadInMemory = std::size_t{8} << 20;
 std::vector<IndexTree> WriteIndexTrees(PageSink& sink, std::vector<IndexEntryList>& lists,
-                                       std::uint32_t owner_tdef_page);
+                                       std::uint32_t owner_tdef_page,
+                                       std::size_t leaves_in_memory = kLeavesAheadInMemory);
 
 }  // namespace jet::write

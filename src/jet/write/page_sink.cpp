@@ -14,13 +14,8 @@ namespace jet::write {
 namespace {
 constexpr std::uint32_t kWindowPages = 256;  // 1 MiB of Jet 4 pages
 // Windows handed over and not yet written. Deep enough that the caller goes
-// on building pages while the thread waits for a flush.
+// on building pages while the thread waits for the kernel.
 constexpr std::size_t kMaxQueued = 4;
-// What has been written is flushed to disk every so often. A flush costs the
-// device time in proportion to the bytes not yet made durable; spread over
-// the run it overlaps the building of later pages, where one flush at the end
-// would be waited for in full.
-constexpr std::uint64_t kFlushEveryBytes = std::uint64_t{8} << 20;
 }  // namespace
 
 PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std::uint32_t database_key)
@@ -94,7 +89,7 @@ void PageSink::Write(std::uint32_t page, const encode::Bytes& bytes) {
 void PageSink::Flush() {
   if (pending_.empty) return;
   if (!writer_.joinable()) {
-    if (!WriteWindow(pending_) || !SyncIfDue()) Fail("cannot write");
+    if (!WriteWindow(pending_)) Fail("cannot write");
     std::fill(pending_.present.begin(), pending_.present.end(), 0);
     pending_.empty = true;
     return;
@@ -139,7 +134,7 @@ void PageSink::WriteWindows() {
     busy_ = true;
     lock.unlock();
     // After a failure the rest is dropped: the file is removed anyway.
-    const bool ok = write_errno_ == 0 && WriteWindow(window) && SyncIfDue();
+    const bool ok = write_errno_ == 0 && WriteWindow(window);
     const int error = ok ? 0 : errno;
     std::fill(window.present.begin(), window.present.end(), 0);
     window.empty = true;
@@ -167,16 +162,8 @@ bool PageSink::WriteWindow(const Window& window) {
   return true;
 }
 
-bool PageSink::SyncIfDue() {
-  if (unsynced_bytes_ < kFlushEveryBytes) return true;
-  unsynced_bytes_ = 0;
-  return file_.FlushData();
-}
-
 bool PageSink::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
-  if (!file_.WriteAt(offset, data, size)) return false;
-  unsynced_bytes_ += size;
-  return true;
+  return file_.WriteAt(offset, data, size);
 }
 
 void PageSink::Rewind(std::uint32_t page_count) {

@@ -6,10 +6,14 @@
 // in a window of consecutive page numbers and written as runs; a second thread
 // hands the runs to the kernel while the caller goes on building pages.
 // Windows are written in the order they were handed over, so the file does not
-// depend on the timing, and the thread flushes them to disk as it goes, so
-// that little is left to flush when the file is committed. The file is
-// created exclusively; unless Commit() succeeds it is removed again, so a
-// failed write never leaves something that could pass for a database.
+// depend on the timing. They go through the page cache and are made durable
+// once, by Commit(), as a copy followed by a sync is: the kernel writes them
+// back meanwhile on its own, where flushing as they went made the thread wait
+// for the device (and a journal commit as the file grew) every few
+// megabytes. Nothing relies on a page being on disk before Commit() returns.
+// The file is created exclusively; unless Commit() succeeds it is removed
+// again, so a failed write never leaves something that could pass for a
+// database.
 
 #include <condition_variable>
 #include <cstdint>
@@ -70,9 +74,6 @@ class PageSink {
   // Waits until every window handed over is written; throws if one failed.
   void Drain();
   void WriteWindows();
-  // Flushes to disk once enough has been written since the last flush;
-  // returns false with errno set when the flush failed.
-  bool SyncIfDue();
   // Returns false with errno set when the write failed.
   bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
   void ThrowIfWriteFailed();
@@ -83,7 +84,6 @@ class PageSink {
   std::size_t page_size_;
   std::uint32_t database_key_;
   io::RawFile file_;
-  std::uint64_t unsynced_bytes_ = 0;  // written since the last flush, by whichever thread writes
   bool committed_ = false;
   std::uint32_t page_count_ = 0;
   Window pending_;

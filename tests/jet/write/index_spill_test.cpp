@@ -208,12 +208,12 @@ TEST(PageSink, RewoundPagesAreRewrittenOrZeroed) {
 
 // Pages arrive out of order (late ones far behind the rest, rewritten ones
 // after a rewind) across many gathering windows, and some are written again
-// after the file has been flushed to disk; the file must hold each page's
+// long after their first write; the file must hold each page's
 // last bytes at its place whatever the order of the writes.
 TEST(PageSink, PagesWrittenOutOfOrderLandAtTheirPlace) {
   ScratchDir dir;
   const auto path = dir / "shuffled.mdb";
-  const std::uint32_t count = 3000;  // 12 MiB: the first pages are flushed before the last arrive
+  const std::uint32_t count = 3000;  // 12 MiB: the first windows are written before the last pages arrive
   std::vector<std::uint8_t> last(count, 0);
   {
     PageSink sink(path, FormatVersion::Jet4, 0);

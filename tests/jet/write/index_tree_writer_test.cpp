@@ -68,10 +68,11 @@ TEST(WriteIndexTrees, WritesTheFileOneThreadWritesTreeAfterTree) {
 
 // The file the lists' trees give, written tree after tree by one thread or
 // shared with the helper.
-std::vector<std::uint8_t> TreesFile(const std::filesystem::path& path, std::vector<IndexEntryList> lists, bool shared) {
+std::vector<std::uint8_t> TreesFile(const std::filesystem::path& path, std::vector<IndexEntryList> lists, bool shared,
+                                    std::size_t leaves_in_memory = kLeavesAheadInMemory) {
   PageSink sink(path, FormatVersion::Jet4, 0);
   if (shared) {
-    WriteIndexTrees(sink, lists, 2);
+    WriteIndexTrees(sink, lists, 2, leaves_in_memory);
   } else {
     for (IndexEntryList& list : lists) WriteIndexTree(sink, list, 2);
   }
@@ -89,6 +90,8 @@ void ExpectTheHelperChangesNothing(const std::function<std::vector<IndexEntryLis
   const auto alone = TreesFile(dir / "alone.mdb", make_lists(), false);
   EXPECT_GT(alone.size(), least_pages * 4096);
   EXPECT_TRUE(alone == TreesFile(dir / "shared.mdb", make_lists(), true));
+  // Leaves built ahead moved to a temporary file every few pages.
+  EXPECT_TRUE(alone == TreesFile(dir / "shared-filed.mdb", make_lists(), true, 3 * 4096));
   PageSink sink(dir / "failing.mdb", FormatVersion::Jet4, 0);
   std::vector<IndexEntryList> lists = make_lists();
   lists[1].Add(too_long, RowPointer{0xFFFFFF, 0});
@@ -138,16 +141,28 @@ TEST(WriteIndexTrees, StreamedLeavesWriteTheTreeOfTheEntries) {
   const auto ascending = AscendingEntries(30000);
   auto broken = ascending;  // in order for many pages, then not
   std::swap(broken[20000], broken[20001]);
+  // Kept entry by entry, streamed onto leaves in memory, and streamed with
+  // the finished leaves moved to a temporary file now and then.
+  enum Mode { kEntries, kStreamed, kStreamedSpilled };
   for (const std::vector<Reference>* entries : {&ascending, static_cast<const std::vector<Reference>*>(&broken)}) {
     std::vector<std::vector<std::uint8_t>> files;
-    for (const bool streamed : {false, true}) {
-      const auto path = dir / ((entries == &ascending ? "in-order" : "broken") + std::string(streamed ? "s" : "p"));
+    for (const Mode mode : {kEntries, kStreamed, kStreamedSpilled}) {
+      const bool streamed = mode != kEntries;
+      const auto path = dir / ((entries == &ascending ? "in-order" : "broken") + std::to_string(mode));
       PageSink sink(path, FormatVersion::Jet4, 0);
       sink.Allocate(3);
       std::vector<IndexEntryList> lists(2);
       for (IndexEntryList& list : lists) {
         if (streamed) list.StreamLeaves(2, IndexLayoutFor(FormatVersion::Jet4));
-        for (const Reference& e : *entries) list.Add(e.key, e.row);
+        for (std::size_t i = 0; i < entries->size(); ++i) {
+          list.Add((*entries)[i].key, (*entries)[i].row);
+          if (mode == kStreamedSpilled && i % 7000 == 6999 && list.streamed()) {
+            // Finished leaves count as the list's memory until they are moved.
+            EXPECT_GE(list.used_bytes(), 4096u) << i;
+            list.Spill();
+            EXPECT_EQ(list.used_bytes(), 0u) << i;
+          }
+        }
       }
       EXPECT_EQ(lists[0].streamed(), streamed && entries == &ascending);
       EXPECT_EQ(lists[0].size(), entries->size());
@@ -158,13 +173,20 @@ TEST(WriteIndexTrees, StreamedLeavesWriteTheTreeOfTheEntries) {
     }
     EXPECT_GT(files[0].size(), 100u * 4096);
     EXPECT_TRUE(files[0] == files[1]) << (entries == &ascending ? "in order" : "broken order");
+    EXPECT_TRUE(files[0] == files[2]) << (entries == &ascending ? "in order, spilled" : "broken order, spilled");
   }
-  // A streamed list can still be read entry by entry.
-  IndexEntryList list;
-  list.StreamLeaves(2, IndexLayoutFor(FormatVersion::Jet4));
-  for (const Reference& e : ascending) list.Add(e.key, e.row);
-  EXPECT_TRUE(list.streamed());
-  EXPECT_TRUE(ReadAll(list) == ascending);
+  // A streamed list can still be read entry by entry, its leaves in memory
+  // or partly in a temporary file.
+  for (const bool spilled : {false, true}) {
+    IndexEntryList list;
+    list.StreamLeaves(2, IndexLayoutFor(FormatVersion::Jet4));
+    for (std::size_t i = 0; i < ascending.size(); ++i) {
+      list.Add(ascending[i].key, ascending[i].row);
+      if (spilled && i == ascending.size() / 2) list.Spill();
+    }
+    EXPECT_TRUE(list.streamed());
+    EXPECT_TRUE(ReadAll(list) == ascending) << spilled;
+  }
 }
 
 // An entry too long for any page fails its tree; the error names its size
