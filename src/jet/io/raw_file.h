@@ -30,8 +30,7 @@ class RawFile {
   bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
   // Reads up to `size` bytes at `offset`: how many were read (0 at the end), -1 on failure.
   std::ptrdiff_t ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) const;
-  // Makes the written bytes durable (FlushData: the data, not the metadata where that is cheaper).
-  bool FlushData();
+  // Makes the written bytes durable.
   bool Flush();
   bool Resize(std::uint64_t size);
   bool Close();

@@ -68,8 +68,6 @@ std::ptrdiff_t RawFile::ReadAt(std::uint64_t offset, std::uint8_t* data, std::si
   }
 }
 
-bool RawFile::FlushData() { return ::fdatasync(static_cast<int>(handle_)) == 0; }
-
 bool RawFile::Flush() { return ::fsync(static_cast<int>(handle_)) == 0; }
 
 bool RawFile::Resize(std::uint64_t size) {

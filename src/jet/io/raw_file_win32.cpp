@@ -113,8 +113,6 @@ std::ptrdiff_t RawFile::ReadAt(std::uint64_t offset, std::uint8_t* data, std::si
   return static_cast<std::ptrdiff_t>(read);
 }
 
-bool RawFile::FlushData() { return Flush(); }
-
 bool RawFile::Flush() {
   if (FlushFileBuffers(AsHandle(handle_))) return true;
   SetErrno();
