@@ -123,6 +123,12 @@ void Database::LoadCatalog(bool salvage) {
   TableDefinition objects;
   try {
     objects = ReadTableDefinition(kCatalogTdefPage);
+    // A definition that reads but places the object columns elsewhere would
+    // turn every catalog row into noise.
+    if (salvage) {
+      if (std::optional<std::string> fault = CatalogDefinitionFault(objects))
+        io::ThrowCorrupt(io::ByteSource{&file_->name(), kCatalogTdefPage}, "the system catalog's definition is damaged: " + *fault);
+    }
   } catch (const vondrel::Error& error) {
     if (!salvage) throw;
     // The rows may have survived on the pages page 2 owns.

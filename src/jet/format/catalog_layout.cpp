@@ -95,4 +95,18 @@ TableDefinition StandardCatalogDefinition(FormatVersion version, std::uint16_t c
   return t;
 }
 
+std::optional<std::string> CatalogDefinitionFault(const TableDefinition& definition) {
+  for (const SystemColumnLayout& layout : CatalogColumns()) {
+    if (layout.number > msys_objects::kFlags) break;
+    const ColumnDefinition* column = definition.FindColumn(std::string(layout.name));
+    if (!column) return std::string("it lacks the column ") + layout.name;
+    const bool fixed = (layout.flags & column_flags::kFixed) != 0;
+    const bool placed = fixed ? column->IsFixed() && column->fixed_offset == layout.fixed_offset
+                              : !column->IsFixed() && column->var_index == layout.var_index;
+    if (column->type != layout.type || column->number != layout.number || !placed)
+      return std::string("its column ") + layout.name + " has another type, number or place";
+  }
+  return std::nullopt;
+}
+
 }  // namespace jet

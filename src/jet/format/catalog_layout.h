@@ -8,7 +8,9 @@
 // Layout: docs/jet-format.md, section 11.
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 
 #include "jet/format/table_definition.h"
 
@@ -82,5 +84,11 @@ ColumnDefinition SystemColumnDefinition(const SystemColumnLayout& layout, Format
 // definition was destroyed: its rows are then found on the data pages that
 // page 2 owns. Indexes are rebuilt from the rows, so only their keys matter.
 TableDefinition StandardCatalogDefinition(FormatVersion version, std::uint16_t code_page);
+
+// Why a catalog definition read from a file cannot be used to read its
+// rows, or nothing when it can: the columns every object row is read by (Id,
+// ParentId, Name, Type, the dates, Owner and Flags) must be there, with the
+// type and place (fixed offset or variable slot) of the standard layout.
+std::optional<std::string> CatalogDefinitionFault(const TableDefinition& definition);
 
 }  // namespace jet
