@@ -372,6 +372,8 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
   for (std::size_t k = 0; k < table.columns.size(); ++k)
     if (IsLongValueType(table.columns[k].type)) long_value_positions.push_back(k);
   const FormatConstants& c = constants();
+  // Catalog rows must also read as objects (see CatalogRowFault).
+  const bool catalog = table.tdef_page == kCatalogTdefPage;
   for (std::uint32_t page_number : pages) {
     // The page's bytes stay valid while its rows are visited, and so does
     // whatever a row's visit reads until the next row.
@@ -404,8 +406,12 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
           row.bytes = ResolveRow(listed, row.pointer);
         }
         DecodeRow(row.bytes, table, structure, fields);
+        if (catalog) {
+          if (const std::optional<std::string> fault = CatalogRowFault(table, fields)) row.bytes.Fail(*fault);
+        }
       } catch (const vondrel::Error& error) {
-        if (options.on_mended_row && DecodeRowMendingOffsets(row.bytes, table, structure, fields)) {
+        if (options.on_mended_row && DecodeRowMendingOffsets(row.bytes, table, structure, fields) &&
+            !(catalog && CatalogRowFault(table, fields))) {
           options.on_mended_row(listed, error);
         } else {
           if (!options.on_damaged_row) throw;

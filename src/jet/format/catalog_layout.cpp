@@ -109,4 +109,15 @@ std::optional<std::string> CatalogDefinitionFault(const TableDefinition& definit
   return std::nullopt;
 }
 
+std::optional<std::string> CatalogRowFault(const TableDefinition& catalog, std::span<const StoredField> fields) {
+  for (const std::uint16_t number : {msys_objects::kId, msys_objects::kParentId, msys_objects::kName, msys_objects::kType}) {
+    const ColumnDefinition* column = catalog.FindColumn(number);
+    if (!column) continue;  // a definition without it is refused before its rows are read
+    const auto position = static_cast<std::size_t>(column - catalog.columns.data());
+    if (position < fields.size() && fields[position].is_null)
+      return "the catalog row has no " + column->name + ", which every object has";
+  }
+  return std::nullopt;
+}
+
 }  // namespace jet

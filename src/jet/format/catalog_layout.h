@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 
+#include "jet/format/row_layout.h"
 #include "jet/format/table_definition.h"
 
 namespace jet {
@@ -90,5 +91,10 @@ TableDefinition StandardCatalogDefinition(FormatVersion version, std::uint16_t c
 // ParentId, Name, Type, the dates, Owner and Flags) must be there, with the
 // type and place (fixed offset or variable slot) of the standard layout.
 std::optional<std::string> CatalogDefinitionFault(const TableDefinition& definition);
+
+// Why a decoded row of the catalog `catalog` cannot be an object the engine
+// wrote, or nothing: every object has its Id, ParentId, Name and Type, so a
+// row without one of them is bytes of something else that read as a row.
+std::optional<std::string> CatalogRowFault(const TableDefinition& catalog, std::span<const StoredField> fields);
 
 }  // namespace jet
