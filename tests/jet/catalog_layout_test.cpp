@@ -105,5 +105,20 @@ TEST(CatalogLayout, ADefinitionThatMisplacesAnObjectColumnIsFaulted) {
   }
 }
 
+TEST(CatalogLayout, ACatalogRowWithoutAnIdParentNameOrTypeIsNoObject) {
+  const TableDefinition standard = StandardCatalogDefinition(FormatVersion::Jet4, 1252);
+  std::vector<StoredField> fields(standard.columns.size());
+  for (StoredField& field : fields) field.is_null = false;
+  fields[msys_objects::kFlags].is_null = true;  // the other columns may be empty
+  fields[msys_objects::kOwner].is_null = true;
+  EXPECT_EQ(CatalogRowFault(standard, fields), std::nullopt);
+  for (const std::uint16_t number : {msys_objects::kId, msys_objects::kParentId, msys_objects::kName, msys_objects::kType}) {
+    std::vector<StoredField> missing = fields;
+    missing[number].is_null = true;
+    const std::string fault = CatalogRowFault(standard, missing).value_or("");
+    EXPECT_NE(fault.find("no " + standard.columns[number].name + ","), std::string::npos) << fault;
+  }
+}
+
 }  // namespace
 }  // namespace jet
