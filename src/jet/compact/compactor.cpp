@@ -361,6 +361,7 @@ void Compaction::CopyTable(write::DatabaseBuilder& builder, const IdRemap& remap
               .losses = &losses_,
               .table_name = t.name,
               .pages = &t.pages.pages,
+              .moved_rows = t.definition.tdef_page == kCatalogTdefPage ? &db_.moved_catalog_rows() : nullptr,
               .keep = lost_.FilterFor(db_, t.definition, t.name),
               .check_keys = record_,
               .restart = {},

@@ -23,10 +23,55 @@ void RemoveRealIndex(TableDefinition& table, std::size_t position) {
     if (logical.real_index > number) --logical.real_index;
 }
 
+bool Stored(const ColumnDefinition& column) { return column.IsFixed() && !column.HasNoData(); }
+
+bool Overlap(const ColumnDefinition& a, const ColumnDefinition& b) {
+  return a.fixed_offset < b.fixed_offset + b.length && b.fixed_offset < a.fixed_offset + a.length;
+}
+
+// The first fixed column whose bytes overlap another's, if any: the engine
+// gives each fixed column bytes of its own, so a row written under such a
+// definition cannot be told apart from noise, and one written from it would
+// have one value overwrite another.
+ColumnDefinition* Overlapping(TableDefinition& table) {
+  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    if (!Stored(table.columns[i]) || table.columns[i].length == 0) continue;
+    for (std::size_t j = 0; j < table.columns.size(); ++j) {
+      if (i != j && Stored(table.columns[j]) && table.columns[j].length > 0 && Overlap(table.columns[i], table.columns[j]))
+        return &table.columns[i];
+    }
+  }
+  return nullptr;
+}
+
+// A text or binary column marked fixed whose bytes overlap another column
+// most likely lost its variable-length mark (one bit of the column's
+// flags): it is read as variable again when its slot is free, which ends
+// every overlap; otherwise the definition is unusable.
+void MendOverlaps(TableDefinition& table, std::vector<std::string>& repairs) {
+  while (ColumnDefinition* first = Overlapping(table)) {
+    ColumnDefinition* culprit = nullptr;
+    for (ColumnDefinition& column : table.columns) {
+      if (!Stored(column) || (column.type != ColumnType::Text && column.type != ColumnType::Binary)) continue;
+      if (&column != first && !Overlap(column, *first)) continue;
+      const bool slot_taken = std::any_of(table.columns.begin(), table.columns.end(), [&](const ColumnDefinition& other) {
+        return &other != &column && !other.IsFixed() && !other.HasNoData() && other.var_index == column.var_index;
+      });
+      if (!slot_taken) culprit = &column;
+      if (culprit) break;
+    }
+    if (!culprit) Unusable("the fixed columns " + first->name + " and another share bytes");
+    culprit->flags = static_cast<std::uint8_t>(culprit->flags & ~column_flags::kFixed);
+    culprit->fixed_offset = 0;
+    repairs.push_back("its column " + culprit->name + " was marked fixed over the bytes of another and is read as variable");
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> RepairDefinition(TableDefinition& table) {
   std::vector<std::string> repairs;
+  MendOverlaps(table, repairs);
   std::set<std::uint16_t> numbers;
   std::size_t fixed_end = 0;
   std::uint16_t highest_number = 0, highest_slot = 0;

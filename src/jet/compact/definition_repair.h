@@ -3,7 +3,8 @@
 // written again, at the smallest cost: a column limit or variable-slot count
 // below what the columns use is raised, and an index that names a missing
 // column or real index is left out (indexes are rebuilt from the data, so
-// only the index is lost, not the rows). A definition that cannot be made
+// only the index is lost, not the rows), and a text or binary column marked
+// fixed over the bytes of another is read as variable again. A definition that cannot be made
 // consistent (two columns with one number, a fixed area larger than a row)
 // throws vondrel::Error 3049: the table is lost.
 

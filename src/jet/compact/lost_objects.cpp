@@ -81,7 +81,8 @@ std::function<bool(std::span<const StoredField>)> LostObjects::FilterFor(const D
     return [this, &db, id, type, name](std::span<const StoredField> fields) {
       const std::int64_t kind = IntegerAt(fields, type);
       const auto object = static_cast<std::uint32_t>(IntegerAt(fields, id));
-      if (kind == object_types::kTable && (object & 0xFF000000u) == 0 && IsLostPage(object)) return false;
+      // A table's definition page is its Id's low 24 bits, whatever the high byte holds.
+      if (kind == object_types::kTable && IsLostPage(object & 0x00FFFFFFu)) return false;
       if (kind == object_types::kRelationship && relationships_.count(Lower(TextAt(db, fields, name)))) return false;
       return true;
     };

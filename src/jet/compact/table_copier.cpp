@@ -114,6 +114,7 @@ class TableCopy {
 ScanOptions TableCopy::Reporting() {
   ScanOptions plain;
   plain.pages = job_.pages;
+  plain.moved_rows = job_.moved_rows;
   plain.on_page = job_.on_page;
   if (!job_.losses) return plain;
   plain.on_damaged_row = [this](RowPointer at, const vondrel::Error& error) {

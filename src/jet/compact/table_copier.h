@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ struct CopyJob {
   LossLog* losses = nullptr;
   std::string table_name;
   const std::vector<std::uint32_t>* pages = nullptr;  // the data pages to read, else the map's
+  const std::set<RowPointer>* moved_rows = nullptr;  // read although marked deleted (ScanOptions)
   // Rows for which this returns false are left out on purpose (not a loss).
   std::function<bool(std::span<const StoredField>)> keep;
   // Vouch for every key of a row before it is written: a row whose key can

@@ -95,4 +95,29 @@ TableDefinition StandardCatalogDefinition(FormatVersion version, std::uint16_t c
   return t;
 }
 
+std::optional<std::string> CatalogDefinitionFault(const TableDefinition& definition) {
+  for (const SystemColumnLayout& layout : CatalogColumns()) {
+    if (layout.number > msys_objects::kFlags) break;
+    const ColumnDefinition* column = definition.FindColumn(std::string(layout.name));
+    if (!column) return std::string("it lacks the column ") + layout.name;
+    const bool fixed = (layout.flags & column_flags::kFixed) != 0;
+    const bool placed = fixed ? column->IsFixed() && column->fixed_offset == layout.fixed_offset
+                              : !column->IsFixed() && column->var_index == layout.var_index;
+    if (column->type != layout.type || column->number != layout.number || !placed)
+      return std::string("its column ") + layout.name + " has another type, number or place";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> CatalogRowFault(const TableDefinition& catalog, std::span<const StoredField> fields) {
+  for (const std::uint16_t number : {msys_objects::kId, msys_objects::kParentId, msys_objects::kName, msys_objects::kType}) {
+    const ColumnDefinition* column = catalog.FindColumn(number);
+    if (!column) continue;  // a definition without it is refused before its rows are read
+    const auto position = static_cast<std::size_t>(column - catalog.columns.data());
+    if (position < fields.size() && fields[position].is_null)
+      return "the catalog row has no " + column->name + ", which every object has";
+  }
+  return std::nullopt;
+}
+
 }  // namespace jet

@@ -8,8 +8,11 @@
 // Layout: docs/jet-format.md, section 11.
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 
+#include "jet/format/row_layout.h"
 #include "jet/format/table_definition.h"
 
 namespace jet {
@@ -82,5 +85,16 @@ ColumnDefinition SystemColumnDefinition(const SystemColumnLayout& layout, Format
 // definition was destroyed: its rows are then found on the data pages that
 // page 2 owns. Indexes are rebuilt from the rows, so only their keys matter.
 TableDefinition StandardCatalogDefinition(FormatVersion version, std::uint16_t code_page);
+
+// Why a catalog definition read from a file cannot be used to read its
+// rows, or nothing when it can: the columns every object row is read by (Id,
+// ParentId, Name, Type, the dates, Owner and Flags) must be there, with the
+// type and place (fixed offset or variable slot) of the standard layout.
+std::optional<std::string> CatalogDefinitionFault(const TableDefinition& definition);
+
+// Why a decoded row of the catalog `catalog` cannot be an object the engine
+// wrote, or nothing: every object has its Id, ParentId, Name and Type, so a
+// row without one of them is bytes of something else that read as a row.
+std::optional<std::string> CatalogRowFault(const TableDefinition& catalog, std::span<const StoredField> fields);
 
 }  // namespace jet

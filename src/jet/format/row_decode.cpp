@@ -5,11 +5,17 @@
 namespace jet {
 namespace {
 
+// A row records how many columns its table had when it was written, and no
+// table has none: a count of 0 is a page area that never held a row (zeros,
+// or bytes of another structure).
+constexpr const char* kNoColumns = "the row holds no columns";
+
 // Jet 4: every count and offset is 2 bytes, no jump table.
 void ParseJet4(const io::ByteView& row, const TableDefinition& table, RowStructure& out,
                std::optional<std::size_t> var_count_instead) {
   const std::size_t length = row.size();
   out.column_count = row.U16(0);
+  if (out.column_count == 0) row.Fail(kNoColumns);
   out.null_mask_size = (out.column_count + 7u) / 8u;
   if (out.null_mask_size + 2 > length) row.Fail("the row is too short for its null mask");
   out.null_mask_offset = length - out.null_mask_size;
@@ -33,6 +39,7 @@ void ParseJet3(const io::ByteView& row, const TableDefinition& table, RowStructu
                std::optional<std::size_t> var_count_instead) {
   const std::size_t length = row.size();
   out.column_count = row.U8(0);
+  if (out.column_count == 0) row.Fail(kNoColumns);
   out.null_mask_size = (out.column_count + 7u) / 8u;
   if (out.null_mask_size + 1 > length) row.Fail("the row is too short for its null mask");
   out.null_mask_offset = length - out.null_mask_size;

@@ -123,6 +123,12 @@ void Database::LoadCatalog(bool salvage) {
   TableDefinition objects;
   try {
     objects = ReadTableDefinition(kCatalogTdefPage);
+    // A definition that reads but places the object columns elsewhere would
+    // turn every catalog row into noise.
+    if (salvage) {
+      if (std::optional<std::string> fault = CatalogDefinitionFault(objects))
+        io::ThrowCorrupt(io::ByteSource{&file_->name(), kCatalogTdefPage}, "the system catalog's definition is damaged: " + *fault);
+    }
   } catch (const vondrel::Error& error) {
     if (!salvage) throw;
     // The rows may have survived on the pages page 2 owns.
@@ -160,27 +166,51 @@ void Database::LoadCatalog(bool salvage) {
       open_losses_.push_back({error.number(), "a catalog page cannot be read: " + error.description(), {page, 0}});
     };
   }
-  ScanRows(
-      objects,
-      [&](const Row& row) {
-        CatalogEntry entry;
-        entry.row = row.pointer;
-        entry.id = static_cast<std::int32_t>(FixedInteger(row.fields[id]));
-        entry.parent_id = static_cast<std::int32_t>(FixedInteger(row.fields[parent]));
-        entry.type = static_cast<std::int16_t>(FixedInteger(row.fields[type]));
-        if (flags >= 0) entry.flags = static_cast<std::uint32_t>(FixedInteger(row.fields[flags]));
-        const auto date = [&](int at) {
-          const StoredField& field = row.fields[at];
-          return at < 0 || field.is_null || field.bytes.size() != 8 ? 0.0 : field.bytes.F64(0);
-        };
-        if (created >= 0) entry.date_create = date(created);
-        if (updated >= 0) entry.date_update = date(updated);
-        const StoredField& text = row.fields[name];
-        if (!text.is_null) entry.name = DecodeText(std::span(text.bytes.data(), text.bytes.size()));
-        catalog_.push_back(std::move(entry));
-        return true;
-      },
-      options);
+  const std::size_t losses_before = open_losses_.size();
+  std::set<RowPointer> move_targets;  // where the pointers that were read lead
+  const auto add = [&](const Row& row) {
+    if (row.pointer != row.listed_at) move_targets.insert(row.pointer);
+    CatalogEntry entry;
+    entry.row = row.pointer;
+    entry.id = static_cast<std::int32_t>(FixedInteger(row.fields[id]));
+    entry.parent_id = static_cast<std::int32_t>(FixedInteger(row.fields[parent]));
+    entry.type = static_cast<std::int16_t>(FixedInteger(row.fields[type]));
+    if (flags >= 0) entry.flags = static_cast<std::uint32_t>(FixedInteger(row.fields[flags]));
+    const auto date = [&](int at) {
+      const StoredField& field = row.fields[at];
+      return at < 0 || field.is_null || field.bytes.size() != 8 ? 0.0 : field.bytes.F64(0);
+    };
+    if (created >= 0) entry.date_create = date(created);
+    if (updated >= 0) entry.date_update = date(updated);
+    const StoredField& text = row.fields[name];
+    if (!text.is_null) entry.name = DecodeText(std::span(text.bytes.data(), text.bytes.size()));
+    catalog_.push_back(std::move(entry));
+    return true;
+  };
+  ScanRows(objects, add, options);
+  // A damaged catalog page may have held the pointers to moved rows.
+  if (salvage && (open_losses_.size() > losses_before || !salvage_pages.foreign_pages.empty())) {
+    moved_catalog_rows_ = FindMovedCatalogRows(objects, salvage_pages.pages, move_targets);
+  }
+  if (!moved_catalog_rows_.empty()) {
+    options.moved_rows = &moved_catalog_rows_;
+    // The first read reported every damaged row and page.
+    options.on_damaged_row = [](RowPointer, const vondrel::Error&) {};
+    options.on_damaged_page = [](std::uint32_t, const vondrel::Error&) {};
+    ScanRows(
+        objects,
+        [&](const Row& row) {
+          if (!moved_catalog_rows_.count(row.listed_at)) return true;
+          add(row);
+          open_losses_.push_back({errors::kCorrupt,
+                                  "the catalog row of the table " + catalog_.back().name + " at page " +
+                                      std::to_string(row.listed_at.page) + ", row " + std::to_string(row.listed_at.row) +
+                                      " was moved there and the pointer to it was lost; it is read where it lies",
+                                  row.listed_at, false});
+          return true;
+        },
+        options);
+  }
   if (salvage && catalog_.empty())
     throw vondrel::Error(errors::kCorrupt, "The system catalog of '" + file_->name() + "' cannot be found: " +
                                                (catalog_rebuilt_ ? "its definition on page 2 is unreadable and "
@@ -366,6 +396,8 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
   for (std::size_t k = 0; k < table.columns.size(); ++k)
     if (IsLongValueType(table.columns[k].type)) long_value_positions.push_back(k);
   const FormatConstants& c = constants();
+  // Catalog rows must also read as objects (see CatalogRowFault).
+  const bool catalog = table.tdef_page == kCatalogTdefPage;
   for (std::uint32_t page_number : pages) {
     // The page's bytes stay valid while its rows are visited, and so does
     // whatever a row's visit reads until the next row.
@@ -388,7 +420,7 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
       row.table = &table;
       try {
         const std::uint16_t entry = page.RawEntry(slot_number);
-        if (entry & kRowDeletedFlag) continue;
+        if ((entry & kRowDeletedFlag) && !(options.moved_rows && options.moved_rows->count(listed))) continue;
         // Most rows lie on the page that lists them: read them from the page at hand.
         const RowSlot slot = page.Slot(slot_number);
         if (!slot.overflow()) {
@@ -398,8 +430,12 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
           row.bytes = ResolveRow(listed, row.pointer);
         }
         DecodeRow(row.bytes, table, structure, fields);
+        if (catalog) {
+          if (const std::optional<std::string> fault = CatalogRowFault(table, fields)) row.bytes.Fail(*fault);
+        }
       } catch (const vondrel::Error& error) {
-        if (options.on_mended_row && DecodeRowMendingOffsets(row.bytes, table, structure, fields)) {
+        if (options.on_mended_row && DecodeRowMendingOffsets(row.bytes, table, structure, fields) &&
+            !(catalog && CatalogRowFault(table, fields))) {
           options.on_mended_row(listed, error);
         } else {
           if (!options.on_damaged_row) throw;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -56,6 +57,9 @@ struct ScanOptions {
   std::function<void(std::uint32_t page, const DataPage& data_page)> on_page;
   // Visit exactly these data pages (e.g. SalvageDataPages) instead of the map's.
   const std::vector<std::uint32_t>* pages = nullptr;
+  // Rows read although their slots are marked deleted: moved rows whose
+  // pointer was lost with a damaged page (Database::moved_catalog_rows()).
+  const std::set<RowPointer>* moved_rows = nullptr;
 };
 
 struct OpenOptions {
@@ -114,6 +118,10 @@ class Database {
 
   // Every MSysObjects row, in stored order.
   const std::vector<CatalogEntry>& catalog() const { return catalog_; }
+  // Catalog rows of a salvaging open that were moved and whose pointer was
+  // lost, read all the same (see catalog_moved_rows.cpp); a copy of the
+  // catalog passes them as ScanOptions::moved_rows.
+  const std::set<RowPointer>& moved_catalog_rows() const { return moved_catalog_rows_; }
   // The local tables (Type 1), system tables included, ordered by name
   // (case-insensitive ASCII, then byte order) and then Id. This is the order
   // of TableDefs.
@@ -164,6 +172,8 @@ class Database {
   // The body of Open and FromBytes: the file mapped or in memory.
   static std::unique_ptr<Database> FromImage(io::FileImage image, std::string name, const OpenOptions& options);
   void LoadCatalog(bool salvage);
+  std::set<RowPointer> FindMovedCatalogRows(const TableDefinition& objects, const std::vector<std::uint32_t>& pages,
+                                            const std::set<RowPointer>& targets) const;
   // Data pages by owner, found by one pass over the file (salvaging reads).
   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& OwnedPages() const;
   // The pages a table's usage map names, pages past the end of the file
@@ -177,6 +187,7 @@ class Database {
   DatabaseHeader header_;
   std::unique_ptr<io::PageFile> file_;
   std::vector<CatalogEntry> catalog_;
+  std::set<RowPointer> moved_catalog_rows_;
   std::vector<OpenLoss> open_losses_;
   bool header_inferred_ = false;
   std::string header_repair_;

@@ -1,6 +1,7 @@
 // Repair of definitions read from damaged files: limits are raised to what
 // the columns use, indexes naming what is missing are left out with the
-// remaining ones renumbered, and definitions that cannot be made consistent
+// remaining ones renumbered, a text column marked fixed over another's bytes
+// is read as variable again, and definitions that cannot be made consistent
 // are refused.
 
 #include <gtest/gtest.h>
@@ -96,6 +97,48 @@ TEST(DefinitionRepair, DefinitionsThatCannotBeMadeConsistentAreRefused) {
   jet::TableDefinition huge = TwoColumnsThreeIndexes();
   huge.columns[0].fixed_offset = 60000;
   EXPECT_THROW(jet::compact::RepairDefinition(huge), vondrel::Error);
+}
+
+TEST(DefinitionRepair, ATextColumnMarkedFixedOverAnotherIsReadAsVariable) {
+  jet::TableDefinition t = TwoColumnsThreeIndexes();
+  t.real_indexes.pop_back();
+  t.logical_indexes.pop_back();
+  t.columns[1].flags |= jet::column_flags::kFixed;  // Name now claims bytes 0..99, over Id
+  const std::vector<std::string> repairs = jet::compact::RepairDefinition(t);
+  ASSERT_EQ(repairs.size(), 1u);
+  EXPECT_NE(repairs[0].find("Name"), std::string::npos) << repairs[0];
+  EXPECT_FALSE(t.columns[1].IsFixed());
+  EXPECT_EQ(t.columns[1].var_index, 0);
+  EXPECT_TRUE(t.columns[0].IsFixed());
+  EXPECT_EQ(t.columns[0].fixed_offset, 0);
+  // Side by side, without overlap, a fixed text column is sound.
+  jet::TableDefinition apart = TwoColumnsThreeIndexes();
+  apart.real_indexes.pop_back();
+  apart.logical_indexes.pop_back();
+  apart.columns[1].flags |= jet::column_flags::kFixed;
+  apart.columns[1].fixed_offset = 4;
+  EXPECT_TRUE(jet::compact::RepairDefinition(apart).empty());
+  EXPECT_TRUE(apart.columns[1].IsFixed());
+}
+
+TEST(DefinitionRepair, FixedColumnsSharingBytesWithoutATextOrBinaryOneAreRefused) {
+  jet::TableDefinition t = TwoColumnsThreeIndexes();
+  jet::ColumnDefinition count = t.columns[0];
+  count.name = "Count";
+  count.number = 2;
+  count.fixed_offset = 2;  // bytes 2..5, over Id's 0..3
+  t.columns.push_back(count);
+  t.max_columns = 3;
+  EXPECT_THROW(jet::compact::RepairDefinition(t), vondrel::Error);
+  // A text column whose variable slot another column holds cannot be moved back either.
+  jet::TableDefinition taken = TwoColumnsThreeIndexes();
+  jet::ColumnDefinition other = taken.columns[1];
+  other.name = "Other";
+  other.number = 2;
+  taken.columns.push_back(other);  // variable, slot 0
+  taken.max_columns = 3;
+  taken.columns[1].flags |= jet::column_flags::kFixed;
+  EXPECT_THROW(jet::compact::RepairDefinition(taken), vondrel::Error);
 }
 
 }  // namespace

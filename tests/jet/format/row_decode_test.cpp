@@ -103,6 +103,25 @@ TEST(RowLayoutJet4, InconsistentOffsetsAreCorruption) {
   EXPECT_THROW(DecodeRow(io::ByteView(empty_row.data(), empty_row.size()), table, scratch, fields), vondrel::Error);
 }
 
+TEST(RowLayout, ARowThatHoldsNoColumnsWasNeverWritten) {
+  // Zeros where a row should be: a column count of 0, no null mask, no
+  // variable columns. Such bytes would read as a row whose every value is null.
+  for (const FormatVersion version : {FormatVersion::Jet3, FormatVersion::Jet4}) {
+    const TableDefinition table = SampleTable(version);
+    const std::vector<std::uint8_t> zeros(24, 0);
+    RowStructure scratch;
+    std::vector<StoredField> fields;
+    try {
+      DecodeRow(io::ByteView(zeros.data(), zeros.size()), table, scratch, fields);
+      ADD_FAILURE() << "a row of zeros was decoded";
+    } catch (const vondrel::Error& error) {
+      EXPECT_EQ(error.number(), 3049);
+      EXPECT_NE(error.description().find("holds no columns"), std::string::npos) << error.description();
+    }
+    EXPECT_THROW(ParseRowStructureUnordered(io::ByteView(zeros.data(), zeros.size()), table, scratch), vondrel::Error);
+  }
+}
+
 TEST(RowLayoutJet3, ShortRowWithoutJumps) {
   std::vector<std::uint8_t> row{4};
   testing::Append32(row, 9);

@@ -69,10 +69,55 @@ TEST(CatalogLayout, EverySampleStoresTheStandardCatalog) {
     EXPECT_EQ(stored.max_columns, standard.max_columns) << name;
     EXPECT_EQ(stored.var_slots, standard.var_slots) << name;
     EXPECT_EQ(stored.table_type, standard.table_type) << name;
+    EXPECT_EQ(CatalogDefinitionFault(stored), std::nullopt) << name;
     ++compared;
   }
   EXPECT_GE(compared, 80);
   EXPECT_EQ(owner_without_sid, std::set<std::string>{"jet3_fcorpus_acc95.mdb"});
+}
+
+TEST(CatalogLayout, ADefinitionThatMisplacesAnObjectColumnIsFaulted) {
+  for (const FormatVersion version : {FormatVersion::Jet3, FormatVersion::Jet4}) {
+    const TableDefinition standard = StandardCatalogDefinition(version, 1252);
+    EXPECT_EQ(CatalogDefinitionFault(standard), std::nullopt);
+    const auto fault_after = [&](auto&& damage) {
+      TableDefinition damaged = standard;
+      damage(damaged);
+      return CatalogDefinitionFault(damaged).value_or("");
+    };
+    const auto column = [](TableDefinition& t, std::uint16_t number) -> ColumnDefinition& { return t.columns[number]; };
+    EXPECT_NE(fault_after([&](TableDefinition& t) { column(t, msys_objects::kParentId).name = "PcrentId"; })
+                  .find("lacks the column ParentId"),
+              std::string::npos);
+    EXPECT_NE(fault_after([&](TableDefinition& t) { column(t, msys_objects::kName).var_index = 3; }).find("Name"),
+              std::string::npos);
+    EXPECT_NE(fault_after([&](TableDefinition& t) { column(t, msys_objects::kName).flags |= column_flags::kFixed; })
+                  .find("Name"),
+              std::string::npos);
+    EXPECT_NE(fault_after([&](TableDefinition& t) { column(t, msys_objects::kType).fixed_offset = 9; }).find("Type"),
+              std::string::npos);
+    EXPECT_NE(fault_after([&](TableDefinition& t) { column(t, msys_objects::kId).type = ColumnType::Text; }).find("Id"),
+              std::string::npos);
+    EXPECT_NE(fault_after([&](TableDefinition& t) { column(t, msys_objects::kFlags).number = 20; }).find("Flags"),
+              std::string::npos);
+    // The columns past Flags are read for copying only; their damage is the copy's to mend.
+    EXPECT_EQ(fault_after([&](TableDefinition& t) { column(t, 12).var_index = 30; }), "");
+  }
+}
+
+TEST(CatalogLayout, ACatalogRowWithoutAnIdParentNameOrTypeIsNoObject) {
+  const TableDefinition standard = StandardCatalogDefinition(FormatVersion::Jet4, 1252);
+  std::vector<StoredField> fields(standard.columns.size());
+  for (StoredField& field : fields) field.is_null = false;
+  fields[msys_objects::kFlags].is_null = true;  // the other columns may be empty
+  fields[msys_objects::kOwner].is_null = true;
+  EXPECT_EQ(CatalogRowFault(standard, fields), std::nullopt);
+  for (const std::uint16_t number : {msys_objects::kId, msys_objects::kParentId, msys_objects::kName, msys_objects::kType}) {
+    std::vector<StoredField> missing = fields;
+    missing[number].is_null = true;
+    const std::string fault = CatalogRowFault(standard, missing).value_or("");
+    EXPECT_NE(fault.find("no " + standard.columns[number].name + ","), std::string::npos) << fault;
+  }
 }
 
 }  // namespace
