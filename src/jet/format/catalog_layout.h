@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "jet/format/row_layout.h"
+#include "jet/format/row_decode.h"
 #include "jet/format/table_definition.h"
 
 namespace jet {

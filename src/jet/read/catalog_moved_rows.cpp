@@ -8,10 +8,10 @@
 #include <map>
 #include <set>
 
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "jet/format/catalog_layout.h"
-#include "jet/format/data_page.h"
-#include "jet/format/usage_map.h"
+#include "jet/format/data_page_decode.h"
+#include "jet/format/usage_map_decode.h"
 
 namespace jet {
 namespace {
