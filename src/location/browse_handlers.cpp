@@ -30,7 +30,7 @@ void FindDefaultLocation(BrowseControls& controls) {
   if (!choice) return;
   const ProgramChoice& program = kProgramChoices[*choice];
   // A changed folder runs the folder-change handling inside this assignment.
-  IgnoringErrors([&] { controls.Dir1->SetPath(platform::PathText(program.defaultFolder)); });
+  IgnoringErrors([&] { controls.Dir1->SetPath(platform::PathText(program.default_folder)); });
   IgnoringErrors([&] { controls.File1->SetPattern(std::u16string(program.pattern)); });
 }
 
@@ -51,8 +51,8 @@ void FollowFolderChange(BrowseControls& controls) {
   });
 }
 
-platform::PathText SelectedFilePath(const FileList& fileList) {
-  return fileList.Path() + u"\\" + fileList.FileName();
+platform::PathText SelectedFilePath(const FileList& file_list) {
+  return file_list.Path() + u"\\" + file_list.FileName();
 }
 
 void ShowClickedFile(BrowseControls& controls) {

@@ -41,7 +41,7 @@ void ShowDoubleClickedFile(BrowseControls& controls);
 // The file list's folder + "\" + the selected name. At a drive root the
 // folder already ends in "\", and the doubled separator is kept: the file
 // system reads it as the same file.
-platform::PathText SelectedFilePath(const FileList& fileList);
+platform::PathText SelectedFilePath(const FileList& file_list);
 
 // The program folder without one trailing backslash ("C:\" becomes "C:").
 platform::PathText WithoutTrailingBackslash(platform::PathText folder);

@@ -21,17 +21,17 @@ std::u16string_view Trimmed(std::u16string_view text) {
 // name length x pattern length steps, and no recursion however long the pattern.
 bool MatchesExactly(std::u16string_view name, std::u16string_view pattern) {
   std::size_t n = 0, p = 0;
-  std::size_t starPattern = std::u16string_view::npos, starName = 0;
+  std::size_t star_pattern = std::u16string_view::npos, star_name = 0;
   while (n < name.size()) {
     if (p < pattern.size() && pattern[p] == u'*') {
-      starPattern = p++;
-      starName = n;
+      star_pattern = p++;
+      star_name = n;
     } else if (p < pattern.size() && (pattern[p] == u'?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
       ++p;
       ++n;
-    } else if (starPattern != std::u16string_view::npos) {
-      p = starPattern + 1;
-      n = ++starName;
+    } else if (star_pattern != std::u16string_view::npos) {
+      p = star_pattern + 1;
+      n = ++star_name;
     } else {
       return false;
     }
@@ -52,12 +52,12 @@ bool MatchesWildcard(std::u16string_view name, std::u16string_view pattern) {
   return false;
 }
 
-bool MatchesPatternList(std::u16string_view name, std::u16string_view patternList) {
+bool MatchesPatternList(std::u16string_view name, std::u16string_view pattern_list) {
   while (true) {
-    const std::size_t separator = patternList.find(u';');
-    if (MatchesWildcard(name, Trimmed(patternList.substr(0, separator)))) return true;
+    const std::size_t separator = pattern_list.find(u';');
+    if (MatchesWildcard(name, Trimmed(pattern_list.substr(0, separator)))) return true;
     if (separator == std::u16string_view::npos) return false;
-    patternList.remove_prefix(separator + 1);
+    pattern_list.remove_prefix(separator + 1);
   }
 }
 

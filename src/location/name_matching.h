@@ -15,7 +15,7 @@ bool MatchesWildcard(std::u16string_view name, std::u16string_view pattern);
 
 // True when `name` matches any of the patterns in a ";"-separated list.
 // Blanks around each pattern are ignored; an empty list matches nothing.
-bool MatchesPatternList(std::u16string_view name, std::u16string_view patternList);
+bool MatchesPatternList(std::u16string_view name, std::u16string_view pattern_list);
 
 // Sorts names without regard to case; names equal but for case keep a fixed
 // order by their code units.

@@ -10,7 +10,7 @@ namespace vondrel::location {
 
 struct ProgramChoice {
   std::u16string_view caption;
-  std::u16string_view defaultFolder;
+  std::u16string_view default_folder;
   std::u16string_view pattern;
 };
 

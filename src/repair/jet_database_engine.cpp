@@ -43,16 +43,16 @@ std::filesystem::path JetDatabaseEngine::HostPath(const platform::PathText& path
 }
 
 CompactResult JetDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
-  std::filesystem::path hostSource = HostPath(source);
-  std::filesystem::path hostDestination = HostPath(destination);
+  std::filesystem::path host_source = HostPath(source);
+  std::filesystem::path host_destination = HostPath(destination);
   EnginePathNames names;
-  names.Add(hostSource, source);
-  names.Add(hostDestination, destination);
+  names.Add(host_source, source);
+  names.Add(host_destination, destination);
   return names.Run([&] {
     // Held for the whole compaction: another program with the file open, or a
     // second repair of the same file, makes this fail with 3045 instead.
-    jet::io::DatabaseFileLock lock = jet::io::DatabaseFileLock::Acquire(hostSource, jet::io::LockIntent::Compact);
-    return CompactResult{engine_.CompactDatabase(hostSource, hostDestination).Salvaged()};
+    jet::io::DatabaseFileLock lock = jet::io::DatabaseFileLock::Acquire(host_source, jet::io::LockIntent::Compact);
+    return CompactResult{engine_.CompactDatabase(host_source, host_destination).Salvaged()};
   });
 }
 

@@ -27,21 +27,21 @@ platform::PathText BackupName(const platform::PathText& base, int number) {
 
 }  // namespace
 
-RepairOperation::RepairOperation(platform::FileSystem& files, EngineFactory createEngine)
-    : files_(files), createEngine_(std::move(createEngine)) {}
+RepairOperation::RepairOperation(platform::FileSystem& files, EngineFactory create_engine)
+    : files_(files), create_engine_(std::move(create_engine)) {}
 
 DatabaseEngine& RepairOperation::Engine() {
   if (!engine_) {
-    engine_ = createEngine_();
+    engine_ = create_engine_();
     if (!engine_) throw vondrel::Error(kInternalError, "The database engine could not be created");
   }
   return *engine_;
 }
 
-RepairOutcome RepairOperation::Run(const platform::PathText& selectedPath) {
-  if (selectedPath.empty()) return RepairOutcome::NothingSelected();
+RepairOutcome RepairOperation::Run(const platform::PathText& selected_path) {
+  if (selected_path.empty()) return RepairOutcome::NothingSelected();
   try {
-    Repair(selectedPath);
+    Repair(selected_path);
     return RepairOutcome::Succeeded();
   } catch (const vondrel::Error& error) {
     return RepairOutcome::Failed(error.number(), error.description());
@@ -52,10 +52,10 @@ RepairOutcome RepairOperation::Run(const platform::PathText& selectedPath) {
   }
 }
 
-void RepairOperation::Repair(const platform::PathText& selectedPath) {
-  if (selectedPath.size() < 3) throw vondrel::Error(kInvalidArgument, "The path is too short to name a database");
+void RepairOperation::Repair(const platform::PathText& selected_path) {
+  if (selected_path.size() < 3) throw vondrel::Error(kInvalidArgument, "The path is too short to name a database");
   // The last three characters give way to "mdb" and "rpr"; "x.MDB" becomes "x.mdb".
-  const platform::PathText base = selectedPath.substr(0, selectedPath.size() - 3);
+  const platform::PathText base = selected_path.substr(0, selected_path.size() - 3);
   const platform::PathText database = base + u"mdb";
   const platform::PathText copy = base + u"rpr";
 
@@ -85,7 +85,7 @@ void RepairOperation::Repair(const platform::PathText& selectedPath) {
     files_.ReplaceFile(copy, database);
   // Then the extension becomes lower case in a rename of its own: the file
   // that the name reaches is given the name as written.
-  if (selectedPath.compare(selectedPath.size() - 3, 3, u"mdb") != 0) files_.RenameFile(database, database);
+  if (selected_path.compare(selected_path.size() - 3, 3, u"mdb") != 0) files_.RenameFile(database, database);
 }
 
 void RepairOperation::ReplaceKeepingOld(const platform::PathText& copy, const platform::PathText& database,

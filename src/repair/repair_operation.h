@@ -15,16 +15,16 @@ namespace vondrel::repair {
 
 class RepairOperation {
  public:
-  RepairOperation(platform::FileSystem& files, EngineFactory createEngine);
+  RepairOperation(platform::FileSystem& files, EngineFactory create_engine);
 
-  RepairOutcome Run(const platform::PathText& selectedPath);
+  RepairOutcome Run(const platform::PathText& selected_path);
 
   // Whether the engine exists yet; it is created on the first compaction and
   // kept for the life of this object (the life of the process).
   bool EngineCreated() const { return engine_ != nullptr; }
 
  private:
-  void Repair(const platform::PathText& selectedPath);
+  void Repair(const platform::PathText& selected_path);
   // Puts the copy in the database's place and keeps the old database under
   // the first free backup name: base + "bak", "bak1", "bak2", ...
   void ReplaceKeepingOld(const platform::PathText& copy, const platform::PathText& database,
@@ -32,7 +32,7 @@ class RepairOperation {
   DatabaseEngine& Engine();
 
   platform::FileSystem& files_;
-  EngineFactory createEngine_;
+  EngineFactory create_engine_;
   std::unique_ptr<DatabaseEngine> engine_;
 };
 

@@ -50,7 +50,7 @@ struct ScriptedFolders : FolderList {
   Log* log;
   platform::PathText path = u"C:\\Start";
   std::vector<platform::PathText> existing{u"C:\\Start"};
-  std::function<void()> onChange;
+  std::function<void()> on_change;
   explicit ScriptedFolders(Log* l) : log(l) {}
   platform::PathText Path() const override { return path; }
   void SetPath(const platform::PathText& folder) override {
@@ -58,7 +58,7 @@ struct ScriptedFolders : FolderList {
     if (std::find(existing.begin(), existing.end(), folder) == existing.end()) throw Error(76, "Path not found");
     const bool changed = folder != path;
     path = folder;
-    if (changed && onChange) onChange();
+    if (changed && on_change) on_change();
   }
 };
 
@@ -68,13 +68,13 @@ struct ScriptedFiles : FileList {
   std::u16string pattern = u"*.*";
   std::vector<std::u16string> entries;
   int index = -1;
-  bool failSetPath = false;
-  std::function<void()> onClick;
+  bool fail_set_path = false;
+  std::function<void()> on_click;
   explicit ScriptedFiles(Log* l) : log(l) {}
   platform::PathText Path() const override { return path; }
   void SetPath(const platform::PathText& folder) override {
     log->push_back("file list folder " + Narrow(folder));
-    if (failSetPath) throw Error(76, "Path not found");
+    if (fail_set_path) throw Error(76, "Path not found");
     path = folder;
     index = -1;
   }
@@ -90,7 +90,7 @@ struct ScriptedFiles : FileList {
     log->push_back("file list position " + std::to_string(position));
     if (position >= ListCount()) throw Error(380, "Invalid property value");
     index = position;
-    if (onClick) onClick();
+    if (on_click) on_click();
   }
   std::u16string FileName() const override {
     return index >= 0 ? entries[static_cast<std::size_t>(index)] : std::u16string();
@@ -104,14 +104,14 @@ class BrowseHandlersTest : public ::testing::Test {
     for (std::size_t i = 0; i < options.size(); ++i) controls.optSelect[i] = &options[i];
     controls.Dir1 = &folders;
     controls.File1 = &files;
-    controls.txtPath = &pathBox;
-    controls.cmdRepair = &repairButton;
+    controls.txtPath = &path_box;
+    controls.cmdRepair = &repair_button;
     // Wired the way the window routes the notifications.
-    folders.onChange = [this] {
+    folders.on_change = [this] {
       log.push_back("change");
       FollowFolderChange(controls);
     };
-    files.onClick = [this] {
+    files.on_click = [this] {
       log.push_back("click");
       ShowClickedFile(controls);
     };
@@ -121,8 +121,8 @@ class BrowseHandlersTest : public ::testing::Test {
   std::array<ScriptedOption, 3> options;
   ScriptedFolders folders{&log};
   ScriptedFiles files{&log};
-  ScriptedText pathBox{&log};
-  ScriptedButton repairButton{&log};
+  ScriptedText path_box{&log};
+  ScriptedButton repair_button{&log};
   BrowseControls controls;
 };
 
@@ -150,16 +150,16 @@ TEST_F(BrowseHandlersTest, FolderChangeWithTwoEntriesStopsBeforeSelecting) {
   options[2].value = true;
   FollowFolderChange(controls);
   EXPECT_EQ(log, (Log{"file list folder C:\\Start", "file list pattern *.mdb", "disable repair", "path box ''"}));
-  EXPECT_EQ(repairButton.enabled, false);
+  EXPECT_EQ(repair_button.enabled, false);
 }
 
 TEST_F(BrowseHandlersTest, FolderChangeIgnoresAnEmptyListAndAFailingFolder) {
-  files.failSetPath = true;
+  files.fail_set_path = true;
   FollowFolderChange(controls);
   EXPECT_EQ(log, (Log{"file list folder C:\\Start", "file list pattern Data.mdb", "disable repair", "path box ''",
                       "file list position 0"}));
-  EXPECT_EQ(pathBox.text, u"");
-  EXPECT_EQ(repairButton.enabled, false);
+  EXPECT_EQ(path_box.text, u"");
+  EXPECT_EQ(repair_button.enabled, false);
 }
 
 TEST_F(BrowseHandlersTest, FolderChangeWithoutAChoiceKeepsThePattern) {
@@ -184,8 +184,8 @@ TEST_F(BrowseHandlersTest, FindOnAMissingFolderStillAppliesThePatternAndNothingE
   FindDefaultLocation(controls);
   EXPECT_EQ(log, (Log{"folder list C:\\Program Files\\Guvrine", "file list pattern GV_Data.mdb"}));
   EXPECT_EQ(folders.path, u"C:\\Start");
-  EXPECT_EQ(pathBox.text, u"old text");
-  EXPECT_EQ(repairButton.enabled, std::nullopt);
+  EXPECT_EQ(path_box.text, u"old text");
+  EXPECT_EQ(repair_button.enabled, std::nullopt);
 }
 
 TEST_F(BrowseHandlersTest, FindWithoutAChoiceDoesNothing) {
@@ -201,7 +201,7 @@ TEST_F(BrowseHandlersTest, FileHandlersComposeTheFullPath) {
   ShowDoubleClickedFile(controls);
   EXPECT_EQ(log, (Log{"path box 'C:\\\\Data.mdb'"})) << "the root's backslash is doubled, the button untouched";
   ShowClickedFile(controls);
-  EXPECT_EQ(repairButton.enabled, true);
+  EXPECT_EQ(repair_button.enabled, true);
 }
 
 TEST_F(BrowseHandlersTest, ClickHandlingHasNoHandlingOfItsOwn) {
@@ -211,18 +211,18 @@ TEST_F(BrowseHandlersTest, ClickHandlingHasNoHandlingOfItsOwn) {
   } failing{&log};
   controls.txtPath = &failing;
   EXPECT_THROW(ShowClickedFile(controls), Error);
-  EXPECT_EQ(repairButton.enabled, std::nullopt);
+  EXPECT_EQ(repair_button.enabled, std::nullopt);
 }
 
 TEST(ProgramChoices, TheTableOfPrograms) {
   EXPECT_EQ(kProgramChoices[0].caption, u"Tamberlo");
-  EXPECT_EQ(kProgramChoices[0].defaultFolder, u"c:\\Program Files\\Tamberlo");
+  EXPECT_EQ(kProgramChoices[0].default_folder, u"c:\\Program Files\\Tamberlo");
   EXPECT_EQ(kProgramChoices[0].pattern, u"Data.mdb");
   EXPECT_EQ(kProgramChoices[1].caption, u"Guvrine");
-  EXPECT_EQ(kProgramChoices[1].defaultFolder, u"C:\\Program Files\\Guvrine");
+  EXPECT_EQ(kProgramChoices[1].default_folder, u"C:\\Program Files\\Guvrine");
   EXPECT_EQ(kProgramChoices[1].pattern, u"GV_Data.mdb");
   EXPECT_EQ(kProgramChoices[2].caption, u"Other");
-  EXPECT_EQ(kProgramChoices[2].defaultFolder, u"c:\\Program Files");
+  EXPECT_EQ(kProgramChoices[2].default_folder, u"c:\\Program Files");
   EXPECT_EQ(kProgramChoices[2].pattern, u"*.mdb");
 }
 

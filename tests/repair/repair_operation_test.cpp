@@ -30,13 +30,13 @@ class SwapWatchingFileSystem : public FakeFileSystem {
  public:
   explicit SwapWatchingFileSystem(const FakeEngineLog& log) : log_(log) {}
   void ReplaceFile(const platform::PathText& from, const platform::PathText& to) override {
-    handlesAtSwap.push_back(log_.openHandles);
+    handles_at_swap.push_back(log_.open_handles);
     FakeFileSystem::ReplaceFile(from, to);
     Note(to);
   }
   void ReplaceFileKeepingOld(const platform::PathText& from, const platform::PathText& to,
                              const platform::PathText& backup) override {
-    handlesAtSwap.push_back(log_.openHandles);
+    handles_at_swap.push_back(log_.open_handles);
     FakeFileSystem::ReplaceFileKeepingOld(from, to, backup);
     Note(to);
   }
@@ -49,7 +49,7 @@ class SwapWatchingFileSystem : public FakeFileSystem {
     Note(path);
   }
 
-  std::vector<int> handlesAtSwap;
+  std::vector<int> handles_at_swap;
   std::vector<FolderState> states;
 
  private:
@@ -102,7 +102,7 @@ TEST_F(RepairOperationTest, NothingSelectedTouchesNothingAndCreatesNoEngine) {
   auto outcome = repair_.Run(u"");
   EXPECT_EQ(outcome.kind, Kind::NothingSelected);
   EXPECT_TRUE(files_.Calls().empty());
-  EXPECT_EQ(log_.enginesCreated, 0);
+  EXPECT_EQ(log_.engines_created, 0);
   EXPECT_FALSE(repair_.EngineCreated());
   EXPECT_EQ(Folder(), std::vector<std::string>{"Data.mdb"});
 }
@@ -115,7 +115,7 @@ TEST_F(RepairOperationTest, SucceedsAndPutsTheCompactedCopyInPlace) {
   EXPECT_EQ(Folder(), std::vector<std::string>{"Data.mdb"});
   EXPECT_EQ(log_.calls, (std::vector<std::string>{"compact C:\\Program Files\\Tamberlo\\Data.mdb C:\\Program Files\\Tamberlo\\Data.rpr",
                                                   "open C:\\Program Files\\Tamberlo\\Data.rpr", "tabledef 1"}));
-  EXPECT_EQ(files_.handlesAtSwap, std::vector<int>{0});  // both handles released before the swap
+  EXPECT_EQ(files_.handles_at_swap, std::vector<int>{0});  // both handles released before the swap
   EXPECT_EQ(files_.CallCount(FileOperation::DeleteFile), 0);  // the old file is never deleted before its successor is in place
   EXPECT_EQ(files_.CallCount(FileOperation::RenameFile), 0);  // nor kept: nothing was lost
   ASSERT_EQ(files_.CallCount(FileOperation::ReplaceFile), 1);
@@ -128,7 +128,7 @@ TEST_F(RepairOperationTest, SucceedsTwiceInARowWithOneEngine) {
   EXPECT_EQ(repair_.Run(kDatabase).kind, Kind::Succeeded);
   EXPECT_EQ(repair_.Run(kDatabase).kind, Kind::Succeeded);
   EXPECT_EQ(files_.ReadFile(kDatabase), "compacted:compacted:old");
-  EXPECT_EQ(log_.enginesCreated, 1);
+  EXPECT_EQ(log_.engines_created, 1);
   EXPECT_EQ(Folder(), std::vector<std::string>{"Data.mdb"});
 }
 
@@ -136,14 +136,14 @@ TEST_F(RepairOperationTest, TheEngineIsCreatedOnTheFirstCompactionAndKept) {
   files_.WriteFile(kDatabase, "old");
   files_.FailNext(FileOperation::OrdinaryFileExists, vondrel::Error(platform::kPathFileAccessError, "x"));
   ExpectFailed(repair_.Run(kDatabase), platform::kPathFileAccessError);
-  EXPECT_EQ(log_.enginesCreated, 0);  // the run stopped before compaction
-  log_.compactError = vondrel::Error(3045, "in use");
+  EXPECT_EQ(log_.engines_created, 0);  // the run stopped before compaction
+  log_.compact_error = vondrel::Error(3045, "in use");
   ExpectFailed(repair_.Run(kDatabase), 3045);
-  EXPECT_EQ(log_.enginesCreated, 1);
+  EXPECT_EQ(log_.engines_created, 1);
   EXPECT_TRUE(repair_.EngineCreated());
   EXPECT_EQ(repair_.Run(kDatabase).kind, Kind::Succeeded);
   EXPECT_EQ(repair_.Run(u"C:\\other.mdb").kind, Kind::Failed);
-  EXPECT_EQ(log_.enginesCreated, 1);
+  EXPECT_EQ(log_.engines_created, 1);
 }
 
 TEST_F(RepairOperationTest, ALeftoverCopyBesideTheDatabaseIsDeletedSilently) {
@@ -215,7 +215,7 @@ TEST_F(RepairOperationTest, AFileInADriveRootIsReachedThroughTheDoubledBackslash
 TEST_F(RepairOperationTest, APathTooShortTouchesNothing) {
   ExpectFailed(repair_.Run(u"ab"), 5);
   EXPECT_TRUE(files_.Calls().empty());
-  EXPECT_EQ(log_.enginesCreated, 0);
+  EXPECT_EQ(log_.engines_created, 0);
 }
 
 TEST_F(RepairOperationTest, AFailedLeftoverDeleteLeavesBothFiles) {
@@ -232,8 +232,8 @@ TEST_F(RepairOperationTest, AFailedLeftoverDeleteLeavesBothFiles) {
 
 TEST_F(RepairOperationTest, AFailedCompactionLeavesTheDatabaseAndWhateverTheEngineLeft) {
   files_.WriteFile(kDatabase, "old");
-  log_.compactError = vondrel::Error(3049, "damaged beyond repair");
-  log_.compactLeavesBehind = "half written";
+  log_.compact_error = vondrel::Error(3049, "damaged beyond repair");
+  log_.compact_leaves_behind = "half written";
   auto outcome = repair_.Run(kDatabase);
   EXPECT_EQ(outcome.number, 3049);
   EXPECT_EQ(outcome.description, "damaged beyond repair");
@@ -269,7 +269,7 @@ TEST_F(RepairOperationTest, ACopyWithoutASecondTableDefinitionStaysAndIsReleased
   EXPECT_EQ(outcome.number, testing::kEngineItemNotFound);
   EXPECT_EQ(files_.ReadFile(kDatabase), "old");
   EXPECT_EQ(files_.ReadFile(kCopy), "compacted:old");
-  EXPECT_EQ(log_.openHandles, 0);
+  EXPECT_EQ(log_.open_handles, 0);
   EXPECT_EQ(files_.CallCount(FileOperation::ReplaceFile), 0);
 }
 
@@ -295,7 +295,7 @@ TEST_F(RepairOperationTest, AReadOnlyDatabaseIsRefusedAndStaysAsItWas) {
 
 TEST_F(RepairOperationTest, ANegativeEngineNumberIsPassedThrough) {
   files_.WriteFile(kDatabase, "old");
-  log_.compactError = vondrel::Error(-2147467259, "Unspecified failure");
+  log_.compact_error = vondrel::Error(-2147467259, "Unspecified failure");
   auto outcome = repair_.Run(kDatabase);
   EXPECT_EQ(outcome.number, -2147467259);
   EXPECT_EQ(MessageFor(outcome).text, u"There was an error repairing the database\r\n\r\nError: -2147467259  Unspecified failure");
@@ -306,7 +306,7 @@ const platform::PathText kBackup = u"C:\\Program Files\\Tamberlo\\Data.bak";
 
 TEST_F(RepairOperationTest, ALossyRepairKeepsTheOldDatabaseUnderTheBackupName) {
   files_.WriteFile(kDatabase, "old");
-  log_.compactLossy = true;
+  log_.compact_lossy = true;
   auto outcome = repair_.Run(kDatabase);
   EXPECT_EQ(outcome.kind, Kind::Succeeded);
   EXPECT_EQ(MessageFor(outcome).text, u"Repair was successful!");
@@ -318,7 +318,7 @@ TEST_F(RepairOperationTest, ALossyRepairKeepsTheOldDatabaseUnderTheBackupName) {
   ASSERT_EQ(files_.CallCount(FileOperation::ReplaceFileKeepingOld), 1);
   EXPECT_EQ(files_.Calls().back().backup, kBackup);
   EXPECT_EQ(files_.states, (std::vector<FolderState>{{{"Data.bak", "old"}, {"Data.mdb", "compacted:old"}}}));
-  EXPECT_EQ(files_.handlesAtSwap, std::vector<int>{0});
+  EXPECT_EQ(files_.handles_at_swap, std::vector<int>{0});
 }
 
 TEST_F(RepairOperationTest, TakenBackupNamesAreSkippedAndNeverOverwritten) {
@@ -327,7 +327,7 @@ TEST_F(RepairOperationTest, TakenBackupNamesAreSkippedAndNeverOverwritten) {
   files_.WriteFile(u"C:\\Program Files\\Tamberlo\\DATA.BAK1", "capitals");
   files_.MakeFolder(u"C:\\Program Files\\Tamberlo\\Data.bak2");
   fs::create_symlink("nowhere", files_.DriveC() / "Program Files/Tamberlo/data.bak3");
-  log_.compactLossy = true;
+  log_.compact_lossy = true;
   EXPECT_EQ(repair_.Run(kDatabase).kind, Kind::Succeeded);
   EXPECT_EQ(files_.ReadFile(u"C:\\Program Files\\Tamberlo\\Data.bak4"), "old");
   EXPECT_EQ(files_.ReadFile(kBackup), "an earlier backup");
@@ -342,7 +342,7 @@ TEST_F(RepairOperationTest, TakenBackupNamesAreSkippedAndNeverOverwritten) {
 TEST_F(RepairOperationTest, AHiddenFileTakesTheBackupName) {
   files_.WriteFile(u"C:\\f\\.db.mdb", "old");
   files_.WriteFile(u"C:\\f\\.DB.BAK", "hidden");
-  log_.compactLossy = true;
+  log_.compact_lossy = true;
   EXPECT_EQ(repair_.Run(u"C:\\f\\.db.mdb").kind, Kind::Succeeded);
   EXPECT_EQ(files_.ListFolder(u"C:\\f"), (std::vector<std::string>{".DB.BAK", ".db.bak1", ".db.mdb"}));
   EXPECT_EQ(files_.ReadFile(u"C:\\f\\.db.bak1"), "old");
@@ -350,7 +350,7 @@ TEST_F(RepairOperationTest, AHiddenFileTakesTheBackupName) {
 
 TEST_F(RepairOperationTest, ALossyRepairOfACapitalLetterExtension) {
   files_.WriteFile(u"C:\\Data\\DATA.MDB", "old");
-  log_.compactLossy = true;
+  log_.compact_lossy = true;
   EXPECT_EQ(repair_.Run(u"C:\\Data\\DATA.MDB").kind, Kind::Succeeded);
   EXPECT_EQ(files_.ListFolder(u"C:\\Data"), (std::vector<std::string>{"DATA.bak", "DATA.mdb"}));
   EXPECT_EQ(files_.ReadFile(u"C:\\Data\\DATA.bak"), "old");
@@ -359,7 +359,7 @@ TEST_F(RepairOperationTest, ALossyRepairOfACapitalLetterExtension) {
 
 TEST_F(RepairOperationTest, AFailedSwapOfALossyCopyLeavesTheDatabaseAndTheCopy) {
   files_.WriteFile(kDatabase, "old");
-  log_.compactLossy = true;
+  log_.compact_lossy = true;
   files_.FailNext(FileOperation::ReplaceFileKeepingOld, vondrel::Error(platform::kPermissionDenied, "refused"));
   ExpectFailed(repair_.Run(kDatabase), platform::kPermissionDenied);
   EXPECT_EQ(Folder(), (std::vector<std::string>{"Data.mdb", "Data.rpr"}));
@@ -373,7 +373,7 @@ TEST_F(RepairOperationTest, AFailedSwapOfALossyCopyLeavesTheDatabaseAndTheCopy) 
 
 TEST_F(RepairOperationTest, NoFreeBackupNameFailsAndLeavesTheDatabaseAndTheCopy) {
   files_.WriteFile(kDatabase, "old");
-  log_.compactLossy = true;
+  log_.compact_lossy = true;
   files_.FailAlways(FileOperation::ReplaceFileKeepingOld, vondrel::Error(platform::kFileAlreadyExists, "taken"));
   ExpectFailed(repair_.Run(kDatabase), platform::kFileAlreadyExists);
   EXPECT_GT(files_.CallCount(FileOperation::ReplaceFileKeepingOld), 1);
@@ -388,9 +388,9 @@ TEST_F(RepairOperationTest, NoFreeBackupNameFailsAndLeavesTheDatabaseAndTheCopy)
 TEST_F(RepairOperationTest, ACopyWithoutItsDatabaseButWithABackupIsKept) {
   files_.WriteFile(kBackup, "old");
   files_.WriteFile(kCopy, "compacted:old");
-  const std::vector<std::string> leftBehind{"Data.bak", "Data.rpr"};
+  const std::vector<std::string> left_behind{"Data.bak", "Data.rpr"};
   ExpectFailed(repair_.Run(kDatabase), testing::kEngineFileNotFound);
-  EXPECT_EQ(Folder(), leftBehind);
+  EXPECT_EQ(Folder(), left_behind);
   EXPECT_EQ(files_.ReadFile(kBackup), "old");
   EXPECT_EQ(files_.ReadFile(kCopy), "compacted:old");
 }
@@ -398,7 +398,7 @@ TEST_F(RepairOperationTest, ACopyWithoutItsDatabaseButWithABackupIsKept) {
 TEST_F(RepairOperationTest, AReadOnlyDatabaseIsRefusedAtTheSwapEvenWhenTheCopyIsLossy) {
   files_.WriteFile(kDatabase, "old");
   fs::permissions(files_.DriveC() / "Program Files/Tamberlo/Data.mdb", fs::perms::owner_read);
-  log_.compactLossy = true;
+  log_.compact_lossy = true;
   ExpectFailed(repair_.Run(kDatabase), platform::kPathFileAccessError);
   EXPECT_EQ(Folder(), (std::vector<std::string>{"Data.mdb", "Data.rpr"}));
   EXPECT_EQ(files_.ReadFile(kDatabase), "old");
@@ -424,7 +424,7 @@ class RepairEachStepFailing : public ::testing::TestWithParam<StepCase> {
     Setup(const platform::PathText& selected, bool lossy) {
       files.WriteFile(selected, "old");
       files.WriteFile(selected.substr(0, selected.size() - 3) + u"rpr", "stale");
-      log.compactLossy = lossy;
+      log.compact_lossy = lossy;
     }
     FolderState Now() const {
       FolderState state;

@@ -156,11 +156,11 @@ TEST(LossyRepair, KeepsTheDamagedFileUnderTheBackupName) {
   const fs::path repaired = files.DriveC() / "Program Files/Tamberlo/DATA.mdb";
   EXPECT_GT(CompactErrorRows(repaired).value_or(0), 0u);
 
-  const auto rowsAfterFirst = RowCounts(repaired);
+  const auto rows_after_first = RowCounts(repaired);
   auto again = repair.Run(folder + u"\\DATA.mdb");
   ASSERT_EQ(again.kind, RepairOutcome::Kind::Succeeded) << again.number << " " << again.description;
   EXPECT_EQ(files.ListFolder(folder), (std::vector<std::string>{"DATA.bak1", "DATA.mdb", "data.bak"}));
-  EXPECT_EQ(RowCounts(repaired), rowsAfterFirst);
+  EXPECT_EQ(RowCounts(repaired), rows_after_first);
   EXPECT_TRUE(files.ReadFile(folder + u"\\DATA.bak1") == damaged);
 }
 

@@ -31,8 +31,8 @@ void ThrowIfArmed(std::optional<vondrel::Error>& armed) {
 
 class Handle {
  public:
-  explicit Handle(FakeEngineLog& log) : log_(log) { ++log_.openHandles; }
-  ~Handle() { --log_.openHandles; }
+  explicit Handle(FakeEngineLog& log) : log_(log) { ++log_.open_handles; }
+  ~Handle() { --log_.open_handles; }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
 
@@ -66,9 +66,9 @@ FakeDatabaseEngine::FakeDatabaseEngine(platform::FileSystem& files, FakeEngineLo
 
 repair::CompactResult FakeDatabaseEngine::CompactDatabase(const platform::PathText& source, const platform::PathText& destination) {
   log_.calls.push_back("compact " + platform::ToUtf8(source) + " " + platform::ToUtf8(destination));
-  if (log_.compactError) {
-    if (!log_.compactLeavesBehind.empty()) WriteHostFile(files_.HostPath(destination), log_.compactLeavesBehind);
-    ThrowIfArmed(log_.compactError);
+  if (log_.compact_error) {
+    if (!log_.compact_leaves_behind.empty()) WriteHostFile(files_.HostPath(destination), log_.compact_leaves_behind);
+    ThrowIfArmed(log_.compact_error);
   }
   auto bytes = ReadHostFile(files_.HostPath(source));
   if (!bytes) throw vondrel::Error(kEngineFileNotFound, "Could not find the database file");
@@ -76,7 +76,7 @@ repair::CompactResult FakeDatabaseEngine::CompactDatabase(const platform::PathTe
   std::error_code ec;
   if (std::filesystem::exists(target, ec)) throw vondrel::Error(kEngineDatabaseExists, "The destination exists");
   WriteHostFile(target, "compacted:" + *bytes);
-  return {log_.compactLossy};
+  return {log_.compact_lossy};
 }
 
 std::unique_ptr<repair::EngineDatabase> FakeDatabaseEngine::OpenDatabase(const platform::PathText& name) {
@@ -89,7 +89,7 @@ std::unique_ptr<repair::EngineDatabase> FakeDatabaseEngine::OpenDatabase(const p
 
 repair::EngineFactory FakeEngineFactory(platform::FileSystem& files, FakeEngineLog& log) {
   return [&files, &log]() -> std::unique_ptr<repair::DatabaseEngine> {
-    ++log.enginesCreated;
+    ++log.engines_created;
     return std::make_unique<FakeDatabaseEngine>(files, log);
   };
 }

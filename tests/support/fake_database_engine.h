@@ -15,15 +15,15 @@
 namespace vondrel::testing {
 
 struct FakeEngineLog {
-  int enginesCreated = 0;
-  int openHandles = 0;  // databases and table definitions not yet released
+  int engines_created = 0;
+  int open_handles = 0;  // databases and table definitions not yet released
   std::vector<std::string> calls;  // "compact <source> <destination>", "open <name>", "tabledef <position>"
   // Compactions report that the copy lost part of the source until this is cleared.
-  bool compactLossy = false;
+  bool compact_lossy = false;
 
   // Armed failures, each used once.
-  std::optional<vondrel::Error> compactError;
-  std::string compactLeavesBehind;  // bytes a failing compaction leaves under the destination ("" = nothing)
+  std::optional<vondrel::Error> compact_error;
+  std::string compact_leaves_behind;  // bytes a failing compaction leaves under the destination ("" = nothing)
   std::optional<vondrel::Error> openError;
   std::optional<vondrel::Error> tableDefError;
 };

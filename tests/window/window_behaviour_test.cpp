@@ -117,7 +117,7 @@ TEST_F(WindowBehaviourTest, RepairWithNothingSelectedAsksForAFile) {
   EXPECT_EQ(shown[0].buttons, std::vector<std::string>{"OK"});
   EXPECT_TRUE(shown[0].modal);
   EXPECT_EQ(shown[0].owner, window.get());
-  EXPECT_EQ(engineLog.enginesCreated, 0);
+  EXPECT_EQ(engineLog.engines_created, 0);
 }
 
 TEST_F(WindowBehaviourTest, ASuccessfulRepairSaysSoOnce) {
@@ -140,7 +140,7 @@ TEST_F(WindowBehaviourTest, AFailedRepairShowsTheErrorsNumberAndDescription) {
   files.WriteFile(u"C:\\Tools\\Data.mdb", "data");
   Open(u"C:\\Tools");
   window->show();
-  engineLog.compactError = Error(-1032, "Unrecognized database format 'C:\\Tools\\Data.mdb'.");
+  engineLog.compact_error = Error(-1032, "Unrecognized database format 'C:\\Tools\\Data.mdb'.");
   const std::vector<ShownMessage> shown = PressRepair();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].text,
