@@ -48,6 +48,9 @@ std::set<RowPointer> Database::FindMovedCatalogRows(const TableDefinition& objec
   RowStructure structure;
   std::vector<StoredField> fields;
   for (std::uint32_t page_number : pages) {
+    // The page stays readable while its rows are visited, which read the
+    // definition pages they name.
+    const io::ReadHold page_hold(*file_);
     try {
       const DataPage page(file_->PageOrPart(page_number), constants());
       for (std::uint32_t slot = 0; slot < page.row_count(); ++slot) {
