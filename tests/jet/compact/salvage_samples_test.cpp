@@ -7,6 +7,7 @@
 // salvage_built_test.cpp), run in a child process and read by the oracles.
 
 #include <algorithm>
+#include <cctype>
 #include <iostream>
 
 #include <gtest/gtest.h>
@@ -59,38 +60,48 @@ Verdict CompactCopy(const ScratchDir& dir, const std::vector<std::uint8_t>& byte
   return verdict;
 }
 
-TEST(SalvageSamples, DamagedCopiesCompactSoundlyOrFailWithANumber) {
+// One sample per test, so that the copies of several samples compact in parallel.
+class SalvageSampleCopies : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SalvageSampleCopies, CompactSoundlyOrFailWithANumber) {
   VONDREL_REQUIRE_SAMPLES();
-  const char* names[] = {"jet4_northwind_2000_b.mdb", "jet3_northwind_de_nwind.mdb", "jet3_ea_test_arcgis_base.eap",
-                         "jet4_jackcess_testIndexProperties.mdb", "jet4_fcorpus_reviews.mdb",
-                         "jet4_tika_testAccess2_2002-2003.mdb"};
   const PageRole roles[] = {PageRole::Header, PageRole::Catalog, PageRole::TableDefinition, PageRole::UsageMap,
                             PageRole::Data,   PageRole::LongValue, PageRole::Index};
+  const auto path = vondrel::testing::Sample(GetParam());
+  if (!path) GTEST_SKIP() << GetParam() << " is not among the samples";
   ScratchDir dir;
   int compacted = 0, refused = 0, salvaged = 0;
-  for (const char* name : names) {
-    const auto path = vondrel::testing::Sample(name);
-    if (!path) continue;
-    const DamageGenerator generator(ReadFileBytes(*path));
-    for (std::uint64_t seed = 1; seed <= 3; ++seed) {
-      for (const PageRole role : roles) {
-        const DamagedCopy copy = generator.Random(seed * 7919 + static_cast<std::uint64_t>(role), role);
-        SCOPED_TRACE(std::string(name) + ": " + copy.description);
-        const Verdict verdict = CompactCopy(dir, copy.bytes);
-        if (!verdict.compacted) {
-          ++refused;
-          EXPECT_TRUE(verdict.error == 3049 || verdict.error == 3343) << verdict.error << " " << verdict.message;
-          continue;
-        }
-        ++compacted;
-        salvaged += verdict.stats.Salvaged() ? 1 : 0;
-        EXPECT_EQ(verdict.problems, std::vector<std::string>{});
+  const DamageGenerator generator(ReadFileBytes(*path));
+  for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+    for (const PageRole role : roles) {
+      const DamagedCopy copy = generator.Random(seed * 7919 + static_cast<std::uint64_t>(role), role);
+      SCOPED_TRACE(copy.description);
+      const Verdict verdict = CompactCopy(dir, copy.bytes);
+      if (!verdict.compacted) {
+        ++refused;
+        EXPECT_TRUE(verdict.error == 3049 || verdict.error == 3343) << verdict.error << " " << verdict.message;
+        continue;
       }
+      ++compacted;
+      salvaged += verdict.stats.Salvaged() ? 1 : 0;
+      EXPECT_EQ(verdict.problems, std::vector<std::string>{});
     }
   }
   EXPECT_GT(compacted, refused);
   EXPECT_GT(salvaged, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Samples, SalvageSampleCopies,
+                         ::testing::Values("jet4_northwind_2000_b.mdb", "jet3_northwind_de_nwind.mdb",
+                                           "jet3_ea_test_arcgis_base.eap", "jet4_jackcess_testIndexProperties.mdb",
+                                           "jet4_fcorpus_reviews.mdb", "jet4_tika_testAccess2_2002-2003.mdb"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           std::string name = info.param;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
 
 // Copies from the salvage bench that once lost rows without a word or were
 // refused: a swapped map page naming too few pages, a header swapped away or
