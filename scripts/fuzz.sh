@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in a build tree of their own and runs
 # them over a seed corpus made from the small sample databases (an empty corpus
-# when the samples are absent): the reader's for BUDGET_SECONDS, compaction's
+# when the samples are absent), side by side: the reader's for BUDGET_SECONDS, compaction's
 # (whose output our checker must find sound) for COMPACT_SECONDS, 30 unless
 # given (0 builds it without running it). Fails when a fuzzer finds a crash, a sanitizer report, a timeout or
 # runaway memory.
@@ -46,5 +46,13 @@ run() {  # target seconds
     -artifact_prefix="$artifacts/$1-" -print_final_stats=1 \
     "$work/$1" "$seeds"
 }
-run jet_reader_fuzz "$budget"
-if [ "$compact_budget" -gt 0 ]; then run jet_compact_fuzz "$compact_budget"; fi
+# The two targets at once, one a core: the reader's output goes to a log that
+# is shown when it ends.
+reader_log="$build/jet_reader_fuzz.log"
+run jet_reader_fuzz "$budget" >"$reader_log" 2>&1 &
+reader=$!
+status=0
+if [ "$compact_budget" -gt 0 ]; then run jet_compact_fuzz "$compact_budget" || status=$?; fi
+wait "$reader" || status=$?
+tail -n 40 "$reader_log"
+exit "$status"

@@ -68,7 +68,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 if [ -x "$root/scripts/fuzz.sh" ]; then
   echo "== fuzzing"
-  # The reader's target for a minute, then the compaction target for a
-  # minute, whose every salvaged output our checker must find sound.
+  # The reader's target and the compaction target, whose every salvaged
+  # output our checker must find sound, a minute each, side by side.
   COMPACT_SECONDS=60 "$root/scripts/fuzz.sh" 60
 fi
