@@ -73,4 +73,15 @@ void SortNames(std::vector<std::u16string>& names) {
   });
 }
 
+std::vector<std::u16string> MatchingFiles(platform::FileSystem& files, const platform::PathText& folder,
+                                          std::u16string_view pattern_list) {
+  std::vector<std::u16string> names;
+  if (folder.empty()) return names;
+  for (std::u16string& name : files.OrdinaryFiles(folder)) {
+    if (MatchesPatternList(name, pattern_list)) names.push_back(std::move(name));
+  }
+  SortNames(names);
+  return names;
+}
+
 }  // namespace vondrel::location

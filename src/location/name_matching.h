@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace vondrel::location {
 
 // True when `name` matches one wildcard pattern: "*" stands for any run of
@@ -20,5 +22,11 @@ bool MatchesPatternList(std::u16string_view name, std::u16string_view pattern_li
 // Sorts names without regard to case; names equal but for case keep a fixed
 // order by their code units.
 void SortNames(std::vector<std::u16string>& names);
+
+// The ordinary files of `folder` whose names match `pattern_list`, sorted as
+// the file list shows them; none for an empty folder text. Throws as the
+// file system does for a missing folder.
+std::vector<std::u16string> MatchingFiles(platform::FileSystem& files, const platform::PathText& folder,
+                                          std::u16string_view pattern_list);
 
 }  // namespace vondrel::location

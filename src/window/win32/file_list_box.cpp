@@ -15,13 +15,7 @@ constexpr std::int32_t kInvalidPropertyValue = 380;
 FileListBox::FileListBox(platform::FileSystem& file_system, HWND list) : file_system_(file_system), list_(list) {}
 
 std::vector<std::u16string> FileListBox::Read(const platform::PathText& folder, const std::u16string& pattern) {
-  std::vector<std::u16string> names;
-  if (folder.empty()) return names;
-  for (std::u16string& name : file_system_.OrdinaryFiles(folder)) {
-    if (location::MatchesPatternList(name, pattern)) names.push_back(std::move(name));
-  }
-  location::SortNames(names);
-  return names;
+  return location::MatchingFiles(file_system_, folder, pattern);
 }
 
 void FileListBox::SetPath(const platform::PathText& folder) {
