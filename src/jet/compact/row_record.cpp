@@ -6,17 +6,25 @@
 namespace jet::compact {
 namespace {
 
-template <typename T>
-void Put(std::vector<std::uint8_t>& out, T value) {
-  const std::size_t at = out.size();
-  out.resize(at + sizeof value);
-  std::memcpy(out.data() + at, &value, sizeof value);
-}
+// Places a record into space sized for it beforehand, so that the buffer
+// grows once per record rather than once per field.
+class Writer {
+ public:
+  explicit Writer(std::uint8_t* at) : at_(at) {}
+  template <typename T>
+  void Put(T value) {
+    std::memcpy(at_, &value, sizeof value);
+    at_ += sizeof value;
+  }
+  void PutBytes(const std::uint8_t* data, std::size_t size) {
+    Put(static_cast<std::uint32_t>(size));
+    if (size > 0) std::memcpy(at_, data, size);
+    at_ += size;
+  }
 
-void PutBytes(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t size) {
-  Put(out, static_cast<std::uint32_t>(size));
-  out.insert(out.end(), data, data + size);
-}
+ private:
+  std::uint8_t* at_;
+};
 
 // Reads what EncodeRowRecord wrote; the bytes come from our own temporary
 // file, so a short record is a logic error, not damage.
@@ -51,19 +59,25 @@ constexpr std::uint8_t kNull = 1, kTrue = 2, kDamaged = 4;
 
 void EncodeRowRecord(RowPointer pointer, RowPointer listed_at, std::span<const RowEvent> events,
                      std::span<const StoredField> fields, std::vector<std::uint8_t>& out) {
-  Put(out, pointer.ToRaw());
-  Put(out, listed_at.ToRaw());
-  Put(out, static_cast<std::uint16_t>(events.size()));
+  std::size_t size = 4 + 4 + 2 + 4;
+  for (const RowEvent& e : events) size += 1 + 2 + 4 + 4 + e.description.size();
+  for (const StoredField& f : fields) size += 1 + 4 + f.bytes.size();
+  const std::size_t at = out.size();
+  out.resize(at + size);
+  Writer put(out.data() + at);
+  put.Put(pointer.ToRaw());
+  put.Put(listed_at.ToRaw());
+  put.Put(static_cast<std::uint16_t>(events.size()));
   for (const RowEvent& e : events) {
-    Put(out, static_cast<std::uint8_t>(e.kind));
-    Put(out, e.column);
-    Put(out, e.number);
-    PutBytes(out, reinterpret_cast<const std::uint8_t*>(e.description.data()), e.description.size());
+    put.Put(static_cast<std::uint8_t>(e.kind));
+    put.Put(e.column);
+    put.Put(e.number);
+    put.PutBytes(reinterpret_cast<const std::uint8_t*>(e.description.data()), e.description.size());
   }
-  Put(out, static_cast<std::uint32_t>(fields.size()));
+  put.Put(static_cast<std::uint32_t>(fields.size()));
   for (const StoredField& f : fields) {
-    Put(out, static_cast<std::uint8_t>((f.is_null ? kNull : 0) | (f.bool_value ? kTrue : 0) | (f.damaged ? kDamaged : 0)));
-    PutBytes(out, f.bytes.data(), f.bytes.size());
+    put.Put(static_cast<std::uint8_t>((f.is_null ? kNull : 0) | (f.bool_value ? kTrue : 0) | (f.damaged ? kDamaged : 0)));
+    put.PutBytes(f.bytes.data(), f.bytes.size());
   }
 }
 

@@ -7,6 +7,7 @@
 #include <queue>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "jet/format/index_key.h"
 #include "jet/io/write_failure.h"
@@ -94,9 +95,11 @@ class RowSorter::RunReader {
   std::size_t filled_ = 0, used_ = 0;
 };
 
-RowSorter::RowSorter(std::size_t memory_budget) : budget_(memory_budget) {}
+RowSorter::RowSorter(std::size_t memory_budget) : batch_budget_(std::max<std::size_t>(memory_budget / 2, 1)) {}
 
-RowSorter::~RowSorter() = default;
+RowSorter::~RowSorter() {
+  if (writer_.joinable()) writer_.join();
+}
 
 void RowSorter::Add(Bytes key, Bytes payload) {
   Add(key, [&](std::vector<std::uint8_t>& out) { out.insert(out.end(), payload.begin(), payload.end()); });
@@ -104,40 +107,51 @@ void RowSorter::Add(Bytes key, Bytes payload) {
 
 void RowSorter::Add(Bytes key, const std::function<void(std::vector<std::uint8_t>&)>& append) {
   if (key.size() > 0xFFFF) throw std::length_error("sort key too long");
+  std::vector<std::uint8_t>& arena = gathering_.arena;
   // Reserved once (address space only until used), so that the arena does
   // not grow past the budget by doubling.
-  if (arena_.capacity() < budget_) arena_.reserve(budget_);
-  const std::size_t key_at = arena_.size();
-  arena_.insert(arena_.end(), key.begin(), key.end());
-  append(arena_);
+  if (arena.capacity() < batch_budget_) arena.reserve(batch_budget_);
+  const std::size_t key_at = arena.size();
+  arena.insert(arena.end(), key.begin(), key.end());
+  append(arena);
   Added(key_at, key.size());
 }
 
 void RowSorter::Added(std::size_t key_at, std::size_t key_size) {
+  const std::vector<std::uint8_t>& arena = gathering_.arena;
+  std::vector<Entry>& entries = gathering_.entries;
   std::uint64_t head = 0;
-  for (std::size_t i = 0; i < 8; ++i) head = head << 8 | (i < key_size ? arena_[key_at + i] : 0);
+  for (std::size_t i = 0; i < 8; ++i) head = head << 8 | (i < key_size ? arena[key_at + i] : 0);
   const Entry entry{head, key_at, key_at + key_size, static_cast<std::uint32_t>(key_size),
-                    static_cast<std::uint32_t>(arena_.size() - key_at - key_size), count_++};
-  if (!entries_.empty()) {
-    const Entry& last = entries_.back();
-    sorted_ = sorted_ && CompareKeys({arena_.data() + last.key_at, last.key_size}, {arena_.data() + key_at, key_size}) < 0;
+                    static_cast<std::uint32_t>(arena.size() - key_at - key_size), count_++};
+  if (!entries.empty()) {
+    const Entry& last = entries.back();
+    gathering_.sorted = gathering_.sorted &&
+                        CompareKeys({arena.data() + last.key_at, last.key_size}, {arena.data() + key_at, key_size}) < 0;
   }
-  entries_.push_back(entry);
-  if (arena_.size() + entries_.size() * sizeof(Entry) >= budget_) Spill();
+  entries.push_back(entry);
+  if (gathering_.bytes() >= batch_budget_) Spill();
 }
 
-void RowSorter::SortInMemory() {
-  if (sorted_) return;
-  std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
+void RowSorter::Batch::Sort() {
+  if (sorted) return;
+  std::sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
     if (a.head != b.head) return a.head < b.head;
-    const int order = CompareKeys({arena_.data() + a.key_at, a.key_size}, {arena_.data() + b.key_at, b.key_size});
+    const int order = CompareKeys({arena.data() + a.key_at, a.key_size}, {arena.data() + b.key_at, b.key_size});
     return order != 0 ? order < 0 : a.sequence < b.sequence;
   });
-  sorted_ = true;
+  sorted = true;
+}
+
+void RowSorter::Batch::Clear() {
+  entries.clear();
+  arena.clear();
+  sorted = true;
 }
 
 void RowSorter::Spill() {
-  if (entries_.empty()) return;
+  if (gathering_.entries.empty()) return;
+  FinishWriting();
   if (!keys_.file.is_open()) {
     keys_.file = io::RawFile::CreateTemporary();
     payloads_.file = io::RawFile::CreateTemporary();
@@ -146,37 +160,67 @@ void RowSorter::Spill() {
     keys_.buffer.reserve(kWriteBuffer);
     payloads_.buffer.reserve(kWriteBuffer);
   }
-  SortInMemory();
+  // The batch just written lends its buffers to the next one.
+  std::swap(gathering_, writing_);
+  ++batches_spilled_;
+  writer_ = std::thread([this] {
+    try {
+      WriteRun(writing_);
+    } catch (...) {
+      writer_failure_ = std::current_exception();
+    }
+  });
+}
+
+void RowSorter::FinishWriting() {
+  if (writer_.joinable()) writer_.join();
+  if (writer_failure_) std::rethrow_exception(std::exchange(writer_failure_, nullptr));
+}
+
+void RowSorter::WriteRun(Batch& batch) {
+  batch.Sort();
   Run run{keys_.size, 0, payloads_.size, 0};
-  for (const Entry& e : entries_) {
+  const std::uint8_t* arena = batch.arena.data();
+  const std::size_t count = batch.entries.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    // Sorted records lie anywhere in the arena: ask for the one a few
+    // places ahead before it is needed.
+    constexpr std::size_t kAhead = 8;
+    if (i + kAhead < count) __builtin_prefetch(arena + batch.entries[i + kAhead].key_at);
+    const Entry& e = batch.entries[i];
     const auto key_size = static_cast<std::uint16_t>(e.key_size);
     keys_.Put(&key_size, sizeof key_size);
-    keys_.Put(arena_.data() + e.key_at, e.key_size);
+    keys_.Put(arena + e.key_at, e.key_size);
     keys_.Put(&e.sequence, sizeof e.sequence);
     payloads_.Put(&e.payload_size, sizeof e.payload_size);
-    payloads_.Put(arena_.data() + e.payload_at, e.payload_size);
+    payloads_.Put(arena + e.payload_at, e.payload_size);
   }
   keys_.Flush();
   payloads_.Flush();
   run.keys_end = keys_.size;
   run.payloads_end = payloads_.size;
   runs_.push_back(run);
-  entries_.clear();
-  arena_.clear();
-  sorted_ = true;
+  batch.Clear();
 }
 
 void RowSorter::Merge(bool with_payloads, const Visit& visit) {
-  if (runs_.empty()) {
-    SortInMemory();
-    for (const Entry& e : entries_)
-      visit({arena_.data() + e.key_at, e.key_size}, e.sequence,
-            with_payloads ? Bytes(arena_.data() + e.payload_at, e.payload_size) : Bytes());
+  if (batches_spilled_ == 0) {
+    gathering_.Sort();
+    const std::uint8_t* arena = gathering_.arena.data();
+    for (const Entry& e : gathering_.entries)
+      visit({arena + e.key_at, e.key_size}, e.sequence,
+            with_payloads ? Bytes(arena + e.payload_at, e.payload_size) : Bytes());
     return;
   }
-  Spill();  // the records still in memory become the last run
-  std::vector<std::uint8_t>().swap(arena_);
-  std::vector<Entry>().swap(entries_);
+  if (!gathering_.entries.empty()) {  // the records still in memory become the last run
+    FinishWriting();
+    std::swap(gathering_, writing_);
+    ++batches_spilled_;
+    WriteRun(writing_);
+  }
+  FinishWriting();
+  gathering_ = Batch();
+  writing_ = Batch();
   std::vector<std::uint8_t>().swap(keys_.buffer);
   std::vector<std::uint8_t>().swap(payloads_.buffer);
   MergeRuns(with_payloads, visit);

@@ -1,16 +1,19 @@
 #pragma once
 // Puts records (a key and an opaque payload, here a table's encoded rows)
-// into key order with bounded memory: records gather in memory until the
-// budget is reached, are then sorted and written to a temporary file as a
-// run, and the runs are merged at the end. Equal keys keep the order they
-// were added in, so the result is that of a stable sort whatever the budget.
-// The keys can be merged alone (a cheap pass that looks at the order) before
-// the records are merged with their payloads.
+// into key order with bounded memory: records gather in memory until half
+// the budget is reached; that batch is then sorted and written to a
+// temporary file as a run by a second thread, while the next batch gathers
+// in the other half. The runs are merged at the end. Equal keys keep the
+// order they were added in, so the result is that of a stable sort whatever
+// the budget. The keys can be merged alone (a cheap pass that looks at the
+// order) before the records are merged with their payloads.
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "jet/io/raw_file.h"
@@ -26,17 +29,18 @@ class RowSorter {
   using Visit = std::function<void(Bytes key, std::uint64_t sequence, Bytes payload)>;
 
   explicit RowSorter(std::size_t memory_budget = kDefaultRowSortMemory);
-  ~RowSorter();
+  ~RowSorter();  // waits for a run being written
   RowSorter(const RowSorter&) = delete;
   RowSorter& operator=(const RowSorter&) = delete;
 
-  // Throws vondrel::Error when a run cannot be written to the temporary file.
+  // Throws vondrel::Error when a run cannot be written to the temporary file
+  // (here, or at the next call after the run's writing failed).
   void Add(Bytes key, Bytes payload);
   // The same with the payload appended by `append` to the given bytes, so
   // that it is made where it is kept.
   void Add(Bytes key, const std::function<void(std::vector<std::uint8_t>&)>& append);
   std::uint64_t size() const { return count_; }
-  bool spilled() const { return !runs_.empty(); }
+  bool spilled() const { return batches_spilled_ > 0; }
 
   // Visits every record in key order; without payloads, `payload` is empty.
   // May be called more than once.
@@ -48,6 +52,16 @@ class RowSorter {
     std::size_t key_at, payload_at;
     std::uint32_t key_size, payload_size;
     std::uint64_t sequence;
+  };
+  // Records gathered in memory: their keys and payloads, and where each lies.
+  struct Batch {
+    std::vector<std::uint8_t> arena;
+    std::vector<Entry> entries;
+    bool sorted = true;
+
+    std::size_t bytes() const { return arena.size() + entries.size() * sizeof(Entry); }
+    void Sort();
+    void Clear();
   };
   // Where one run lies in the two temporary files.
   struct Run {
@@ -65,15 +79,18 @@ class RowSorter {
   };
 
   void Added(std::size_t key_at, std::size_t key_size);
-  void SortInMemory();
-  void Spill();
+  void Spill();           // hands the gathered batch to the run writer
+  void FinishWriting();   // waits for the run writer; rethrows its failure
+  void WriteRun(Batch& batch);  // on the run writer's thread
   void MergeRuns(bool with_payloads, const Visit& visit);
 
-  std::size_t budget_;
+  std::size_t batch_budget_;  // half the memory budget: one batch gathers while the other is written
   std::uint64_t count_ = 0;
-  std::vector<std::uint8_t> arena_;  // keys and payloads of the records in memory
-  std::vector<Entry> entries_;
-  bool sorted_ = true;
+  Batch gathering_;
+  Batch writing_;        // owned by the run writer while it runs
+  std::thread writer_;
+  std::exception_ptr writer_failure_;
+  std::uint64_t batches_spilled_ = 0;
   Spool keys_;      // [u16 size][key][u64 sequence] per record
   Spool payloads_;  // [u32 size][payload] per record
   std::vector<Run> runs_;
