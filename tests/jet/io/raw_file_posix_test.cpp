@@ -6,34 +6,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "support/samples.h"
+#include "support/temporary_folder.h"
 
 namespace jet::io {
 namespace {
 namespace fs = std::filesystem;
 
-// Sets TMPDIR for the life of the object.
-class TemporaryFolder {
- public:
-  explicit TemporaryFolder(const fs::path& folder) {
-    if (const char* old = std::getenv("TMPDIR")) old_ = old;
-    setenv("TMPDIR", folder.c_str(), 1);
-  }
-  ~TemporaryFolder() {
-    if (old_) setenv("TMPDIR", old_->c_str(), 1);
-    else unsetenv("TMPDIR");
-  }
-
- private:
-  std::optional<std::string> old_;
-};
+using vondrel::testing::TemporaryFolder;
 
 std::set<std::string> OpenFiles() {
   std::set<std::string> targets;
