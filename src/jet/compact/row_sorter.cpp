@@ -22,6 +22,14 @@ constexpr std::size_t kWriteBuffer = std::size_t{1} << 20;
   io::ThrowWriteFailure(errno, std::string("cannot ") + what + " the temporary file that sorts rows");
 }
 
+// A key's first 8 bytes, big-endian, zero padded: most comparisons of two
+// keys end there.
+std::uint64_t KeyHead(const std::uint8_t* key, std::size_t size) {
+  std::uint64_t head = 0;
+  for (std::size_t i = 0; i < 8; ++i) head = head << 8 | (i < size ? key[i] : 0);
+  return head;
+}
+
 }  // namespace
 
 void RowSorter::Spool::Put(const void* data, std::size_t length) {
@@ -120,9 +128,7 @@ void RowSorter::Add(Bytes key, const std::function<void(std::vector<std::uint8_t
 void RowSorter::Added(std::size_t key_at, std::size_t key_size) {
   const std::vector<std::uint8_t>& arena = gathering_.arena;
   std::vector<Entry>& entries = gathering_.entries;
-  std::uint64_t head = 0;
-  for (std::size_t i = 0; i < 8; ++i) head = head << 8 | (i < key_size ? arena[key_at + i] : 0);
-  const Entry entry{head, key_at, key_at + key_size, static_cast<std::uint32_t>(key_size),
+  const Entry entry{KeyHead(arena.data() + key_at, key_size), key_at, key_at + key_size, static_cast<std::uint32_t>(key_size),
                     static_cast<std::uint32_t>(arena.size() - key_at - key_size), count_++};
   if (!entries.empty()) {
     const Entry& last = entries.back();
@@ -228,6 +234,7 @@ void RowSorter::Merge(bool with_payloads, const Visit& visit) {
 
 void RowSorter::MergeRuns(bool with_payloads, const Visit& visit) {
   struct Head {
+    std::uint64_t prefix = 0;  // KeyHead of key
     std::vector<std::uint8_t> key;
     std::uint64_t sequence = 0;
     std::unique_ptr<RunReader> keys, payloads;
@@ -239,10 +246,12 @@ void RowSorter::MergeRuns(bool with_payloads, const Visit& visit) {
     std::memcpy(&size, head.keys->Take(sizeof size), sizeof size);
     const std::uint8_t* key = head.keys->Take(size);
     head.key.assign(key, key + size);
+    head.prefix = KeyHead(key, size);
     std::memcpy(&head.sequence, head.keys->Take(sizeof head.sequence), sizeof head.sequence);
     return true;
   };
   const auto later = [&heads](std::size_t a, std::size_t b) {
+    if (heads[a].prefix != heads[b].prefix) return heads[a].prefix > heads[b].prefix;
     const int order = CompareKeys(heads[a].key, heads[b].key);
     return order != 0 ? order > 0 : heads[a].sequence > heads[b].sequence;
   };

@@ -33,6 +33,13 @@ bool UsesLongValues(const TableDefinition& table, const RealIndexDefinition& ind
   return false;
 }
 
+// Rows sorted into key order get a share of memory that grows with the
+// file, as the index lists and the source's windows do: fewer, longer runs
+// to merge.
+std::size_t RowSortBudget(const Database& source) {
+  return kDefaultRowSortMemory + static_cast<std::size_t>(source.file().file_size() / 64);
+}
+
 std::string Place(RowPointer at) {
   return "page " + std::to_string(at.page) + ", row " + std::to_string(at.row);
 }
@@ -206,7 +213,7 @@ bool TableCopy::CopyInKeyOrder() {
   const SourceOrder order = CheckSourceOrder();
   if (order == SourceOrder::Ascending) gate_->Vouched(PrimaryPosition());
   if (order != SourceOrder::NotAscending) return false;
-  RowSorter sorter;
+  RowSorter sorter(RowSortBudget(job_.source));
   Skipped skipped;
   if (!CollectRows(sorter, skipped)) return false;
   // The keys alone, in key order: whether they repeat, and whether the
