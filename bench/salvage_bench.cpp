@@ -15,7 +15,11 @@
 // --mdbtools also reads every damaged copy with mdb-export and counts the
 // rows equal to a row of the undamaged file ("genuine") that mdbtools reads
 // from it against those our output keeps: a salvage should keep at least
-// what another reader can still read.
+// what another reader can still read. mdb-export also reads slots flagged
+// deleted, which no reader can tell from live rows unless a pointer leads
+// there; a copy counts against us only when mdbtools reads more genuine rows
+// with those slots hidden (see unreached_slots.h), and the rows it reads
+// from them alone are reported apart.
 
 #include <unistd.h>
 
@@ -39,6 +43,7 @@
 #include "support/salvage_corpus.h"
 #include "support/salvage_expectations.h"
 #include "support/salvage_run.h"
+#include "unreached_slots.h"
 
 namespace fs = std::filesystem;
 using vondrel::testing::DamagedCopy;
@@ -79,7 +84,10 @@ struct Figures {
   // With --mdbtools: rows equal to a row of the undamaged file ("genuine") as
   // mdb-export reads them from our output and from the damaged copy itself.
   std::uint64_t genuine_ours = 0, genuine_mdbtools = 0, other_ours = 0, other_mdbtools = 0;
+  // Genuine rows mdbtools reads only from deleted slots that no pointer leads to.
+  std::uint64_t genuine_mdbtools_unreached = 0;
   int copies_mdbtools_keeps_more = 0, mdbtools_failures = 0;
+  int copies_more_only_from_unreached = 0;  // mdbtools reads more only with those slots
 };
 
 // The data lines of one table as `program` exports it (mdb-export, or our
@@ -144,11 +152,17 @@ bool ToolCheckPasses(const std::string& tool, const fs::path& file) {
   return std::system(command.c_str()) == 0;
 }
 
-// Genuine rows that mdb-export reads from the damaged copy and from our
-// output of it; a copy where mdbtools reads more is an incident.
-void CompareWithMdbtools(const fs::path& source, const fs::path& output, bool compacted, const PeerRows& genuine,
-                         const std::string& label, const Settings& settings, Figures& figures) {
-  std::uint64_t ours = 0, theirs = 0;
+// Genuine rows that mdb-export reads from the damaged copy (and from it
+// with the deleted slots no pointer leads to hidden) and from our output of
+// it; a copy where mdbtools reads more from live slots is an incident.
+void CompareWithMdbtools(const DamagedCopy& copy, std::size_t page_size, const fs::path& source,
+                         const fs::path& output, bool compacted, const PeerRows& genuine, const std::string& label,
+                         const Settings& settings, Figures& figures) {
+  std::vector<std::uint8_t> live_bytes = copy.bytes;
+  const bool hidden = vondrel::bench::HideUnreachedDeletedSlots(live_bytes, page_size) > 0;
+  const fs::path live = source.parent_path() / "live-slots.mdb";
+  if (hidden) vondrel::testing::WriteFileBytes(live.string(), live_bytes);
+  std::uint64_t ours = 0, theirs = 0, theirs_live = 0;
   for (const auto& [table, rows] : genuine) {
     bool ok = true;
     const std::vector<std::string> read = MdbExport(source, table, settings.seconds, ok);
@@ -156,6 +170,7 @@ void CompareWithMdbtools(const fs::path& source, const fs::path& output, bool co
     const std::uint64_t read_genuine = CountGenuine(read, rows);
     theirs += read_genuine;
     figures.other_mdbtools += read.size() - read_genuine;
+    theirs_live += hidden ? CountGenuine(MdbExport(live, table, settings.seconds, ok), rows) : read_genuine;
     if (!compacted) continue;
     const std::vector<std::string> kept = MdbExport(output, table, settings.seconds, ok);
     const std::uint64_t kept_genuine = CountGenuine(kept, rows);
@@ -164,15 +179,22 @@ void CompareWithMdbtools(const fs::path& source, const fs::path& output, bool co
   }
   figures.genuine_ours += ours;
   figures.genuine_mdbtools += theirs;
-  if (theirs > ours) {
+  figures.genuine_mdbtools_unreached += theirs > theirs_live ? theirs - theirs_live : 0;
+  if (theirs_live > ours) {
     ++figures.copies_mdbtools_keeps_more;
-    Incident(figures, "mdbtools reads " + std::to_string(theirs) + " genuine rows, we keep " + std::to_string(ours) +
-                          ": " + label);
+    Incident(figures, "mdbtools reads " + std::to_string(theirs_live) + " genuine rows from live slots, we keep " +
+                          std::to_string(ours) + ": " + label);
+  } else if (theirs > ours) {
+    ++figures.copies_more_only_from_unreached;
+    Incident(figures, "mdbtools reads " + std::to_string(theirs) + " genuine rows, " + std::to_string(theirs_live) +
+                          " of them from live slots, the rest from deleted slots no pointer leads to; we keep " +
+                          std::to_string(ours) + ": " + label);
   }
 }
 
-void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::testing::OriginalContent& original,
-             const PeerRows& genuine, const fs::path& scratch, const Settings& settings, Figures& figures) {
+void Examine(const DamagedCopy& copy, std::size_t page_size, const std::string& label,
+             const vondrel::testing::OriginalContent& original, const PeerRows& genuine, const fs::path& scratch,
+             const Settings& settings, Figures& figures) {
   const fs::path source = scratch / "damaged.mdb";
   const fs::path destination = scratch / "salvaged.mdb";
   std::error_code ec;
@@ -269,7 +291,8 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
     }
   }
   if (settings.mdbtools)
-    CompareWithMdbtools(source, destination, outcome.kind == CompactionRun::Compacted, genuine, label, settings, figures);
+    CompareWithMdbtools(copy, page_size, source, destination, outcome.kind == CompactionRun::Compacted, genuine, label,
+                        settings, figures);
   if (!settings.keep.empty() && figures.incidents_seen > incidents_before) {
     const fs::path kept = settings.keep / ("incident-" + std::to_string(figures.incidents_seen) + ".mdb");
     fs::copy_file(source, kept, fs::copy_options::overwrite_existing, ec);
@@ -306,7 +329,8 @@ void RunFile(const fs::path& path, const fs::path& scratch, const Settings& sett
   const std::uint64_t seed = NameSeed(name);
   for (int i = 0; i < settings.copies; ++i) {
     DamagedCopy copy = generator.Random(seed + static_cast<std::uint64_t>(i), targets[i % std::size(targets)]);
-    Examine(copy, name + ": " + copy.description, *original, genuine, scratch, settings, figures);
+    Examine(copy, generator.page_size(), name + ": " + copy.description, *original, genuine, scratch, settings,
+            figures);
   }
 }
 
@@ -363,8 +387,10 @@ void Print(const Figures& f, const Settings& settings) {
   if (settings.mdbtools) {
     std::cout << "genuine rows (equal to a row of the undamaged file as our reader exports it), as mdb-export reads them: kept by us "
               << f.genuine_ours << ", read by mdbtools from the damaged copies " << f.genuine_mdbtools
+              << " (of them only from deleted slots that no pointer leads to " << f.genuine_mdbtools_unreached << ")"
               << "; other rows: ours " << f.other_ours << ", mdbtools " << f.other_mdbtools
-              << "; copies where mdbtools reads more genuine rows " << f.copies_mdbtools_keeps_more
+              << "; copies where mdbtools reads more genuine rows from live slots " << f.copies_mdbtools_keeps_more
+              << ", more only with deleted slots no pointer leads to " << f.copies_more_only_from_unreached
               << "; mdb-export failures or timeouts " << f.mdbtools_failures << "\n";
   }
   for (const auto& incident : f.incidents) std::cout << "  " << incident << "\n";
