@@ -196,11 +196,12 @@ std::vector<Candidate> Candidates(const Database& database, const TableDefinitio
 }
 
 std::vector<MovedRow> Search(const Database& database, const TableDefinition& table, const SalvagePages& pages) {
-  const PageSurvey survey = Survey(database, table, pages);
-  if (!survey.damaged || survey.deleted.empty()) return {};
   const std::size_t index_count = table.real_indexes.size();
   std::vector<bool> usable(index_count);
   for (std::size_t i = 0; i < index_count; ++i) usable[i] = KeyFromRowAlone(table, table.real_indexes[i]);
+  if (std::find(usable.begin(), usable.end(), true) == usable.end()) return {};  // no index could vouch
+  const PageSurvey survey = Survey(database, table, pages);
+  if (!survey.damaged || survey.deleted.empty()) return {};
   const std::vector<Candidate> candidates = Candidates(database, table, survey, usable);
   if (candidates.empty()) return {};
 
