@@ -27,7 +27,9 @@ struct MovedRow {
 // - at least one index holds an entry with the copy's key naming a slot that
 //   is lost, those entries name one and the same slot in every index, and
 //   every index read without a fault that has a key for the copy holds such
-//   an entry;
+//   an entry (a table with a single index whose tree is broken also has the
+//   entries of that index's leaves read where they lie, when the global map
+//   does not list them as free);
 // - no other copy is taken for that slot.
 // Never throws for damage: what cannot be read gives no copy.
 std::vector<MovedRow> FindMovedRows(const Database& database, const TableDefinition& table,
