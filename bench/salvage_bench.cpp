@@ -90,10 +90,12 @@ struct Figures {
   int copies_more_only_from_unreached = 0;  // mdbtools reads more only with those slots
 };
 
-// The data lines of one table as `program` exports it (mdb-export, or our
+// The data records of one table as `program` exports it (mdb-export, or our
 // tool's export, which prints the same dialect), sorted; nothing when it
 // fails or takes longer than `seconds` (damaged files can make mdb-export
-// hang or crash).
+// hang or crash). A record ends at a line end outside quotes: a memo's own
+// line ends stay inside its record, so that a value pieced together from
+// the lines of others does not count as rows of them.
 std::vector<std::string> ExportLines(const std::string& program, const fs::path& database, const std::string& table,
                                      int seconds, bool& ok) {
   const std::string command = "timeout -k 2 " + std::to_string(seconds) + " " + program + " '" + database.string() +
@@ -108,10 +110,13 @@ std::vector<std::string> ExportLines(const std::string& program, const fs::path&
   char buffer[65536];
   for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
   ok = pclose(pipe) == 0;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    lines.push_back(text.substr(at, end - at));
-    at = end + 1;
+  bool quoted = false;
+  std::size_t start = 0;
+  for (std::size_t at = 0; at <= text.size(); ++at) {
+    if (at < text.size() && text[at] == '"') quoted = !quoted;  // a doubled quote toggles twice
+    if (at < text.size() && (quoted || text[at] != '\n')) continue;
+    if (at > start || at < text.size()) lines.push_back(text.substr(start, at - start));
+    start = at + 1;
   }
   if (!lines.empty()) lines.erase(lines.begin());  // the header
   std::sort(lines.begin(), lines.end());
