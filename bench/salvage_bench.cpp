@@ -15,11 +15,16 @@
 // --mdbtools also reads every damaged copy with mdb-export and counts the
 // rows equal to a row of the undamaged file ("genuine") that mdbtools reads
 // from it against those our output keeps: a salvage should keep at least
-// what another reader can still read.
+// what another reader can still read. mdb-export also reads slots flagged
+// deleted, which no reader can tell from live rows unless a pointer leads
+// there; a copy counts against us only when mdbtools reads more genuine rows
+// with those slots hidden (see unreached_slots.h), and the rows it reads
+// from them alone are reported apart.
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +44,7 @@
 #include "support/salvage_corpus.h"
 #include "support/salvage_expectations.h"
 #include "support/salvage_run.h"
+#include "unreached_slots.h"
 
 namespace fs = std::filesystem;
 using vondrel::testing::DamagedCopy;
@@ -79,13 +85,28 @@ struct Figures {
   // With --mdbtools: rows equal to a row of the undamaged file ("genuine") as
   // mdb-export reads them from our output and from the damaged copy itself.
   std::uint64_t genuine_ours = 0, genuine_mdbtools = 0, other_ours = 0, other_mdbtools = 0;
+  // Genuine rows mdbtools reads only from deleted slots that no pointer leads to.
+  std::uint64_t genuine_mdbtools_unreached = 0;
   int copies_mdbtools_keeps_more = 0, mdbtools_failures = 0;
+  int copies_more_only_from_unreached = 0;  // mdbtools reads more only with those slots
 };
 
-// The data lines of one table as `program` exports it (mdb-export, or our
+// The data records of one table as `program` exports it (mdb-export, or our
 // tool's export, which prints the same dialect), sorted; nothing when it
 // fails or takes longer than `seconds` (damaged files can make mdb-export
-// hang or crash).
+// hang or crash). A record ends at a line end outside quotes: a memo's own
+// line ends stay inside its record, so that a value pieced together from
+// the lines of others does not count as rows of them.
+// mdb-export prints a hex dump of a property blob it cannot parse to
+// standard output ("0016x  64 00 65 00 ..."), before the table's header:
+// no record of the table starts so (text is quoted, numbers hold no x).
+bool BufferDumpLine(const std::string& text, std::size_t start, std::size_t end) {
+  if (end - start < 7) return false;
+  for (std::size_t k = 0; k < 4; ++k)
+    if (!std::isdigit(static_cast<unsigned char>(text[start + k]))) return false;
+  return text.compare(start + 4, 3, "x  ") == 0;
+}
+
 std::vector<std::string> ExportLines(const std::string& program, const fs::path& database, const std::string& table,
                                      int seconds, bool& ok) {
   const std::string command = "timeout -k 2 " + std::to_string(seconds) + " " + program + " '" + database.string() +
@@ -100,10 +121,14 @@ std::vector<std::string> ExportLines(const std::string& program, const fs::path&
   char buffer[65536];
   for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
   ok = pclose(pipe) == 0;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    lines.push_back(text.substr(at, end - at));
-    at = end + 1;
+  bool quoted = false;
+  std::size_t start = 0;
+  for (std::size_t at = 0; at <= text.size(); ++at) {
+    if (at < text.size() && text[at] == '"') quoted = !quoted;  // a doubled quote toggles twice
+    if (at < text.size() && (quoted || text[at] != '\n')) continue;
+    if ((at > start || at < text.size()) && !BufferDumpLine(text, start, at))
+      lines.push_back(text.substr(start, at - start));
+    start = at + 1;
   }
   if (!lines.empty()) lines.erase(lines.begin());  // the header
   std::sort(lines.begin(), lines.end());
@@ -144,11 +169,17 @@ bool ToolCheckPasses(const std::string& tool, const fs::path& file) {
   return std::system(command.c_str()) == 0;
 }
 
-// Genuine rows that mdb-export reads from the damaged copy and from our
-// output of it; a copy where mdbtools reads more is an incident.
-void CompareWithMdbtools(const fs::path& source, const fs::path& output, bool compacted, const PeerRows& genuine,
-                         const std::string& label, const Settings& settings, Figures& figures) {
-  std::uint64_t ours = 0, theirs = 0;
+// Genuine rows that mdb-export reads from the damaged copy (and from it
+// with the deleted slots no pointer leads to hidden) and from our output of
+// it; a copy where mdbtools reads more from live slots is an incident.
+void CompareWithMdbtools(const DamagedCopy& copy, std::size_t page_size, const fs::path& source,
+                         const fs::path& output, bool compacted, const PeerRows& genuine, const std::string& label,
+                         const Settings& settings, Figures& figures) {
+  std::vector<std::uint8_t> live_bytes = copy.bytes;
+  const bool hidden = vondrel::bench::HideUnreachedDeletedSlots(live_bytes, page_size) > 0;
+  const fs::path live = source.parent_path() / "live-slots.mdb";
+  if (hidden) vondrel::testing::WriteFileBytes(live.string(), live_bytes);
+  std::uint64_t ours = 0, theirs = 0, theirs_live = 0, other_ours = 0;
   for (const auto& [table, rows] : genuine) {
     bool ok = true;
     const std::vector<std::string> read = MdbExport(source, table, settings.seconds, ok);
@@ -156,23 +187,36 @@ void CompareWithMdbtools(const fs::path& source, const fs::path& output, bool co
     const std::uint64_t read_genuine = CountGenuine(read, rows);
     theirs += read_genuine;
     figures.other_mdbtools += read.size() - read_genuine;
+    theirs_live += hidden ? CountGenuine(MdbExport(live, table, settings.seconds, ok), rows) : read_genuine;
     if (!compacted) continue;
     const std::vector<std::string> kept = MdbExport(output, table, settings.seconds, ok);
     const std::uint64_t kept_genuine = CountGenuine(kept, rows);
     ours += kept_genuine;
-    figures.other_ours += kept.size() - kept_genuine;
+    other_ours += kept.size() - kept_genuine;
+  }
+  figures.other_ours += other_ours;
+  if (settings.verbose) {
+    std::cout << label << ": genuine rows kept " << ours << ", read by mdbtools " << theirs << " (from live slots "
+              << theirs_live << "), other rows kept " << other_ours << "\n";
   }
   figures.genuine_ours += ours;
   figures.genuine_mdbtools += theirs;
-  if (theirs > ours) {
+  figures.genuine_mdbtools_unreached += theirs > theirs_live ? theirs - theirs_live : 0;
+  if (theirs_live > ours) {
     ++figures.copies_mdbtools_keeps_more;
-    Incident(figures, "mdbtools reads " + std::to_string(theirs) + " genuine rows, we keep " + std::to_string(ours) +
-                          ": " + label);
+    Incident(figures, "mdbtools reads " + std::to_string(theirs_live) + " genuine rows from live slots, we keep " +
+                          std::to_string(ours) + ": " + label);
+  } else if (theirs > ours) {
+    ++figures.copies_more_only_from_unreached;
+    Incident(figures, "mdbtools reads " + std::to_string(theirs) + " genuine rows, " + std::to_string(theirs_live) +
+                          " of them from live slots, the rest from deleted slots no pointer leads to; we keep " +
+                          std::to_string(ours) + ": " + label);
   }
 }
 
-void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::testing::OriginalContent& original,
-             const PeerRows& genuine, const fs::path& scratch, const Settings& settings, Figures& figures) {
+void Examine(const DamagedCopy& copy, std::size_t page_size, const std::string& label,
+             const vondrel::testing::OriginalContent& original, const PeerRows& genuine, const fs::path& scratch,
+             const Settings& settings, Figures& figures) {
   const fs::path source = scratch / "damaged.mdb";
   const fs::path destination = scratch / "salvaged.mdb";
   std::error_code ec;
@@ -269,7 +313,8 @@ void Examine(const DamagedCopy& copy, const std::string& label, const vondrel::t
     }
   }
   if (settings.mdbtools)
-    CompareWithMdbtools(source, destination, outcome.kind == CompactionRun::Compacted, genuine, label, settings, figures);
+    CompareWithMdbtools(copy, page_size, source, destination, outcome.kind == CompactionRun::Compacted, genuine, label,
+                        settings, figures);
   if (!settings.keep.empty() && figures.incidents_seen > incidents_before) {
     const fs::path kept = settings.keep / ("incident-" + std::to_string(figures.incidents_seen) + ".mdb");
     fs::copy_file(source, kept, fs::copy_options::overwrite_existing, ec);
@@ -306,7 +351,8 @@ void RunFile(const fs::path& path, const fs::path& scratch, const Settings& sett
   const std::uint64_t seed = NameSeed(name);
   for (int i = 0; i < settings.copies; ++i) {
     DamagedCopy copy = generator.Random(seed + static_cast<std::uint64_t>(i), targets[i % std::size(targets)]);
-    Examine(copy, name + ": " + copy.description, *original, genuine, scratch, settings, figures);
+    Examine(copy, generator.page_size(), name + ": " + copy.description, *original, genuine, scratch, settings,
+            figures);
   }
 }
 
@@ -363,8 +409,10 @@ void Print(const Figures& f, const Settings& settings) {
   if (settings.mdbtools) {
     std::cout << "genuine rows (equal to a row of the undamaged file as our reader exports it), as mdb-export reads them: kept by us "
               << f.genuine_ours << ", read by mdbtools from the damaged copies " << f.genuine_mdbtools
+              << " (of them only from deleted slots that no pointer leads to " << f.genuine_mdbtools_unreached << ")"
               << "; other rows: ours " << f.other_ours << ", mdbtools " << f.other_mdbtools
-              << "; copies where mdbtools reads more genuine rows " << f.copies_mdbtools_keeps_more
+              << "; copies where mdbtools reads more genuine rows from live slots " << f.copies_mdbtools_keeps_more
+              << ", more only with deleted slots no pointer leads to " << f.copies_more_only_from_unreached
               << "; mdb-export failures or timeouts " << f.mdbtools_failures << "\n";
   }
   for (const auto& incident : f.incidents) std::cout << "  " << incident << "\n";

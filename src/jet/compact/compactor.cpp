@@ -21,6 +21,7 @@
 #include "jet/io/write_failure.h"
 #include "jet/read/database.h"
 #include "jet/read/index_reader.h"
+#include "jet/read/moved_rows.h"
 #include "jet/write/database_builder.h"
 #include "jet/write/system_tables.h"
 
@@ -33,6 +34,7 @@ struct SourceTable {
   std::uint32_t new_page = 0;
   SalvagePages pages;
   bool pages_unchecked = false;  // as the map names them, checked while they are read
+  std::set<RowPointer> moved_rows;  // copies whose lost pointer the indexes vouch for, read where they lie
 };
 
 // Thrown when the pages a usage map names, checked as they are read, are not
@@ -99,6 +101,7 @@ class Compaction {
   IdRemap DeclareTables(write::DatabaseBuilder& builder);
   void CopyTable(write::DatabaseBuilder& builder, const IdRemap& remap, SourceKeyCache& source_keys, SourceTable& t,
                  std::uint32_t table_number, CompactStatistics& stats);
+  void TakeMovedRows(SourceTable& t);
   void AddErrorTableCatalogRow(write::TableBuilder& rows, const TableDefinition& catalog);
   void AddErrorTableAces(write::TableBuilder& rows, const TableDefinition& aces);
   std::uint64_t WriteErrorRows(write::TableBuilder& rows, const TableDefinition& table);
@@ -191,7 +194,7 @@ void Compaction::ReadDefinitions() {
     DefinitionRead& read = reads[i];
     try {
       if (!read.definition) throw vondrel::Error(unreadable[i].code, unreadable[i].why);
-      SourceTable table{read.name, std::move(*read.definition), 0, {}};
+      SourceTable table{read.name, std::move(*read.definition), 0, {}, false, {}};
       for (const std::string& repair : RepairDefinition(table.definition)) {
         losses_.Add({LossKind::Object, errors::kCorrupt,
                      "The definition of " + read.name + " was damaged: " + repair + ".", read.name, {read.page, 0},
@@ -339,6 +342,23 @@ IdRemap Compaction::DeclareTables(write::DatabaseBuilder& builder) {
   return remap;
 }
 
+// A damaged page may have held the pointers to moved rows; the copies that
+// the table's indexes still name are read where they lie, each recorded.
+void Compaction::TakeMovedRows(SourceTable& t) {
+  t.moved_rows.clear();
+  for (const MovedRow& row : FindMovedRows(db_, t.definition, t.pages)) {
+    t.moved_rows.insert(row.at);
+    losses_.Add({LossKind::Page, errors::kCorrupt,
+                 "the row of " + t.name + " at page " + std::to_string(row.at.page) + ", row " +
+                     std::to_string(row.at.row) + " was moved there from page " + std::to_string(row.lost.page) +
+                     ", row " + std::to_string(row.lost.row) +
+                     ", which was lost with the pointer to it; the table's indexes name that row with this one's "
+                     "keys, and it is read where it lies",
+                 t.name, row.at, true},
+                "moved");
+  }
+}
+
 void Compaction::CopyTable(write::DatabaseBuilder& builder, const IdRemap& remap, SourceKeyCache& source_keys,
                            SourceTable& t, std::uint32_t table_number, CompactStatistics& stats) {
   std::optional<TableProgress> progress;
@@ -349,6 +369,8 @@ void Compaction::CopyTable(write::DatabaseBuilder& builder, const IdRemap& remap
   IdColumnRole role = IdColumnRole::None;
   if (t.definition.tdef_page == kCatalogTdefPage) role = IdColumnRole::CatalogId;
   else if (SameName(t.name, "MSysACEs")) role = IdColumnRole::AceObjectId;
+  const bool catalog = t.definition.tdef_page == kCatalogTdefPage;
+  if (record_ && !catalog) TakeMovedRows(t);
   write::TableBuilder& rows = builder.BeginRows(t.new_page);
   const TableDefinition& target = builder.Table(t.new_page);
   CopyJob job{.source = db_,
@@ -361,7 +383,7 @@ void Compaction::CopyTable(write::DatabaseBuilder& builder, const IdRemap& remap
               .losses = &losses_,
               .table_name = t.name,
               .pages = &t.pages.pages,
-              .moved_rows = t.definition.tdef_page == kCatalogTdefPage ? &db_.moved_catalog_rows() : nullptr,
+              .moved_rows = catalog ? &db_.moved_catalog_rows() : &t.moved_rows,
               .keep = lost_.FilterFor(db_, t.definition, t.name),
               .check_keys = record_,
               .restart = {},
