@@ -18,6 +18,7 @@
 #include "jet/compact/compactor.h"
 #include "jet/format/catalog_layout.h"
 #include "jet/format/format_constants.h"
+#include "support/damaged_people_test.h"
 #include "support/file_bytes.h"
 #include "support/salvage_corpus.h"
 #include "support/salvage_readback.h"
@@ -27,50 +28,15 @@ namespace {
 
 using namespace vondrel::testing;
 
-class SalvageDefinitions : public ::testing::TestWithParam<jet::FormatVersion> {
+class SalvageDefinitions : public DamagedPeopleTest {
  protected:
-  void SetUp() override {
-    const auto source = dir_ / "source.mdb";
-    BuildPeopleDatabase(source, GetParam());
-    bytes_ = ReadFileBytes(source);
-    original_ = jet::Database::FromBytes(bytes_, "original");
-    page_size_ = original_->constants().page_size;
-  }
-
-  // Compacts the damaged bytes; the output must pass the checker.
-  std::unique_ptr<jet::Database> Compact() {
-    const auto damaged = dir_ / "damaged.mdb";
-    const auto output = dir_ / "output.mdb";
-    EXPECT_TRUE(WriteFileBytes(damaged, bytes_));
-    const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(damaged, output);
-    EXPECT_TRUE(stats.Salvaged());
-    auto out = jet::Database::Open(output);
-    EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
-    return out;
-  }
-
-  std::size_t RowEntry(jet::RowPointer at) const {
-    return at.page * page_size_ + original_->constants().data_row_table_offset + 2 * at.row;
-  }
-  std::size_t RowStart(jet::RowPointer at) const {
-    const std::size_t entry = RowEntry(at);
-    return at.page * page_size_ + ((bytes_.at(entry) | (bytes_.at(entry + 1) << 8)) & 0x1FFF);
-  }
-  // Rows are stored from the end of the page down: each ends where the one before begins.
-  std::size_t RowEnd(jet::RowPointer at) const {
-    return at.row == 0 ? (at.page + 1) * page_size_ : RowStart({at.page, static_cast<std::uint8_t>(at.row - 1)});
-  }
+  void SetUp() override { BuildPeople(); }
 
   static std::size_t Count(const std::vector<std::string>& errors, const std::string& text) {
     return static_cast<std::size_t>(std::count_if(errors.begin(), errors.end(), [&](const std::string& error) {
       return error.find(text) != std::string::npos;
     }));
   }
-
-  ScratchDir dir_;
-  std::vector<std::uint8_t> bytes_;
-  std::unique_ptr<jet::Database> original_;
-  std::size_t page_size_ = 0;
 };
 
 TEST_P(SalvageDefinitions, ACatalogDefinitionMissingAnObjectColumnIsReadWithTheStandardLayout) {

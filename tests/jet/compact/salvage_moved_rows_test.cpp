@@ -15,6 +15,7 @@
 #include "jet/format/format_constants.h"
 #include "jet/read/index_reader.h"
 #include "jet/read/moved_rows.h"
+#include "support/damaged_people_test.h"
 #include "support/file_bytes.h"
 #include "support/salvage_corpus.h"
 #include "support/salvage_readback.h"
@@ -24,14 +25,10 @@ namespace {
 
 using namespace vondrel::testing;
 
-class SalvageMovedRows : public ::testing::TestWithParam<jet::FormatVersion> {
+class SalvageMovedRows : public DamagedPeopleTest {
  protected:
   void SetUp() override {
-    const auto source = dir_ / "source.mdb";
-    BuildPeopleDatabase(source, GetParam(), 300);
-    bytes_ = ReadFileBytes(source);
-    original_ = jet::Database::FromBytes(bytes_, "original");
-    page_size_ = original_->constants().page_size;
+    BuildPeople(300);
     people_ = original_->ReadTableDefinition(*original_->FindTable("People"));
     pages_ = DataPagesOf(*original_, "People");
     ASSERT_GE(pages_.size(), 3u);
@@ -44,16 +41,6 @@ class SalvageMovedRows : public ::testing::TestWithParam<jet::FormatVersion> {
   // The slot of the row stored `n`-th on a page (rows in slot order).
   jet::RowPointer RowOn(std::uint32_t page, std::uint8_t n) const { return {page, n}; }
 
-  std::size_t RowEntry(jet::RowPointer at) const {
-    return at.page * page_size_ + original_->constants().data_row_table_offset + 2 * at.row;
-  }
-  std::size_t RowStart(jet::RowPointer at) const {
-    const std::size_t entry = RowEntry(at);
-    return at.page * page_size_ + ((bytes_.at(entry) | (bytes_.at(entry + 1) << 8)) & 0x1FFF);
-  }
-  std::size_t RowEnd(jet::RowPointer at) const {
-    return at.row == 0 ? (at.page + 1) * page_size_ : RowStart({at.page, static_cast<std::uint8_t>(at.row - 1)});
-  }
   void MarkDeleted(jet::RowPointer at) { bytes_.at(RowEntry(at) + 1) |= 0x80; }
 
   // Points the entry of index `index` that names `from` at `to`: an entry
@@ -87,17 +74,6 @@ class SalvageMovedRows : public ::testing::TestWithParam<jet::FormatVersion> {
     for (std::size_t i = 0; i < people_.real_indexes.size(); ++i) Repoint(i, from, to);
   }
 
-  // The damaged file as compaction reads it; the output must pass the checker.
-  std::unique_ptr<jet::Database> Compact() {
-    const auto damaged = dir_ / "damaged.mdb";
-    const auto output = dir_ / "output.mdb";
-    EXPECT_TRUE(WriteFileBytes(damaged, bytes_));
-    const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(damaged, output);
-    EXPECT_TRUE(stats.Salvaged());
-    auto out = jet::Database::Open(output);
-    EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
-    return out;
-  }
 
   // The original's People rows less those stored on the destroyed page.
   RowsById Surviving() const {
@@ -124,10 +100,6 @@ class SalvageMovedRows : public ::testing::TestWithParam<jet::FormatVersion> {
            " was moved there from page " + std::to_string(lost_slot_.page) + ", row " + std::to_string(lost_slot_.row);
   }
 
-  ScratchDir dir_;
-  std::vector<std::uint8_t> bytes_;
-  std::unique_ptr<jet::Database> original_;
-  std::size_t page_size_ = 0;
   jet::TableDefinition people_;
   std::vector<std::uint32_t> pages_;
   jet::RowPointer moved_, lost_slot_;
