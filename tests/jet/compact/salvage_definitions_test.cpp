@@ -19,7 +19,6 @@
 #include "jet/format/catalog_layout.h"
 #include "jet/format/format_constants.h"
 #include "support/damaged_people_test.h"
-#include "support/file_bytes.h"
 #include "support/salvage_corpus.h"
 #include "support/salvage_readback.h"
 #include "support/samples.h"

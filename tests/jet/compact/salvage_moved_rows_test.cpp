@@ -16,7 +16,6 @@
 #include "jet/read/index_reader.h"
 #include "jet/read/moved_rows.h"
 #include "support/damaged_people_test.h"
-#include "support/file_bytes.h"
 #include "support/salvage_corpus.h"
 #include "support/salvage_readback.h"
 #include "support/samples.h"
