@@ -102,6 +102,8 @@ class Compaction {
   void CopyTable(write::DatabaseBuilder& builder, const IdRemap& remap, SourceKeyCache& source_keys, SourceTable& t,
                  std::uint32_t table_number, CompactStatistics& stats);
   void TakeMovedRows(SourceTable& t);
+  std::optional<TableDefinition> ReadDamagedDefinition(const CatalogEntry& entry, std::uint32_t page,
+                                                       const vondrel::Error& error);
   void AddErrorTableCatalogRow(write::TableBuilder& rows, const TableDefinition& catalog);
   void AddErrorTableAces(write::TableBuilder& rows, const TableDefinition& aces);
   std::uint64_t WriteErrorRows(write::TableBuilder& rows, const TableDefinition& table);
@@ -148,6 +150,31 @@ void Compaction::NoteOpenLosses() {
   }
 }
 
+// The columns of a definition that cannot be read whole, where its column
+// descriptors still can: the rows stay readable. Names that cannot be read
+// are made up and the indexes are left out, each recorded.
+std::optional<TableDefinition> Compaction::ReadDamagedDefinition(const CatalogEntry& entry, std::uint32_t page,
+                                                                 const vondrel::Error& error) {
+  DefinitionSalvage salvage;
+  try {
+    TableDefinition definition = db_.ReadDamagedTableDefinition(page, salvage);
+    std::string what = "The definition of " + entry.name + " was damaged (" + error.description() + ")";
+    if (!salvage.named.empty()) {
+      std::string names;
+      for (const std::string& name : salvage.named) names += (names.empty() ? "" : ", ") + name;
+      what += salvage.names_read == 0
+                  ? "; the names of its columns could not be read, and they are named " + names
+                  : "; the names of its columns after the first " + std::to_string(salvage.names_read) +
+                        " could not be read, and those columns are named " + names;
+    }
+    if (salvage.indexes_lost) what += "; its indexes could not be read and are left out";
+    losses_.Add({LossKind::Object, errors::kCorrupt, what + ".", entry.name, {page, 0}, true});
+    return definition;
+  } catch (const vondrel::Error&) {
+    return std::nullopt;  // the columns themselves are unreadable: the table is lost as reported
+  }
+}
+
 void Compaction::ReadDefinitions() {
   // Every local table, the catalog first so that it lands on page 2 again,
   // then by definition page, which keeps a second compaction identical.
@@ -175,6 +202,7 @@ void Compaction::ReadDefinitions() {
       reads.back().definition = db_.ReadTableDefinition(page);
     } catch (const vondrel::Error& error) {
       unreadable.back() = {error.number(), error.description()};
+      if (record_) reads.back().definition = ReadDamagedDefinition(*entry, page, error);
     }
   }
   for (const DefinitionMismatch& m : MatchDefinitionsToPages(db_, reads)) {

@@ -1,7 +1,10 @@
 #include "jet/format/tdef_decode.h"
 
 #include <algorithm>
+#include <set>
 #include <unordered_set>
+
+#include "base/error.h"
 
 #include "jet/format/text_decode.h"
 
@@ -127,12 +130,13 @@ TdefStream ReadTdefStream(const io::PageFile& file, FormatVersion version, std::
   return stream;
 }
 
-TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion version, std::uint16_t code_page,
-                                      const std::string& file_name, std::size_t* end_of_definition) {
-  const auto& c = ConstantsFor(version);
-  const std::int64_t first_page = stream.pages.empty() ? -1 : stream.pages.front();
-  const io::ByteView view(stream.bytes.data(), stream.bytes.size(), io::ByteSource{&file_name, first_page});
+namespace {
 
+// The header, the index statistics and the column descriptors; leaves the
+// cursor at the column names.
+TableDefinition DecodeHead(const io::ByteView& view, const TdefStream& stream, FormatVersion version,
+                           StreamCursor& cursor) {
+  const auto& c = ConstantsFor(version);
   TableDefinition table;
   table.version = version;
   table.tdef_page = stream.pages.empty() ? 0 : stream.pages.front();
@@ -159,7 +163,6 @@ TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion ve
   if (table.column_count > room / c.column_descriptor_size)
     view.Fail("the column count " + std::to_string(table.column_count) + " is impossible");
 
-  StreamCursor cursor(view, c.tdef_body);
   table.real_indexes.resize(table.real_index_count);
   for (auto& index : table.real_indexes) {
     io::ByteView stats = cursor.Take(c.real_index_stats_size, "index statistics");
@@ -170,6 +173,55 @@ TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion ve
   table.columns.reserve(table.column_count);
   for (std::size_t k = 0; k < table.column_count; ++k)
     table.columns.push_back(DecodeColumn(cursor.Take(c.column_descriptor_size, "column descriptor"), version));
+  return table;
+}
+
+// Puts the columns in number order (keeping the stored order apart) and
+// refuses numbers that repeat and fixed columns that leave the page.
+void SettleColumns(TableDefinition& table, const io::ByteView& view) {
+  const auto& c = ConstantsFor(table.version);
+  for (const auto& column : table.columns) table.stored_column_order.push_back(column.number);
+  std::stable_sort(table.columns.begin(), table.columns.end(),
+                   [](const ColumnDefinition& a, const ColumnDefinition& b) { return a.number < b.number; });
+  for (std::size_t k = 1; k < table.columns.size(); ++k)
+    if (table.columns[k].number == table.columns[k - 1].number)
+      view.Fail("two columns share the number " + std::to_string(table.columns[k].number));
+  for (const auto& column : table.columns) {
+    if (column.IsFixed() && !column.HasNoData() &&
+        std::size_t{column.fixed_offset} + column.length > c.page_size)
+      view.Fail("column '" + column.name + "' has an impossible fixed offset");
+  }
+}
+
+// Names differ when they differ in more than the case of ASCII letters.
+std::string FoldName(const std::string& name) {
+  std::string folded = name;
+  for (char& ch : folded)
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  return folded;
+}
+
+// A name as Access allows it: 1 to 64 characters, none below a space.
+bool PlausibleName(const std::string& name) {
+  if (name.empty()) return false;
+  std::size_t characters = 0;
+  for (const char ch : name) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (byte < 0x20) return false;
+    if ((byte & 0xC0) != 0x80) ++characters;
+  }
+  return characters <= 64;
+}
+
+}  // namespace
+
+TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion version, std::uint16_t code_page,
+                                      const std::string& file_name, std::size_t* end_of_definition) {
+  const auto& c = ConstantsFor(version);
+  const std::int64_t first_page = stream.pages.empty() ? -1 : stream.pages.front();
+  const io::ByteView view(stream.bytes.data(), stream.bytes.size(), io::ByteSource{&file_name, first_page});
+  StreamCursor cursor(view, c.tdef_body);
+  TableDefinition table = DecodeHead(view, stream, version, cursor);
   for (auto& column : table.columns) column.name = cursor.Name(version, code_page);
   for (std::uint32_t k = 0; k < table.real_index_count; ++k) {
     RealIndexDefinition decoded =
@@ -200,20 +252,65 @@ TableDefinition DecodeTableDefinition(const TdefStream& stream, FormatVersion ve
         {number, RowPointer::FromRaw(entry.U32(2)), RowPointer::FromRaw(entry.U32(6))});
     if (table.long_value_maps.size() > table.column_count) view.Fail("the long-value map list does not end");
   }
-
-  for (const auto& column : table.columns) table.stored_column_order.push_back(column.number);
-  std::stable_sort(table.columns.begin(), table.columns.end(),
-                   [](const ColumnDefinition& a, const ColumnDefinition& b) { return a.number < b.number; });
-  for (std::size_t k = 1; k < table.columns.size(); ++k)
-    if (table.columns[k].number == table.columns[k - 1].number)
-      view.Fail("two columns share the number " + std::to_string(table.columns[k].number));
-  for (const auto& column : table.columns) {
-    if (column.IsFixed() && !column.HasNoData() &&
-        std::size_t{column.fixed_offset} + column.length > c.page_size)
-      view.Fail("column '" + column.name + "' has an impossible fixed offset");
-  }
+  SettleColumns(table, view);
   if (end_of_definition) *end_of_definition = terminator_end;
   return table;
+}
+
+TableDefinition DecodeColumnsOfDamagedDefinition(const TdefStream& stream, FormatVersion version,
+                                                 std::uint16_t code_page, const std::string& file_name,
+                                                 DefinitionSalvage& salvage) {
+  const auto& c = ConstantsFor(version);
+  const std::int64_t first_page = stream.pages.empty() ? -1 : stream.pages.front();
+  const io::ByteView view(stream.bytes.data(), stream.bytes.size(), io::ByteSource{&file_name, first_page});
+  StreamCursor cursor(view, c.tdef_body);
+  TableDefinition table = DecodeHead(view, stream, version, cursor);
+  // Names are read in stored order up to the first that cannot be read or
+  // could not have been written; after a damaged length nothing lines up.
+  std::set<std::string> taken;
+  salvage = {};
+  for (auto& column : table.columns) {
+    std::string name;
+    try {
+      name = cursor.Name(version, code_page);
+    } catch (const vondrel::Error&) {
+      break;
+    }
+    if (!PlausibleName(name) || !taken.insert(FoldName(name)).second) break;
+    column.name = std::move(name);
+    ++salvage.names_read;
+  }
+  for (std::size_t k = salvage.names_read; k < table.columns.size(); ++k) {
+    ColumnDefinition& column = table.columns[k];
+    for (int suffix = 0;; ++suffix) {
+      column.name = "Field" + std::to_string(column.number + 1) + (suffix ? "_" + std::to_string(suffix) : "");
+      if (taken.insert(FoldName(column.name)).second) break;
+    }
+    salvage.named.push_back(column.name);
+  }
+  salvage.indexes_lost = table.real_index_count > 0 || table.logical_index_count > 0;
+  table.real_indexes.clear();
+  table.logical_indexes.clear();
+  table.real_index_count = 0;
+  table.logical_index_count = 0;
+  SettleColumns(table, view);
+  return table;
+}
+
+TdefStream ReadTdefStreamUntilDamage(const io::PageFile& file, std::uint32_t first_page) {
+  TdefStream stream;
+  std::unordered_set<std::uint32_t> seen;
+  std::uint32_t page_number = first_page;
+  while (page_number != 0 || stream.pages.empty()) {
+    if (!seen.insert(page_number).second || !file.HasPage(page_number)) break;
+    const io::ByteView page = file.Page(page_number);
+    if (page.U8(0) != static_cast<std::uint8_t>(PageType::TableDefinition)) break;
+    stream.pages.push_back(page_number);
+    const std::size_t from = stream.bytes.empty() ? 0 : kTdefPageHeader;
+    stream.bytes.insert(stream.bytes.end(), page.data() + from, page.data() + page.size());
+    page_number = page.U32(4);
+  }
+  return stream;
 }
 
 TableDefinition ReadTableDefinition(const io::PageFile& file, FormatVersion version, std::uint16_t code_page,

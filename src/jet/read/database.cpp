@@ -240,6 +240,11 @@ const CatalogEntry* Database::FindTable(const std::string& table_name) const {
   return found;
 }
 
+TableDefinition Database::ReadDamagedTableDefinition(std::uint32_t tdef_page, DefinitionSalvage& salvage) const {
+  return DecodeColumnsOfDamagedDefinition(ReadTdefStreamUntilDamage(*file_, tdef_page), header_.version,
+                                          header_.code_page, file_->name(), salvage);
+}
+
 TableDefinition Database::ReadTableDefinition(std::uint32_t tdef_page) const {
   return jet::ReadTableDefinition(*file_, header_.version, header_.code_page, tdef_page);
 }

@@ -18,6 +18,7 @@
 #include "jet/format/header_decode.h"
 #include "jet/format/row_decode.h"
 #include "jet/format/table_definition.h"
+#include "jet/format/tdef_decode.h"
 #include "jet/io/file_lock.h"
 #include "jet/io/page_file.h"
 #include "jet/read/catalog.h"
@@ -132,6 +133,9 @@ class Database {
   // Reads and decodes a table definition; throws 3049 when unusable.
   TableDefinition ReadTableDefinition(std::uint32_t tdef_page) const;
   TableDefinition ReadTableDefinition(const CatalogEntry& entry) const { return ReadTableDefinition(entry.TdefPage()); }
+  // For salvage: what can still be read of a definition that
+  // ReadTableDefinition refuses (see DecodeColumnsOfDamagedDefinition).
+  TableDefinition ReadDamagedTableDefinition(std::uint32_t tdef_page, DefinitionSalvage& salvage) const;
 
   // The pages a usage-map row names (ascending, below the page count).
   std::vector<std::uint32_t> UsageMapPages(RowPointer map) const;

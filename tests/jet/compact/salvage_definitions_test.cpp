@@ -119,6 +119,36 @@ TEST_P(SalvageDefinitions, ATextColumnMarkedFixedIsReadAsVariableAndEveryRowKept
   EXPECT_NE(errors[0].find("Name was marked fixed"), std::string::npos) << errors[0];
 }
 
+TEST_P(SalvageDefinitions, ATableWhoseColumnNamesCannotBeReadKeepsItsRowsUnderMadeUpNames) {
+  if (GetParam() == jet::FormatVersion::Jet3)
+    GTEST_SKIP() << "a Jet 3 name length is one byte and cannot reach past the definition";
+  // A damaged length of People's first column name runs past the definition:
+  // every name and everything after them is lost, the descriptors are not.
+  const jet::FormatConstants& constants = original_->constants();
+  const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
+  const std::size_t names = people.tdef_page * page_size_ + constants.tdef_body +
+                            people.real_index_count * constants.real_index_stats_size +
+                            people.column_count * constants.column_descriptor_size;
+  bytes_.at(names) = 0xFF;
+  bytes_.at(names + 1) = 0x7F;
+  const auto damaged = jet::Database::FromBytes(bytes_, "damaged");
+  EXPECT_THROW(damaged->ReadTableDefinition(*damaged->FindTable("People")), vondrel::Error);
+
+  const auto out = Compact();
+  const RowsById rows = ReadRows(*original_, "People");
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(ReadRows(*out, "People"), rows);
+  const jet::TableDefinition kept = out->ReadTableDefinition(*out->FindTable("People"));
+  ASSERT_EQ(kept.columns.size(), people.columns.size());
+  for (const jet::ColumnDefinition& column : kept.columns)
+    EXPECT_EQ(column.name, "Field" + std::to_string(column.number + 1));
+  EXPECT_TRUE(kept.real_indexes.empty());
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("the names of its columns could not be read"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find("its indexes could not be read and are left out"), std::string::npos) << errors[0];
+}
+
 TEST_P(SalvageDefinitions, ALostTableTakesItsCatalogRowAlongWhenTheRowsIdIsDamaged) {
   const jet::CatalogEntry people = *original_->FindTable("People");
   const std::size_t id_at = RowStart(people.row) + (GetParam() == jet::FormatVersion::Jet3 ? 1 : 2);

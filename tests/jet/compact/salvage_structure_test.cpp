@@ -132,8 +132,7 @@ TEST_P(SalvageStructure, ADamagedHighByteOfATableIdStillNamesItsTable) {
 TEST_P(SalvageStructure, ALostDefinitionTakesItsCatalogRowAndPermissionsWithIt) {
   const jet::CatalogEntry wide_entry = *original_->FindTable("Wide");
   const jet::TableDefinition wide = original_->ReadTableDefinition(wide_entry);
-  ASSERT_GE(wide.pages.size(), 2u) << "the definition must span pages";
-  ZeroPage(bytes_, page_size_, wide.pages[1]);
+  ZeroPage(bytes_, page_size_, wide.pages[0]);
 
   const auto output = dir_ / "output.mdb";
   const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
@@ -151,6 +150,43 @@ TEST_P(SalvageStructure, ALostDefinitionTakesItsCatalogRowAndPermissionsWithIt) 
   EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
   ASSERT_NE(out->FindTable("MSysCompactError"), nullptr);
   EXPECT_TRUE(out->FindTable("MSysCompactError")->IsSystemObject());
+}
+
+TEST_P(SalvageStructure, ADefinitionWhoseLastPageIsLostKeepsTheColumnsItsFirstPageDescribes) {
+  const jet::CatalogEntry wide_entry = *original_->FindTable("Wide");
+  const jet::TableDefinition wide = original_->ReadTableDefinition(wide_entry);
+  ASSERT_GE(wide.pages.size(), 2u) << "the definition must span pages";
+  ZeroPage(bytes_, page_size_, wide.pages[1]);
+  jet::DefinitionSalvage salvage;
+  const auto damaged = jet::Database::FromBytes(bytes_, "damaged");
+  bool columns_survive = true;
+  try {
+    damaged->ReadDamagedTableDefinition(wide.tdef_page, salvage);
+  } catch (const vondrel::Error&) {
+    columns_survive = false;  // the descriptors themselves reach the lost page
+  }
+
+  const auto output = dir_ / "output.mdb";
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
+  const auto out = jet::Database::Open(output);
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+  EXPECT_EQ(ReadRows(*out, "People"), ReadRows(*original_, "People"));
+  if (!columns_survive) {
+    EXPECT_EQ(stats.tables_lost, 1u);
+    EXPECT_EQ(out->FindTable("Wide"), nullptr);
+    return;
+  }
+  // Kept with the rows as stored, the names read from the first page.
+  EXPECT_EQ(stats.tables_lost, 0u);
+  const RowsById rows = ReadRows(*original_, "Wide");
+  EXPECT_EQ(ReadRows(*out, "Wide"), rows);
+  const jet::TableDefinition kept = out->ReadTableDefinition(*out->FindTable("Wide"));
+  ASSERT_EQ(kept.columns.size(), wide.columns.size());
+  for (std::size_t k = 0; k < salvage.names_read; ++k)
+    EXPECT_EQ(kept.columns[k].name, wide.columns[k].name);
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("The definition of Wide was damaged"), std::string::npos) << errors[0];
 }
 
 TEST_P(SalvageStructure, ACatalogWhoseDefinitionIsLostIsReadWithTheStandardLayout) {
