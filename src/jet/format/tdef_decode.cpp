@@ -5,7 +5,6 @@
 #include <unordered_set>
 
 #include "base/error.h"
-
 #include "jet/format/text_decode.h"
 
 namespace jet {
@@ -109,25 +108,41 @@ LogicalIndexDefinition DecodeLogicalIndex(const io::ByteView& d, FormatVersion v
   return index;
 }
 
-}  // namespace
-
-TdefStream ReadTdefStream(const io::PageFile& file, FormatVersion version, std::uint32_t first_page) {
+// Collects the TDEF chain from `first_page`. With `stop_at_damage`, a page
+// that lies past the end, is not a definition page or closes a loop ends
+// the stream before it instead of failing the read.
+TdefStream FollowTdefChain(const io::PageFile& file, std::uint32_t first_page, bool stop_at_damage) {
   TdefStream stream;
   std::unordered_set<std::uint32_t> seen;
   std::uint32_t page_number = first_page;
-  (void)version;
-  while (true) {
-    if (page_number == 0 && !stream.pages.empty()) break;
+  while (page_number != 0 || stream.pages.empty()) {
+    if (stop_at_damage && !file.HasPage(page_number)) break;
     const io::ByteView page = file.Page(page_number);
-    if (page.U8(0) != static_cast<std::uint8_t>(PageType::TableDefinition))
+    if (page.U8(0) != static_cast<std::uint8_t>(PageType::TableDefinition)) {
+      if (stop_at_damage) break;
       page.Fail("expected a table definition page, found page type " + std::to_string(page.U8(0)));
-    if (!seen.insert(page_number).second) page.Fail("the table definition pages form a loop");
+    }
+    if (!seen.insert(page_number).second) {
+      if (stop_at_damage) break;
+      page.Fail("the table definition pages form a loop");
+    }
     stream.pages.push_back(page_number);
     const std::size_t from = stream.bytes.empty() ? 0 : kTdefPageHeader;
     stream.bytes.insert(stream.bytes.end(), page.data() + from, page.data() + page.size());
     page_number = page.U32(4);
   }
   return stream;
+}
+
+}  // namespace
+
+TdefStream ReadTdefStream(const io::PageFile& file, FormatVersion version, std::uint32_t first_page) {
+  (void)version;
+  return FollowTdefChain(file, first_page, false);
+}
+
+TdefStream ReadTdefStreamUntilDamage(const io::PageFile& file, std::uint32_t first_page) {
+  return FollowTdefChain(file, first_page, true);
 }
 
 namespace {
@@ -295,22 +310,6 @@ TableDefinition DecodeColumnsOfDamagedDefinition(const TdefStream& stream, Forma
   table.logical_index_count = 0;
   SettleColumns(table, view);
   return table;
-}
-
-TdefStream ReadTdefStreamUntilDamage(const io::PageFile& file, std::uint32_t first_page) {
-  TdefStream stream;
-  std::unordered_set<std::uint32_t> seen;
-  std::uint32_t page_number = first_page;
-  while (page_number != 0 || stream.pages.empty()) {
-    if (!seen.insert(page_number).second || !file.HasPage(page_number)) break;
-    const io::ByteView page = file.Page(page_number);
-    if (page.U8(0) != static_cast<std::uint8_t>(PageType::TableDefinition)) break;
-    stream.pages.push_back(page_number);
-    const std::size_t from = stream.bytes.empty() ? 0 : kTdefPageHeader;
-    stream.bytes.insert(stream.bytes.end(), page.data() + from, page.data() + page.size());
-    page_number = page.U32(4);
-  }
-  return stream;
 }
 
 TableDefinition ReadTableDefinition(const io::PageFile& file, FormatVersion version, std::uint16_t code_page,
