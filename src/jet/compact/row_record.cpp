@@ -6,8 +6,7 @@
 namespace jet::compact {
 namespace {
 
-// Places a record into space sized for it beforehand, so that the buffer
-// grows once per record rather than once per field.
+// Places a record into space sized for it beforehand.
 class Writer {
  public:
   explicit Writer(std::uint8_t* at) : at_(at) {}
@@ -57,14 +56,16 @@ constexpr std::uint8_t kNull = 1, kTrue = 2, kDamaged = 4;
 
 }  // namespace
 
-void EncodeRowRecord(RowPointer pointer, RowPointer listed_at, std::span<const RowEvent> events,
-                     std::span<const StoredField> fields, std::vector<std::uint8_t>& out) {
+std::size_t RowRecordSize(std::span<const RowEvent> events, std::span<const StoredField> fields) {
   std::size_t size = 4 + 4 + 2 + 4;
   for (const RowEvent& e : events) size += 1 + 2 + 4 + 4 + e.description.size();
   for (const StoredField& f : fields) size += 1 + 4 + f.bytes.size();
-  const std::size_t at = out.size();
-  out.resize(at + size);
-  Writer put(out.data() + at);
+  return size;
+}
+
+void EncodeRowRecord(RowPointer pointer, RowPointer listed_at, std::span<const RowEvent> events,
+                     std::span<const StoredField> fields, std::uint8_t* out) {
+  Writer put(out);
   put.Put(pointer.ToRaw());
   put.Put(listed_at.ToRaw());
   put.Put(static_cast<std::uint16_t>(events.size()));

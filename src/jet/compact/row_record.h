@@ -29,9 +29,11 @@ struct RowRecord {
   std::vector<StoredField> fields;  // views into the decoded bytes
 };
 
-// Appends the record to `out`.
+// The size of the record EncodeRowRecord writes.
+std::size_t RowRecordSize(std::span<const RowEvent> events, std::span<const StoredField> fields);
+// Writes the record into the RowRecordSize() bytes at `out`.
 void EncodeRowRecord(RowPointer pointer, RowPointer listed_at, std::span<const RowEvent> events,
-                     std::span<const StoredField> fields, std::vector<std::uint8_t>& out);
+                     std::span<const StoredField> fields, std::uint8_t* out);
 // Decodes into `record`, whose fields then view `bytes`.
 void DecodeRowRecord(std::span<const std::uint8_t> bytes, RowRecord& record);
 

@@ -109,31 +109,55 @@ RowSorter::~RowSorter() {
   if (writer_.joinable()) writer_.join();
 }
 
-void RowSorter::Add(Bytes key, Bytes payload) {
-  Add(key, [&](std::vector<std::uint8_t>& out) { out.insert(out.end(), payload.begin(), payload.end()); });
+std::uint8_t* RowSorter::Arena::Extend(std::size_t size) {
+  if (capacity_ - size_ < size) Reserve(std::max(size_ + size, capacity_ * 2));
+  std::uint8_t* at = bytes_.get() + size_;
+  size_ += size;
+  return at;
 }
 
-void RowSorter::Add(Bytes key, const std::function<void(std::vector<std::uint8_t>&)>& append) {
+void RowSorter::Arena::Reserve(std::size_t capacity) {
+  if (capacity <= capacity_) return;
+  std::unique_ptr<std::uint8_t[]> larger = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+  if (size_ > 0) std::memcpy(larger.get(), bytes_.get(), size_);
+  bytes_ = std::move(larger);
+  capacity_ = capacity;
+}
+
+void RowSorter::Add(Bytes key, Bytes payload) {
+  Add(key, payload.size(), [&](std::uint8_t* at) {
+    if (!payload.empty()) std::memcpy(at, payload.data(), payload.size());
+  });
+}
+
+void RowSorter::Add(Bytes key, std::size_t payload_size, const std::function<void(std::uint8_t*)>& write) {
   if (key.size() > 0xFFFF) throw std::length_error("sort key too long");
-  std::vector<std::uint8_t>& arena = gathering_.arena;
+  Arena& arena = gathering_.arena;
   // Reserved once (address space only until used), so that the arena does
   // not grow past the budget by doubling.
-  if (arena.capacity() < batch_budget_) arena.reserve(batch_budget_);
+  arena.Reserve(batch_budget_);
   const std::size_t key_at = arena.size();
-  arena.insert(arena.end(), key.begin(), key.end());
-  append(arena);
+  std::uint8_t* at = arena.Extend(key.size() + payload_size);
+  if (!key.empty()) std::memcpy(at, key.data(), key.size());
+  write(at + key.size());
   Added(key_at, key.size());
 }
 
 void RowSorter::Added(std::size_t key_at, std::size_t key_size) {
-  const std::vector<std::uint8_t>& arena = gathering_.arena;
+  const Arena& arena = gathering_.arena;
   std::vector<Entry>& entries = gathering_.entries;
   const Entry entry{KeyHead(arena.data() + key_at, key_size), key_at, key_at + key_size, static_cast<std::uint32_t>(key_size),
                     static_cast<std::uint32_t>(arena.size() - key_at - key_size), count_++};
+  const Bytes key{arena.data() + key_at, key_size};
   if (!entries.empty()) {
     const Entry& last = entries.back();
-    gathering_.sorted = gathering_.sorted &&
-                        CompareKeys({arena.data() + last.key_at, last.key_size}, {arena.data() + key_at, key_size}) < 0;
+    if (gathering_.sorted || in_added_order_) {
+      const int order = CompareKeys({arena.data() + last.key_at, last.key_size}, key);
+      gathering_.sorted = gathering_.sorted && order < 0;
+      in_added_order_ = in_added_order_ && order <= 0;
+    }
+  } else if (in_added_order_ && batches_spilled_ > 0) {
+    in_added_order_ = CompareKeys(last_spilled_key_, key) <= 0;
   }
   entries.push_back(entry);
   if (gathering_.bytes() >= batch_budget_) Spill();
@@ -165,6 +189,10 @@ void RowSorter::Spill() {
     // Runs are written in large pieces.
     keys_.buffer.reserve(kWriteBuffer);
     payloads_.buffer.reserve(kWriteBuffer);
+  }
+  if (in_added_order_) {
+    const Entry& last = gathering_.entries.back();
+    last_spilled_key_.assign(gathering_.arena.data() + last.key_at, gathering_.arena.data() + last.key_at + last.key_size);
   }
   // The batch just written lends its buffers to the next one.
   std::swap(gathering_, writing_);
@@ -209,13 +237,12 @@ void RowSorter::WriteRun(Batch& batch) {
   batch.Clear();
 }
 
-void RowSorter::Merge(bool with_payloads, const Visit& visit) {
+void RowSorter::Merge(const Visit& visit) {
   if (batches_spilled_ == 0) {
     gathering_.Sort();
     const std::uint8_t* arena = gathering_.arena.data();
     for (const Entry& e : gathering_.entries)
-      visit({arena + e.key_at, e.key_size}, e.sequence,
-            with_payloads ? Bytes(arena + e.payload_at, e.payload_size) : Bytes());
+      visit({arena + e.key_at, e.key_size}, e.sequence, {arena + e.payload_at, e.payload_size});
     return;
   }
   if (!gathering_.entries.empty()) {  // the records still in memory become the last run
@@ -229,10 +256,10 @@ void RowSorter::Merge(bool with_payloads, const Visit& visit) {
   writing_ = Batch();
   std::vector<std::uint8_t>().swap(keys_.buffer);
   std::vector<std::uint8_t>().swap(payloads_.buffer);
-  MergeRuns(with_payloads, visit);
+  MergeRuns(visit);
 }
 
-void RowSorter::MergeRuns(bool with_payloads, const Visit& visit) {
+void RowSorter::MergeRuns(const Visit& visit) {
   struct Head {
     std::uint64_t prefix = 0;  // KeyHead of key
     std::vector<std::uint8_t> key;
@@ -258,21 +285,16 @@ void RowSorter::MergeRuns(bool with_payloads, const Visit& visit) {
   std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> queue(later);
   for (std::size_t r = 0; r < runs_.size(); ++r) {
     heads[r].keys = std::make_unique<RunReader>(keys_.file, runs_[r].keys_begin, runs_[r].keys_end);
-    if (with_payloads)
-      heads[r].payloads = std::make_unique<RunReader>(payloads_.file, runs_[r].payloads_begin, runs_[r].payloads_end);
+    heads[r].payloads = std::make_unique<RunReader>(payloads_.file, runs_[r].payloads_begin, runs_[r].payloads_end);
     if (advance(heads[r])) queue.push(r);
   }
   while (!queue.empty()) {
     const std::size_t r = queue.top();
     queue.pop();
     Head& head = heads[r];
-    Bytes payload;
-    if (with_payloads) {
-      std::uint32_t size;
-      std::memcpy(&size, head.payloads->Take(sizeof size), sizeof size);
-      payload = Bytes(head.payloads->Take(size), size);
-    }
-    visit(head.key, head.sequence, payload);
+    std::uint32_t size;
+    std::memcpy(&size, head.payloads->Take(sizeof size), sizeof size);
+    visit(head.key, head.sequence, Bytes(head.payloads->Take(size), size));
     if (advance(head)) queue.push(r);
   }
 }

@@ -5,13 +5,14 @@
 // temporary file as a run by a second thread, while the next batch gathers
 // in the other half. The runs are merged at the end. Equal keys keep the
 // order they were added in, so the result is that of a stable sort whatever
-// the budget. The keys can be merged alone (a cheap pass that looks at the
-// order) before the records are merged with their payloads.
+// the budget. Whether the records came in key order already is known without
+// a merge.
 
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <span>
 #include <thread>
 #include <vector>
@@ -36,15 +37,17 @@ class RowSorter {
   // Throws vondrel::Error when a run cannot be written to the temporary file
   // (here, or at the next call after the run's writing failed).
   void Add(Bytes key, Bytes payload);
-  // The same with the payload appended by `append` to the given bytes, so
-  // that it is made where it is kept.
-  void Add(Bytes key, const std::function<void(std::vector<std::uint8_t>&)>& append);
+  // The same with the payload written by `write` into the `payload_size`
+  // bytes made for it, so that it is made where it is kept.
+  void Add(Bytes key, std::size_t payload_size, const std::function<void(std::uint8_t*)>& write);
   std::uint64_t size() const { return count_; }
   bool spilled() const { return batches_spilled_ > 0; }
+  // True when no record was added with a key below the one before it: the
+  // key order is then the order added, and a merge would move nothing.
+  bool in_added_order() const { return in_added_order_; }
 
-  // Visits every record in key order; without payloads, `payload` is empty.
-  // May be called more than once.
-  void Merge(bool with_payloads, const Visit& visit);
+  // Visits every record in key order. May be called more than once.
+  void Merge(const Visit& visit);
 
  private:
   struct Entry {
@@ -53,9 +56,24 @@ class RowSorter {
     std::uint32_t key_size, payload_size;
     std::uint64_t sequence;
   };
+  // Bytes that grow without being zeroed first: each byte added is written
+  // at once.
+  class Arena {
+   public:
+    std::uint8_t* Extend(std::size_t size);  // `size` more bytes at the end; may move the arena
+    void Reserve(std::size_t capacity);
+    const std::uint8_t* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    std::size_t capacity() const { return capacity_; }
+    void clear() { size_ = 0; }
+
+   private:
+    std::unique_ptr<std::uint8_t[]> bytes_;
+    std::size_t size_ = 0, capacity_ = 0;
+  };
   // Records gathered in memory: their keys and payloads, and where each lies.
   struct Batch {
-    std::vector<std::uint8_t> arena;
+    Arena arena;
     std::vector<Entry> entries;
     bool sorted = true;
 
@@ -82,10 +100,12 @@ class RowSorter {
   void Spill();           // hands the gathered batch to the run writer
   void FinishWriting();   // waits for the run writer; rethrows its failure
   void WriteRun(Batch& batch);  // on the run writer's thread
-  void MergeRuns(bool with_payloads, const Visit& visit);
+  void MergeRuns(const Visit& visit);
 
   std::size_t batch_budget_;  // half the memory budget: one batch gathers while the other is written
   std::uint64_t count_ = 0;
+  bool in_added_order_ = true;
+  std::vector<std::uint8_t> last_spilled_key_;  // the last key added before the batch in memory
   Batch gathering_;
   Batch writing_;        // owned by the run writer while it runs
   std::thread writer_;

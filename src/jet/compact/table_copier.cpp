@@ -116,6 +116,7 @@ class TableCopy {
   const RealIndexDefinition* primary_;
   const ScanOptions reporting_;  // the reads whose losses are reported as met
   std::uint64_t copied_ = 0;
+  bool repeated_primary_key_ = false;  // seen by the copy in key order, where the gate does not watch
 };
 
 ScanOptions TableCopy::Reporting() {
@@ -216,19 +217,10 @@ bool TableCopy::CopyInKeyOrder() {
   RowSorter sorter(RowSortBudget(job_.source));
   Skipped skipped;
   if (!CollectRows(sorter, skipped)) return false;
-  // The keys alone, in key order: whether they repeat, and whether the
-  // sort moved any row at all.
-  bool repeated = false, moved = false;
-  std::uint64_t next = 0;
-  KeyBytes previous;
-  sorter.Merge(false, [&](RowSorter::Bytes key, std::uint64_t sequence, RowSorter::Bytes) {
-    if (next > 0 && CompareKeys(previous, key) == 0) repeated = true;
-    moved = moved || sequence != next;
-    ++next;
-    previous.assign(key.begin(), key.end());
-  });
-  if (!repeated) gate_->Vouched(PrimaryPosition());
-  if (!moved) return false;
+  if (sorter.in_added_order()) return false;  // keys that only repeat: the sort would move no row
+  // A repeated key meets its twin in key order, where the copy sees it: the
+  // gate need not remember the primary key.
+  gate_->Vouched(PrimaryPosition());
   CopySorted(sorter, skipped);
   return true;
 }
@@ -259,7 +251,7 @@ bool TableCopy::CollectRows(RowSorter& sorter, Skipped& skipped) {
           covered = false;
           return false;
         }
-        sorter.Add(*key, [&](std::vector<std::uint8_t>& out) {
+        sorter.Add(*key, RowRecordSize(events, row.fields), [&](std::uint8_t* out) {
           EncodeRowRecord(row.pointer, row.listed_at, events, row.fields, out);
         });
         events.clear();
@@ -275,7 +267,12 @@ void TableCopy::CopySorted(RowSorter& sorter, const Skipped& skipped) {
   for (const auto& [page, error] : skipped.pages) reporting_.on_damaged_page(page, error);
   for (const auto& [at, error] : skipped.rows) reporting_.on_damaged_row(at, error);
   RowRecord row;
-  sorter.Merge(true, [&](RowSorter::Bytes, std::uint64_t, RowSorter::Bytes payload) {
+  KeyBytes previous;
+  bool first = true;
+  sorter.Merge([&](RowSorter::Bytes key, std::uint64_t, RowSorter::Bytes payload) {
+    if (!first && CompareKeys(previous, key) == 0) repeated_primary_key_ = true;
+    first = false;
+    previous.assign(key.begin(), key.end());
     DecodeRowRecord(payload, row);
     for (const RowEvent& e : row.events) {
       const vondrel::Error error(e.number, e.description);
@@ -326,7 +323,7 @@ void TableCopy::Add(std::span<const StoredField> fields, RowPointer listed_at) {
 
 std::uint64_t TableCopy::Finish() {
   builder_->SettleKeys(fallback_);
-  if (job_.losses && !job_.check_keys && gate_->RepeatedUniqueKey())
+  if (job_.losses && !job_.check_keys && (repeated_primary_key_ || gate_->RepeatedUniqueKey()))
     job_.losses->Add({LossKind::Object, 3022, "a unique index receives a key twice", job_.table_name, {}, false});
   return copied_;
 }

@@ -50,7 +50,7 @@ TEST(CompactDisk, AFullTemporaryFolderFailsTheSortWithNotEnoughSpace) {
       const std::uint8_t key[] = {static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i >> 8)};
       sorter.Add(key, payload);
     }
-    sorter.Merge(true, [](auto, auto, auto) {});
+    sorter.Merge([](auto, auto, auto) {});
     FAIL() << "a full temporary folder went unnoticed";
   } catch (const vondrel::Error& error) {
     EXPECT_EQ(error.number(), 3026) << error.description();

@@ -35,9 +35,9 @@ struct Visited {
   std::vector<std::string> payloads;
 };
 
-Visited MergeAll(RowSorter& sorter, bool with_payloads) {
+Visited MergeAll(RowSorter& sorter) {
   Visited v;
-  sorter.Merge(with_payloads, [&](RowSorter::Bytes key, std::uint64_t sequence, RowSorter::Bytes payload) {
+  sorter.Merge([&](RowSorter::Bytes key, std::uint64_t sequence, RowSorter::Bytes payload) {
     v.keys.emplace_back(key.begin(), key.end());
     v.sequences.push_back(sequence);
     v.payloads.emplace_back(payload.begin(), payload.end());
@@ -58,16 +58,45 @@ TEST(RowSorter, GivesTheStableKeyOrderInMemoryAndThroughRuns) {
       sorter.Add(r.key, {reinterpret_cast<const std::uint8_t*>(r.payload.data()), r.payload.size()});
     EXPECT_EQ(sorter.size(), records.size());
     EXPECT_EQ(sorter.spilled(), budget < (std::size_t{1} << 20));
-    // The keys alone first, then everything, as the copier merges them.
-    const Visited keys_only = MergeAll(sorter, false);
-    const Visited full = MergeAll(sorter, true);
-    ASSERT_EQ(full.sequences.size(), records.size());
-    EXPECT_EQ(keys_only.sequences, full.sequences);
+    EXPECT_FALSE(sorter.in_added_order());
+    const Visited first = MergeAll(sorter);
+    ASSERT_EQ(first.sequences.size(), records.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
-      ASSERT_EQ(full.sequences[i], expected[i]) << i;
-      EXPECT_EQ(full.keys[i], records[expected[i]].key);
-      EXPECT_EQ(full.payloads[i], records[expected[i]].payload);
-      EXPECT_TRUE(keys_only.payloads[i].empty());
+      ASSERT_EQ(first.sequences[i], expected[i]) << i;
+      EXPECT_EQ(first.keys[i], records[expected[i]].key);
+      EXPECT_EQ(first.payloads[i], records[expected[i]].payload);
+    }
+    const Visited again = MergeAll(sorter);
+    EXPECT_EQ(again.sequences, first.sequences);
+    EXPECT_EQ(again.payloads, first.payloads);
+  }
+}
+
+// Whether a merge would move anything is known from the keys as they came,
+// across the batches a small budget spills, and a single key below the one
+// before it is enough to tell.
+TEST(RowSorter, KnowsWhetherTheRecordsCameInKeyOrder) {
+  const std::vector<std::uint8_t> payload(100, 1);
+  for (const std::size_t budget : {std::size_t{64} << 20, std::size_t{2048}}) {
+    SCOPED_TRACE(budget);
+    // The dips near the start fall on every place in a spilled batch, its first included.
+    for (std::size_t lower_at = 0; lower_at < 300; lower_at = lower_at < 20 ? lower_at + 1 : lower_at + 93) {
+      SCOPED_TRACE(lower_at);
+      RowSorter sorter(budget);
+      for (std::size_t i = 0; i < 300; ++i) {
+        // Non-decreasing keys with repeats (equal keys keep their order),
+        // except that the key of record `lower_at` (when not 0) dips below
+        // the one before it.
+        std::uint8_t high = static_cast<std::uint8_t>(1 + i / 3);
+        if (i == lower_at && i > 0) high = 0;
+        sorter.Add(std::vector<std::uint8_t>{high, 7}, payload);
+      }
+      EXPECT_EQ(sorter.spilled(), budget == 2048);
+      EXPECT_EQ(sorter.in_added_order(), lower_at == 0);
+      const Visited v = MergeAll(sorter);
+      bool moved = false;
+      for (std::uint64_t i = 0; i < v.sequences.size(); ++i) moved = moved || v.sequences[i] != i;
+      EXPECT_EQ(moved, !sorter.in_added_order());
     }
   }
 }
@@ -75,7 +104,7 @@ TEST(RowSorter, GivesTheStableKeyOrderInMemoryAndThroughRuns) {
 TEST(RowSorter, KeepsRecordsAddedInOrderAsTheyCame) {
   RowSorter sorter(1 << 10);
   for (std::uint8_t k = 0; k < 200; ++k) sorter.Add(std::vector<std::uint8_t>{k, 1}, std::vector<std::uint8_t>(20, k));
-  const Visited v = MergeAll(sorter, true);
+  const Visited v = MergeAll(sorter);
   ASSERT_EQ(v.sequences.size(), 200u);
   for (std::uint64_t i = 0; i < 200; ++i) EXPECT_EQ(v.sequences[i], i);
   EXPECT_EQ(v.payloads[199], std::string(20, static_cast<char>(199)));
@@ -95,7 +124,7 @@ TEST(RowSorter, CarriesRecordsLargerThanItsBuffersThroughRuns) {
   for (const Record& r : records)
     sorter.Add(r.key, {reinterpret_cast<const std::uint8_t*>(r.payload.data()), r.payload.size()});
   EXPECT_TRUE(sorter.spilled());
-  const Visited v = MergeAll(sorter, true);
+  const Visited v = MergeAll(sorter);
   ASSERT_EQ(v.sequences.size(), records.size());
   for (std::size_t i = 0; i < records.size(); ++i) {
     const std::size_t expected = records.size() - 1 - i;
@@ -107,7 +136,7 @@ TEST(RowSorter, CarriesRecordsLargerThanItsBuffersThroughRuns) {
 
 TEST(RowSorter, EmptyMergesToNothing) {
   RowSorter sorter;
-  EXPECT_TRUE(MergeAll(sorter, true).sequences.empty());
+  EXPECT_TRUE(MergeAll(sorter).sequences.empty());
 }
 
 }  // namespace

@@ -221,30 +221,40 @@ TEST_P(SalvageStructure, AFileWithoutJetStructureIsNotADatabase) {
 }
 
 TEST_P(SalvageStructure, ARepeatedUniqueKeyIsDroppedNotWritten) {
-  // Damage gives person 2 the Id of person 1.
+  // Damage gives a person the Id of person 1: person 2, next to it, so that
+  // the keys still ascend; or the last person, so that the rows are sorted
+  // by key and the twins meet only there.
   const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
-  jet::RowPointer second;
-  original_->ScanRows(people, [&](const jet::Row& row) {
-    if (row.fields[0].bytes.I32(0) == 2) second = row.pointer;
-    return true;
-  });
-  const std::size_t entry = second.page * page_size_ + original_->constants().data_row_table_offset + 2 * second.row;
-  const std::size_t start = (bytes_[entry] | (bytes_[entry + 1] << 8)) & 0x1FFF;
-  const std::size_t id_at = second.page * page_size_ + start + (GetParam() == jet::FormatVersion::Jet3 ? 1 : 2);
-  ASSERT_EQ(bytes_[id_at], 2);
-  bytes_[id_at] = 1;
+  const std::vector<std::uint8_t> undamaged = bytes_;
+  for (const std::int32_t id : {2, 600}) {
+    SCOPED_TRACE(id);
+    bytes_ = undamaged;
+    jet::RowPointer damaged;
+    original_->ScanRows(people, [&](const jet::Row& row) {
+      if (row.fields[0].bytes.I32(0) == id) damaged = row.pointer;
+      return true;
+    });
+    const std::size_t entry = damaged.page * page_size_ + original_->constants().data_row_table_offset + 2 * damaged.row;
+    const std::size_t start = (bytes_[entry] | (bytes_[entry + 1] << 8)) & 0x1FFF;
+    const std::size_t id_at = damaged.page * page_size_ + start + (GetParam() == jet::FormatVersion::Jet3 ? 1 : 2);
+    ASSERT_EQ(bytes_[id_at], id & 0xFF);
+    ASSERT_EQ(bytes_[id_at + 1], id >> 8);
+    bytes_[id_at] = 1;
+    bytes_[id_at + 1] = 0;
 
-  const auto output = dir_ / "output.mdb";
-  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
-  EXPECT_EQ(stats.rows_dropped, 1u);
-  const auto out = jet::Database::Open(output);
-  const RowsById rows = ReadRows(*out, "People");
-  EXPECT_EQ(rows.size(), 599u);
-  EXPECT_EQ(rows.count(2), 0u);
-  const std::vector<std::string> errors = CompactErrors(*out);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].rfind("3022|", 0), 0u) << errors[0];
-  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+    const auto output = dir_ / ("output" + std::to_string(id) + ".mdb");
+    const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
+    EXPECT_EQ(stats.rows_dropped, 1u);
+    const auto out = jet::Database::Open(output);
+    const RowsById rows = ReadRows(*out, "People");
+    EXPECT_EQ(rows.size(), 599u);
+    EXPECT_EQ(rows.count(id), 0u);
+    EXPECT_EQ(rows.count(1), 1u);
+    const std::vector<std::string> errors = CompactErrors(*out);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("3022|", 0), 0u) << errors[0];
+    EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, SalvageStructure, ::testing::Values(jet::FormatVersion::Jet3, jet::FormatVersion::Jet4),
