@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "base/large_blocks.h"
 #include "jet/check/checker_claims.h"
 #include "jet/format/data_page_decode.h"
 #include "jet/format/usage_map_decode.h"
@@ -106,6 +107,7 @@ void CheckCatalog(const Database& database, CheckReport& report) {
 }
 
 CheckReport CheckDatabase(const Database& database) {
+  vondrel::ReturnLargeBlocksToTheSystem();  // memory stays bounded as buffers come and go
   CheckReport report;
   CheckPages(database, report);
   CheckCatalog(database, report);

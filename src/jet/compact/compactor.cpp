@@ -6,6 +6,7 @@
 #include <set>
 
 #include "base/error.h"
+#include "base/large_blocks.h"
 #include "jet/compact/catalog_name_check.h"
 #include "jet/compact/compact_error_table.h"
 #include "jet/compact/definition_owner.h"
@@ -491,6 +492,7 @@ CompactStatistics CompactDatabase(const std::filesystem::path& source, const std
   if (std::filesystem::exists(destination, ec) || std::filesystem::is_symlink(destination, ec)) {
     throw vondrel::Error(errors::kAlreadyExists, "Database " + destination.string() + " already exists.");
   }
+  vondrel::ReturnLargeBlocksToTheSystem();  // memory stays bounded as buffers come and go
   OpenOptions open;
   open.salvage = true;
   const std::unique_ptr<Database> db = Database::Open(source, open);
