@@ -32,4 +32,13 @@ SortCode LookUp(const SortCodeRun* runs, std::size_t count, std::uint32_t charac
   return code;
 }
 
+const std::array<SortCode, 256>& General97Codes() {
+  static const std::array<SortCode, 256> codes = [] {
+    std::array<SortCode, 256> all;
+    for (std::uint32_t c = 0; c < all.size(); ++c) all[c] = LookUp(kGeneral97Runs, kGeneral97RunCount, c);
+    return all;
+  }();
+  return codes;
+}
+
 }  // namespace jet::sortcodes
