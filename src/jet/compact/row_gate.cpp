@@ -1,6 +1,7 @@
 #include "jet/compact/row_gate.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "jet/io/error_numbers.h"
 #include "jet/write/row_keys.h"
@@ -21,8 +22,10 @@ std::uint64_t HashKey(const KeyBytes& key) {
 RowGate::RowGate(const CopyJob& job, const write::KeyFallback& fallback) : job_(job), fallback_(fallback) {
   const auto& indexes = job.target_table.real_indexes;
   exact_.resize(indexes.size());
+  last_admitted_.resize(indexes.size());
   hashes_.resize(indexes.size());
   vouched_.assign(indexes.size(), false);
+  in_order_.assign(indexes.size(), false);
   Update();
 }
 
@@ -30,6 +33,8 @@ void RowGate::Vouched(std::size_t r) {
   vouched_.at(r) = true;
   Update();
 }
+
+void RowGate::ArrivesInOrder(std::size_t r) { in_order_.at(r) = true; }
 
 std::optional<Refusal> RowGate::Admit(std::span<const encode::FieldValue> values, std::uint64_t row_tag) {
   if (!active_ || !job_.losses) return std::nullopt;
@@ -53,12 +58,23 @@ std::optional<Refusal> RowGate::Admit(std::span<const encode::FieldValue> values
       hashes_[r].push_back(HashKey(key.key));
       continue;
     }
-    std::string bytes(key.key.begin(), key.key.end());
-    if (exact_[r].count(bytes)) return Refusal{kDuplicateKey, "it repeats a key of unique index " + std::to_string(r)};
-    pending_.emplace_back(r, std::move(bytes));
+    const bool repeated = in_order_[r] ? RepeatsLastAdmitted(r, key.key)
+                                       : exact_[r].count(std::string(key.key.begin(), key.key.end())) > 0;
+    if (repeated) return Refusal{kDuplicateKey, "it repeats a key of unique index " + std::to_string(r)};
+    pending_.emplace_back(r, std::move(key.key));
   }
-  for (auto& [r, bytes] : pending_) exact_[r].insert(std::move(bytes));
+  for (auto& [r, bytes] : pending_) {
+    if (in_order_[r]) last_admitted_[r] = std::move(bytes);
+    else exact_[r].emplace(bytes.begin(), bytes.end());
+  }
   return std::nullopt;
+}
+
+bool RowGate::RepeatsLastAdmitted(std::size_t r, const KeyBytes& key) const {
+  if (!last_admitted_[r]) return false;
+  const int order = CompareKeys(*last_admitted_[r], key);
+  if (order > 0) throw std::logic_error("keys said to arrive in order did not");
+  return order == 0;
 }
 
 bool RowGate::RepeatedUniqueKey() {

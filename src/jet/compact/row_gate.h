@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "jet/compact/table_copier.h"
+#include "jet/format/index_key.h"
 
 namespace jet::compact {
 
@@ -25,9 +26,13 @@ class RowGate {
  public:
   RowGate(const CopyJob& job, const write::KeyFallback& fallback);
 
-  // Index r has been seen to hold no key twice (the primary key, by the
-  // ordering pass), so a pass without checking need not watch it.
+  // A pass without checking need not watch index r: its keys have been seen
+  // to ascend strictly, or the copy compares them in key order itself.
   void Vouched(std::size_t r);
+  // Index r's keys reach the gate in ascending order (a primary key copied
+  // in key order), so a repeat can only be the key admitted last: with
+  // checking, that key alone is kept instead of every key.
+  void ArrivesInOrder(std::size_t r);
 
   // Nothing when the row may be written.
   std::optional<Refusal> Admit(std::span<const encode::FieldValue> values, std::uint64_t row_tag);
@@ -37,13 +42,16 @@ class RowGate {
 
  private:
   void Update();
+  bool RepeatsLastAdmitted(std::size_t r, const KeyBytes& key) const;
   const CopyJob& job_;
   const write::KeyFallback& fallback_;
   std::vector<bool> vouched_;
+  std::vector<bool> in_order_;
   bool active_ = false;
   std::vector<std::unordered_set<std::string>> exact_;
+  std::vector<std::optional<KeyBytes>> last_admitted_;  // of the indexes in order
   std::vector<std::vector<std::uint64_t>> hashes_;
-  std::vector<std::pair<std::size_t, std::string>> pending_;
+  std::vector<std::pair<std::size_t, KeyBytes>> pending_;
 };
 
 }  // namespace jet::compact

@@ -212,15 +212,19 @@ TableCopy::SourceOrder TableCopy::CheckSourceOrder() {
 // cannot vouch for), with nothing written yet.
 bool TableCopy::CopyInKeyOrder() {
   const SourceOrder order = CheckSourceOrder();
-  if (order == SourceOrder::Ascending) gate_->Vouched(PrimaryPosition());
+  if (order == SourceOrder::Ascending) {
+    gate_->Vouched(PrimaryPosition());
+    gate_->ArrivesInOrder(PrimaryPosition());
+  }
   if (order != SourceOrder::NotAscending) return false;
   RowSorter sorter(RowSortBudget(job_.source));
   Skipped skipped;
   if (!CollectRows(sorter, skipped)) return false;
   if (sorter.in_added_order()) return false;  // keys that only repeat: the sort would move no row
-  // A repeated key meets its twin in key order, where the copy sees it: the
-  // gate need not remember the primary key.
+  // A repeated key meets its twin in key order, where the copy sees it
+  // without checking and the gate with it: neither remembers every key.
   gate_->Vouched(PrimaryPosition());
+  gate_->ArrivesInOrder(PrimaryPosition());
   CopySorted(sorter, skipped);
   return true;
 }
