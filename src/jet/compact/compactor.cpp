@@ -466,7 +466,12 @@ std::optional<CompactStatistics> Compaction::Run() {
   stats.source_pages = db_.file().page_count();
   SourceKeyCache source_keys(db_);
   std::uint32_t table_number = 0;
-  for (SourceTable& t : tables_) CopyTable(builder, remap, source_keys, t, ++table_number, stats);
+  for (SourceTable& t : tables_) {
+    // A pass that does not record losses has failed at its first: the
+    // recording pass starts without copying the rest.
+    if (!record_ && !losses_.empty()) return std::nullopt;
+    CopyTable(builder, remap, source_keys, t, ++table_number, stats);
+  }
   db_.file().CheckUnchanged();  // a source that shrank while read gave zeros somewhere
   if (!record_ && !losses_.empty()) return std::nullopt;  // the builder removes the file
   if (record_) {

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "jet/compact/compactor.h"
+#include "jet/read/database.h"
 #include "support/damage.h"
 #include "support/salvage_corpus.h"
 #include "support/samples.h"
@@ -90,6 +91,52 @@ TEST_F(CompactProgressTest, ReportsLeaveTheOutputAsItIs) {
   EXPECT_EQ(quiet.destination_pages, reported.destination_pages);
   EXPECT_EQ(vondrel::testing::ReadFileBytes((*scratch_ / "quiet.mdb").string()),
             vondrel::testing::ReadFileBytes((*scratch_ / "counted.mdb").string()));
+}
+
+// A pass that does not record losses fails at its first; the recording pass
+// then starts at once instead of after the other tables are copied, so each
+// table after the damaged one is reported starting once only.
+TEST_F(CompactProgressTest, ALossInAnEarlyTableStartsTheRecordingPassAtOnce) {
+  std::vector<Report> sound;
+  jet::compact::CompactOptions options;
+  options.progress = [&](const CompactProgress& p) {
+    sound.push_back({std::string(p.table), p.table_number, p.table_count, p.pages_done, p.pages_total, p.table_done});
+  };
+  jet::compact::CompactDatabase(Source(), *scratch_ / "sound.mdb", options);
+  // The first table with rows that is not a system table, and a later one.
+  const auto source = jet::Database::Open(Source());
+  std::string first;
+  for (const Report& r : sound) {
+    if (r.table.rfind("MSys", 0) == 0 || r.total == 0 || r.table_done) continue;
+    first = r.table;
+    break;
+  }
+  ASSERT_FALSE(first.empty());
+  ASSERT_NE(sound.back().table, first) << "no table is copied after " << first;
+
+  // The first row slot of one of its pages points past the page's end.
+  const jet::TableDefinition table = source->ReadTableDefinition(*source->FindTable(first));
+  std::uint32_t page = 0;
+  source->ScanRows(table, [&](const jet::Row& row) {
+    page = row.listed_at.page;
+    return false;
+  });
+  ASSERT_NE(page, 0u);
+  std::vector<std::uint8_t> bytes = vondrel::testing::ReadFileBytes(Source());
+  const std::size_t slot = page * source->constants().page_size + source->constants().data_row_table_offset;
+  bytes[slot] = 0xFF;
+  bytes[slot + 1] = 0x1F;
+  const auto damaged = *scratch_ / "damaged.mdb";
+  ASSERT_TRUE(vondrel::testing::WriteFileBytes(damaged, bytes));
+
+  std::map<std::string, int> starts;
+  options.progress = [&](const CompactProgress& p) {
+    if (p.pages_done == 0 && !p.table_done) ++starts[std::string(p.table)];
+  };
+  const auto stats = jet::compact::CompactDatabase(damaged, *scratch_ / "salvaged.mdb", options);
+  EXPECT_GT(stats.rows_dropped, 0u);
+  EXPECT_EQ(starts[first], 2) << "once without recording, once with";
+  EXPECT_EQ(starts[sound.back().table], 1);
 }
 
 }  // namespace
