@@ -32,6 +32,9 @@ class RawFile {
   std::ptrdiff_t ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) const;
   // Makes the written bytes durable.
   bool Flush();
+  // Asks the system to start writing [offset, offset + size) to the device
+  // now, without waiting for it; does nothing where that cannot be asked.
+  void StartWriteBack(std::uint64_t offset, std::size_t size);
   bool Resize(std::uint64_t size);
   bool Close();
 

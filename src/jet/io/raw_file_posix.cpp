@@ -70,6 +70,16 @@ std::ptrdiff_t RawFile::ReadAt(std::uint64_t offset, std::uint8_t* data, std::si
 
 bool RawFile::Flush() { return ::fsync(static_cast<int>(handle_)) == 0; }
 
+void RawFile::StartWriteBack(std::uint64_t offset, std::size_t size) {
+#if defined(__linux__)
+  // A hint only: a failure here shows again, and is reported, at Flush().
+  ::sync_file_range(static_cast<int>(handle_), static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#else
+  (void)offset;
+  (void)size;
+#endif
+}
+
 bool RawFile::Resize(std::uint64_t size) {
   return ::ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) == 0;
 }

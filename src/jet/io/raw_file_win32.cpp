@@ -119,6 +119,8 @@ bool RawFile::Flush() {
   return false;
 }
 
+void RawFile::StartWriteBack(std::uint64_t, std::size_t) {}  // Windows writes back on its own schedule
+
 bool RawFile::Resize(std::uint64_t size) {
   LARGE_INTEGER end;
   end.QuadPart = static_cast<LONGLONG>(size);

@@ -135,6 +135,8 @@ void PageSink::WriteWindows() {
     lock.unlock();
     // After a failure the rest is dropped: the file is removed anyway.
     const bool ok = write_errno_ == 0 && WriteWindow(window);
+    // The device starts on the window now rather than all at once in Commit().
+    if (ok) file_.StartWriteBack(std::uint64_t{window.first} * page_size_, std::size_t{kWindowPages} * page_size_);
     const int error = ok ? 0 : errno;
     std::fill(window.present.begin(), window.present.end(), 0);
     window.empty = true;

@@ -7,10 +7,13 @@
 // hands the runs to the kernel while the caller goes on building pages.
 // Windows are written in the order they were handed over, so the file does not
 // depend on the timing. They go through the page cache and are made durable
-// once, by Commit(), as a copy followed by a sync is: the kernel writes them
-// back meanwhile on its own, where flushing as they went made the thread wait
-// for the device (and a journal commit as the file grew) every few
-// megabytes. Nothing relies on a page being on disk before Commit() returns.
+// once, by Commit(), as a copy followed by a sync is; flushing as they went
+// made the thread wait for the device (and a journal commit as the file grew)
+// every few megabytes. The kernel is only asked to start writing each window
+// back as soon as it is written, without waiting: on a machine with memory
+// to spare it would otherwise keep the whole file in the page cache and write
+// it all in Commit(), after the compaction's work instead of beside it.
+// Nothing relies on a page being on disk before Commit() returns.
 // The file is created exclusively; unless Commit() succeeds it is removed
 // again, so a failed write never leaves something that could pass for a
 // database.
