@@ -72,6 +72,13 @@ void MendOverlaps(TableDefinition& table, std::vector<std::string>& repairs) {
 std::vector<std::string> RepairDefinition(TableDefinition& table) {
   std::vector<std::string> repairs;
   MendOverlaps(table, repairs);
+  // A Yes/No column lives in the null mask alone. Marked variable, it would
+  // name a variable slot that no row holds, whatever its damaged number.
+  for (ColumnDefinition& column : table.columns) {
+    if (column.IsFixed() || !column.HasNoData()) continue;
+    column.flags = static_cast<std::uint8_t>(column.flags | column_flags::kFixed);
+    repairs.push_back("its column " + column.name + " holds no bytes but was marked variable, and is marked fixed");
+  }
   std::set<std::uint16_t> numbers;
   std::size_t fixed_end = 0;
   std::uint16_t highest_number = 0, highest_slot = 0;

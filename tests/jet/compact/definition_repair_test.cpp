@@ -1,8 +1,8 @@
 // Repair of definitions read from damaged files: limits are raised to what
 // the columns use, indexes naming what is missing are left out with the
 // remaining ones renumbered, a text column marked fixed over another's bytes
-// is read as variable again, and definitions that cannot be made consistent
-// are refused.
+// is read as variable again, a Yes/No column marked variable is marked fixed,
+// and definitions that cannot be made consistent are refused.
 
 #include <gtest/gtest.h>
 
@@ -52,6 +52,29 @@ TEST(DefinitionRepair, ASoundDefinitionIsLeftAlone) {
   EXPECT_TRUE(jet::compact::RepairDefinition(t).empty());
   EXPECT_EQ(t.real_indexes.size(), before.real_indexes.size());
   EXPECT_EQ(t.max_columns, before.max_columns);
+}
+
+TEST(DefinitionRepair, AYesNoColumnMarkedVariableIsMarkedFixedAndClaimsNoSlot) {
+  jet::TableDefinition t = TwoColumnsThreeIndexes();
+  t.real_indexes.pop_back();
+  t.logical_indexes.pop_back();
+  jet::ColumnDefinition flag;
+  flag.name = "Done";
+  flag.type = ColumnType::Boolean;
+  flag.number = 2;
+  flag.var_index = 1280;  // damaged: far past the table's one slot
+  t.columns.push_back(flag);
+  t.max_columns = 3;
+  const std::vector<std::string> repairs = jet::compact::RepairDefinition(t);
+  ASSERT_EQ(repairs.size(), 1u);
+  EXPECT_NE(repairs[0].find("Done"), std::string::npos) << repairs[0];
+  EXPECT_TRUE(t.columns[2].IsFixed());
+  EXPECT_EQ(t.var_slots, 1u);
+  for (const jet::ColumnDefinition& c : t.columns) {
+    if (!c.IsFixed()) {
+      EXPECT_LT(c.var_index, t.var_slots) << c.name;
+    }
+  }
 }
 
 TEST(DefinitionRepair, AnIndexNamingAMissingColumnIsLeftOutAndTheRestRenumbered) {
