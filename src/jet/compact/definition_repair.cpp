@@ -94,6 +94,9 @@ std::vector<std::string> RepairDefinition(TableDefinition& table) {
       fixed_end = std::max<std::size_t>(fixed_end, std::size_t{column.fixed_offset} + column.length);
   }
   if (fixed_end > ConstantsFor(table.version).max_row_size) Unusable("the fixed columns need more than a row holds");
+  // The limits are 16-bit counts: the last number of that range cannot be covered.
+  if (highest_number == 0xFFFF) Unusable("a column has the number 65535");
+  if (has_variable && highest_slot == 0xFFFF) Unusable("a column has the variable slot 65535");
   if (!table.columns.empty() && highest_number >= table.max_columns) {
     repairs.push_back("its column limit " + std::to_string(table.max_columns) + " was raised to " +
                       std::to_string(highest_number + 1) + " to cover the columns it lists");

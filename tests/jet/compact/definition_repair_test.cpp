@@ -120,6 +120,13 @@ TEST(DefinitionRepair, DefinitionsThatCannotBeMadeConsistentAreRefused) {
   jet::TableDefinition huge = TwoColumnsThreeIndexes();
   huge.columns[0].fixed_offset = 60000;
   EXPECT_THROW(jet::compact::RepairDefinition(huge), vondrel::Error);
+  // Limits one past the highest number or slot would not fit their 16 bits.
+  jet::TableDefinition last_number = TwoColumnsThreeIndexes();
+  last_number.columns[1].number = 0xFFFF;
+  EXPECT_THROW(jet::compact::RepairDefinition(last_number), vondrel::Error);
+  jet::TableDefinition last_slot = TwoColumnsThreeIndexes();
+  last_slot.columns[1].var_index = 0xFFFF;
+  EXPECT_THROW(jet::compact::RepairDefinition(last_slot), vondrel::Error);
 }
 
 TEST(DefinitionRepair, ATextColumnMarkedFixedOverAnotherIsReadAsVariable) {
