@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "base/error.h"
 #include "jet/compact/definition_repair.h"
 
@@ -114,19 +117,19 @@ TEST(DefinitionRepair, ALogicalIndexWithoutItsRealIndexIsLeftOut) {
 }
 
 TEST(DefinitionRepair, DefinitionsThatCannotBeMadeConsistentAreRefused) {
-  jet::TableDefinition twice = TwoColumnsThreeIndexes();
-  twice.columns[1].number = 0;
-  EXPECT_THROW(jet::compact::RepairDefinition(twice), vondrel::Error);
-  jet::TableDefinition huge = TwoColumnsThreeIndexes();
-  huge.columns[0].fixed_offset = 60000;
-  EXPECT_THROW(jet::compact::RepairDefinition(huge), vondrel::Error);
-  // Limits one past the highest number or slot would not fit their 16 bits.
-  jet::TableDefinition last_number = TwoColumnsThreeIndexes();
-  last_number.columns[1].number = 0xFFFF;
-  EXPECT_THROW(jet::compact::RepairDefinition(last_number), vondrel::Error);
-  jet::TableDefinition last_slot = TwoColumnsThreeIndexes();
-  last_slot.columns[1].var_index = 0xFFFF;
-  EXPECT_THROW(jet::compact::RepairDefinition(last_slot), vondrel::Error);
+  const std::vector<std::pair<const char*, void (*)(jet::TableDefinition&)>> damages = {
+      {"two columns share a number", [](jet::TableDefinition& t) { t.columns[1].number = 0; }},
+      {"a fixed column lies past any row", [](jet::TableDefinition& t) { t.columns[0].fixed_offset = 60000; }},
+      // Limits one past the highest number or slot would not fit their 16 bits.
+      {"a column numbered 65535", [](jet::TableDefinition& t) { t.columns[1].number = 0xFFFF; }},
+      {"a column in variable slot 65535", [](jet::TableDefinition& t) { t.columns[1].var_index = 0xFFFF; }},
+  };
+  for (const auto& [what, damage] : damages) {
+    SCOPED_TRACE(what);
+    jet::TableDefinition t = TwoColumnsThreeIndexes();
+    damage(t);
+    EXPECT_THROW(jet::compact::RepairDefinition(t), vondrel::Error);
+  }
 }
 
 TEST(DefinitionRepair, ATextColumnMarkedFixedOverAnotherIsReadAsVariable) {
