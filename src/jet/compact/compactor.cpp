@@ -159,6 +159,8 @@ std::optional<TableDefinition> Compaction::ReadDamagedDefinition(const CatalogEn
   DefinitionSalvage salvage;
   try {
     TableDefinition definition = db_.ReadDamagedTableDefinition(page, salvage);
+    // Without a column there is no row to keep: the table is lost.
+    if (definition.columns.empty()) throw vondrel::Error(errors::kCorrupt, "no column of it could be read");
     std::string what = "The definition of " + entry.name + " was damaged (" + error.description() + ")";
     if (!salvage.named.empty()) {
       std::string names;
