@@ -3,8 +3,9 @@
 // catalog rows overwritten by zeros are dropped rather than carried over as
 // nameless objects, a text column whose flags claim fixed bytes over another
 // column is read as the variable column it was, a lost table takes its
-// catalog row along even when the row's Id is damaged, and a moved catalog
-// row whose pointer was destroyed is read where it lies. The damage is
+// catalog row along even when the row's Id is damaged, a moved catalog
+// row whose pointer was destroyed is read where it lies, and a definition
+// without a readable column loses its table. The damage is
 // done to a database the engine builds; most of it was first found by the
 // compaction fuzz target or the salvage bench.
 
@@ -147,6 +148,24 @@ TEST_P(SalvageDefinitions, ATableWhoseColumnNamesCannotBeReadKeepsItsRowsUnderMa
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("the names of its columns could not be read"), std::string::npos) << errors[0];
   EXPECT_NE(errors[0].find("its indexes could not be read and are left out"), std::string::npos) << errors[0];
+}
+
+TEST_P(SalvageDefinitions, ADefinitionWithoutAReadableColumnLosesItsTableRatherThanKeepingRowsOfNothing) {
+  // People's column count drops to zero: the damaged definition names no
+  // column, so none of its rows has a value to keep.
+  const jet::FormatConstants& constants = original_->constants();
+  const jet::CatalogEntry people = *original_->FindTable("People");
+  const std::size_t count_at = people.TdefPage() * page_size_ + constants.tdef_column_count;
+  bytes_.at(count_at) = 0;
+  bytes_.at(count_at + 1) = 0;
+  const auto damaged = jet::Database::FromBytes(bytes_, "damaged");
+  EXPECT_THROW(damaged->ReadTableDefinition(*damaged->FindTable("People")), vondrel::Error);
+
+  const auto out = Compact();
+  EXPECT_EQ(out->FindTable("People"), nullptr);
+  EXPECT_EQ(ReadRows(*out, "Wide"), ReadRows(*original_, "Wide"));
+  const std::vector<std::string> errors = CompactErrors(*out);
+  EXPECT_EQ(Count(errors, "People"), 1u);
 }
 
 TEST_P(SalvageDefinitions, ALostTableTakesItsCatalogRowAlongWhenTheRowsIdIsDamaged) {
