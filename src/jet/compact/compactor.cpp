@@ -337,7 +337,9 @@ IdRemap Compaction::DeclareTables(write::DatabaseBuilder& builder) {
   IdRemap remap;
   for (auto it = tables_.begin(); it != tables_.end();) {
     try {
-      it->new_page = builder.DeclareTable(it->definition);
+      TableDefinition written = it->definition;
+      SeparateSharedSlots(written);
+      it->new_page = builder.DeclareTable(std::move(written));
       remap.Add(it->definition.tdef_page, it->new_page);
       ++it;
     } catch (const io::WriteFailure&) {

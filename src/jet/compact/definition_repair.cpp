@@ -67,7 +67,29 @@ void MendOverlaps(TableDefinition& table, std::vector<std::string>& repairs) {
   }
 }
 
+bool HoldsVariableBytes(const ColumnDefinition& column) { return !column.IsFixed() && !column.HasNoData(); }
+
+// The variable columns that name the slot of a column before them (columns
+// are in number order), in that order.
+std::vector<ColumnDefinition*> ColumnsInTakenSlots(TableDefinition& table) {
+  std::vector<ColumnDefinition*> late;
+  std::set<std::uint16_t> slots;
+  for (ColumnDefinition& column : table.columns)
+    if (HoldsVariableBytes(column) && !slots.insert(column.var_index).second) late.push_back(&column);
+  return late;
+}
+
+const ColumnDefinition& FirstInSlot(const TableDefinition& table, std::uint16_t slot) {
+  return *std::find_if(table.columns.begin(), table.columns.end(), [slot](const ColumnDefinition& column) {
+    return HoldsVariableBytes(column) && column.var_index == slot;
+  });
+}
+
 }  // namespace
+
+void SeparateSharedSlots(TableDefinition& table) {
+  for (ColumnDefinition* column : ColumnsInTakenSlots(table)) column->var_index = table.var_slots++;
+}
 
 std::vector<std::string> RepairDefinition(TableDefinition& table) {
   std::vector<std::string> repairs;
@@ -106,6 +128,15 @@ std::vector<std::string> RepairDefinition(TableDefinition& table) {
     repairs.push_back("its variable-column slots were raised from " + std::to_string(table.var_slots) + " to " +
                       std::to_string(highest_slot + 1));
     table.var_slots = static_cast<std::uint16_t>(highest_slot + 1);
+  }
+  // Two columns in one slot both read its value, which a row written under
+  // the same definition could hold for only one of them.
+  const std::vector<ColumnDefinition*> late = ColumnsInTakenSlots(table);
+  if (late.size() > std::size_t{0xFFFF} - table.var_slots) Unusable("too many columns share variable slots");
+  for (const ColumnDefinition* column : late) {
+    repairs.push_back("its columns " + FirstInSlot(table, column->var_index).name + " and " + column->name +
+                      " both named variable slot " + std::to_string(column->var_index) +
+                      "; both are read from it, and " + column->name + " is written to a slot of its own");
   }
   for (std::size_t r = 0; r < table.real_indexes.size();) {
     const RealIndexDefinition& index = table.real_indexes[r];

@@ -2,7 +2,8 @@
 // the columns use, indexes naming what is missing are left out with the
 // remaining ones renumbered, a text column marked fixed over another's bytes
 // is read as variable again, a Yes/No column marked variable is marked fixed,
-// and definitions that cannot be made consistent are refused.
+// columns sharing a variable slot are written apart, and definitions that
+// cannot be made consistent are refused.
 
 #include <gtest/gtest.h>
 
@@ -123,6 +124,11 @@ TEST(DefinitionRepair, DefinitionsThatCannotBeMadeConsistentAreRefused) {
       // Limits one past the highest number or slot would not fit their 16 bits.
       {"a column numbered 65535", [](jet::TableDefinition& t) { t.columns[1].number = 0xFFFF; }},
       {"a column in variable slot 65535", [](jet::TableDefinition& t) { t.columns[1].var_index = 0xFFFF; }},
+      {"a shared slot at the last one", [](jet::TableDefinition& t) {
+         t.columns[1].var_index = 0xFFFE;
+         t.columns.push_back(t.columns[1]);
+         t.columns.back().number = 2;
+       }},
   };
   for (const auto& [what, damage] : damages) {
     SCOPED_TRACE(what);
@@ -130,6 +136,31 @@ TEST(DefinitionRepair, DefinitionsThatCannotBeMadeConsistentAreRefused) {
     damage(t);
     EXPECT_THROW(jet::compact::RepairDefinition(t), vondrel::Error);
   }
+}
+
+TEST(DefinitionRepair, ColumnsSharingAVariableSlotKeepReadingItAndAreWrittenApart) {
+  jet::TableDefinition t = TwoColumnsThreeIndexes();
+  t.real_indexes.pop_back();
+  t.logical_indexes.pop_back();
+  for (std::uint16_t number : {2, 3}) {
+    jet::ColumnDefinition late = t.columns[1];  // Name's slot 0
+    late.name = "Late" + std::to_string(number);
+    late.number = number;
+    t.columns.push_back(late);
+  }
+  t.max_columns = 4;
+  const std::vector<std::string> repairs = jet::compact::RepairDefinition(t);
+  ASSERT_EQ(repairs.size(), 2u);
+  EXPECT_NE(repairs[0].find("Name and Late2 both named variable slot 0"), std::string::npos) << repairs[0];
+  EXPECT_NE(repairs[1].find("Name and Late3 both named variable slot 0"), std::string::npos) << repairs[1];
+  for (std::size_t c = 1; c < 4; ++c) EXPECT_EQ(t.columns[c].var_index, 0u) << "read from the shared slot";
+
+  jet::compact::SeparateSharedSlots(t);
+  EXPECT_EQ(t.columns[1].var_index, 0u);
+  EXPECT_EQ(t.columns[2].var_index, 1u);
+  EXPECT_EQ(t.columns[3].var_index, 2u);
+  EXPECT_EQ(t.var_slots, 3u);
+  EXPECT_TRUE(jet::compact::RepairDefinition(t).empty());
 }
 
 TEST(DefinitionRepair, ATextColumnMarkedFixedOverAnotherIsReadAsVariable) {

@@ -120,6 +120,41 @@ TEST_P(SalvageDefinitions, ATextColumnMarkedFixedIsReadAsVariableAndEveryRowKept
   EXPECT_NE(errors[0].find("Name was marked fixed"), std::string::npos) << errors[0];
 }
 
+TEST_P(SalvageDefinitions, ColumnsNamingOneVariableSlotAreWrittenToSlotsOfTheirOwn) {
+  // People.Name names the slot of People.Notes: both read the memo's bytes,
+  // Name as text. Written under one slot, one of the two values would be
+  // dropped and the Name index would not match its rows.
+  const jet::FormatConstants& constants = original_->constants();
+  const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
+  const std::size_t slot_at = GetParam() == jet::FormatVersion::Jet3 ? 3 : 7;
+  const std::size_t first = people.tdef_page * page_size_ + constants.tdef_body +
+                            people.real_index_count * constants.real_index_stats_size;
+  const std::uint16_t notes_slot = people.FindColumn(std::string("Notes"))->var_index;
+  std::size_t moved = 0;
+  for (std::size_t c = 0; c < people.column_count; ++c) {
+    const std::size_t descriptor = first + c * constants.column_descriptor_size;
+    if (bytes_.at(descriptor) != static_cast<std::uint8_t>(jet::ColumnType::Text)) continue;
+    bytes_.at(descriptor + slot_at) = static_cast<std::uint8_t>(notes_slot);
+    bytes_.at(descriptor + slot_at + 1) = static_cast<std::uint8_t>(notes_slot >> 8);
+    ++moved;
+  }
+  ASSERT_EQ(moved, 1u);
+  const auto damaged = jet::Database::FromBytes(bytes_, "damaged", jet::OpenOptions{.salvage = true});
+  const RowsById read = ReadRows(*damaged, "People");
+  ASSERT_NE(read, ReadRows(*original_, "People"));
+
+  // The checker in Compact holds the Name index to the Name values written.
+  // Names read from memo headers repeat, and the unique index drops those rows.
+  const auto out = Compact();
+  const std::vector<std::string> errors = CompactErrors(*out);
+  const RowsById written = ReadRows(*out, "People");
+  EXPECT_EQ(written.size() + Count(errors, "repeats a key of unique index"), read.size());
+  for (const auto& [id, row] : written) EXPECT_TRUE(read.count(id) && read.at(id) == row) << "row " << id;
+  const jet::TableDefinition kept = out->ReadTableDefinition(*out->FindTable("People"));
+  EXPECT_NE(kept.FindColumn(std::string("Notes"))->var_index, kept.FindColumn(std::string("Name"))->var_index);
+  EXPECT_EQ(Count(errors, "its columns Name and Notes both named variable slot " + std::to_string(notes_slot)), 1u);
+}
+
 TEST_P(SalvageDefinitions, ATableWhoseColumnNamesCannotBeReadKeepsItsRowsUnderMadeUpNames) {
   if (GetParam() == jet::FormatVersion::Jet3)
     GTEST_SKIP() << "a Jet 3 name length is one byte and cannot reach past the definition";
