@@ -16,7 +16,15 @@ namespace {
 void CheckDefinition(const TableDefinition& table, const std::string& name, CheckReport& report) {
   const std::int64_t page = table.tdef_page;
   std::size_t fixed_end = 0;
+  std::map<std::uint16_t, const ColumnDefinition*> slot_owners;
   for (const ColumnDefinition& column : table.columns) {
+    // A row has one value per slot: two columns in one would read the same bytes.
+    if (!column.IsFixed() && !column.HasNoData()) {
+      const auto [owner, first] = slot_owners.emplace(column.var_index, &column);
+      if (!first)
+        report.Problem(name, page, "columns '" + owner->second->name + "' and '" + column.name +
+                                       "' share variable slot " + std::to_string(column.var_index));
+    }
     if (column.number >= table.max_columns)
       report.Problem(name, page, "column '" + column.name + "' has number " + std::to_string(column.number) +
                                      ", not below the column limit " + std::to_string(table.max_columns));

@@ -140,6 +140,7 @@ TEST_P(SalvageDefinitions, ColumnsNamingOneVariableSlotAreWrittenToSlotsOfTheirO
   }
   ASSERT_EQ(moved, 1u);
   const auto damaged = jet::Database::FromBytes(bytes_, "damaged", jet::OpenOptions{.salvage = true});
+  EXPECT_EQ(Count(CheckProblems(*damaged), "columns 'Name' and 'Notes' share variable slot"), 1u);
   const RowsById read = ReadRows(*damaged, "People");
   ASSERT_NE(read, ReadRows(*original_, "People"));
 
