@@ -32,6 +32,21 @@ class SalvageDefinitions : public DamagedPeopleTest {
  protected:
   void SetUp() override { BuildPeople(); }
 
+  // Where People's one text column's descriptor lies in bytes_.
+  std::size_t NameDescriptor() const {
+    const jet::FormatConstants& constants = original_->constants();
+    const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
+    const std::size_t first = people.tdef_page * page_size_ + constants.tdef_body +
+                              people.real_index_count * constants.real_index_stats_size;
+    std::vector<std::size_t> text;
+    for (std::size_t c = 0; c < people.column_count; ++c) {
+      const std::size_t descriptor = first + c * constants.column_descriptor_size;
+      if (bytes_.at(descriptor) == static_cast<std::uint8_t>(jet::ColumnType::Text)) text.push_back(descriptor);
+    }
+    EXPECT_EQ(text.size(), 1u);
+    return text.at(0);
+  }
+
   static std::size_t Count(const std::vector<std::string>& errors, const std::string& text) {
     return static_cast<std::size_t>(std::count_if(errors.begin(), errors.end(), [&](const std::string& error) {
       return error.find(text) != std::string::npos;
@@ -92,19 +107,8 @@ TEST_P(SalvageDefinitions, CatalogRowsOverwrittenByZerosAreDroppedNotCarriedOver
 
 TEST_P(SalvageDefinitions, ATextColumnMarkedFixedIsReadAsVariableAndEveryRowKept) {
   // Set the fixed flag of People.Name, the table's one text column.
-  const jet::FormatConstants& constants = original_->constants();
-  const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
   const std::size_t flags_at = GetParam() == jet::FormatVersion::Jet3 ? 13 : 15;
-  const std::size_t first = people.tdef_page * page_size_ + constants.tdef_body +
-                            people.real_index_count * constants.real_index_stats_size;
-  std::size_t marked = 0;
-  for (std::size_t c = 0; c < people.column_count; ++c) {
-    const std::size_t descriptor = first + c * constants.column_descriptor_size;
-    if (bytes_.at(descriptor) != static_cast<std::uint8_t>(jet::ColumnType::Text)) continue;
-    bytes_.at(descriptor + flags_at) |= jet::column_flags::kFixed;
-    ++marked;
-  }
-  ASSERT_EQ(marked, 1u);
+  bytes_.at(NameDescriptor() + flags_at) |= jet::column_flags::kFixed;
   // The damage reads as a definition whose Name lies over the Id's bytes.
   const auto damaged = jet::Database::FromBytes(bytes_, "damaged");
   const jet::TableDefinition read = damaged->ReadTableDefinition(*damaged->FindTable("People"));
@@ -124,21 +128,11 @@ TEST_P(SalvageDefinitions, ColumnsNamingOneVariableSlotAreWrittenToSlotsOfTheirO
   // People.Name names the slot of People.Notes: both read the memo's bytes,
   // Name as text. Written under one slot, one of the two values would be
   // dropped and the Name index would not match its rows.
-  const jet::FormatConstants& constants = original_->constants();
   const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
-  const std::size_t slot_at = GetParam() == jet::FormatVersion::Jet3 ? 3 : 7;
-  const std::size_t first = people.tdef_page * page_size_ + constants.tdef_body +
-                            people.real_index_count * constants.real_index_stats_size;
   const std::uint16_t notes_slot = people.FindColumn(std::string("Notes"))->var_index;
-  std::size_t moved = 0;
-  for (std::size_t c = 0; c < people.column_count; ++c) {
-    const std::size_t descriptor = first + c * constants.column_descriptor_size;
-    if (bytes_.at(descriptor) != static_cast<std::uint8_t>(jet::ColumnType::Text)) continue;
-    bytes_.at(descriptor + slot_at) = static_cast<std::uint8_t>(notes_slot);
-    bytes_.at(descriptor + slot_at + 1) = static_cast<std::uint8_t>(notes_slot >> 8);
-    ++moved;
-  }
-  ASSERT_EQ(moved, 1u);
+  const std::size_t slot_at = NameDescriptor() + (GetParam() == jet::FormatVersion::Jet3 ? 3 : 7);
+  bytes_.at(slot_at) = static_cast<std::uint8_t>(notes_slot);
+  bytes_.at(slot_at + 1) = static_cast<std::uint8_t>(notes_slot >> 8);
   const auto damaged = jet::Database::FromBytes(bytes_, "damaged", jet::OpenOptions{.salvage = true});
   EXPECT_EQ(Count(CheckProblems(*damaged), "columns 'Name' and 'Notes' share variable slot"), 1u);
   const RowsById read = ReadRows(*damaged, "People");
