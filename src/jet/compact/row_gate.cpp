@@ -1,6 +1,5 @@
 #include "jet/compact/row_gate.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "jet/io/error_numbers.h"
@@ -11,42 +10,26 @@ namespace {
 
 constexpr std::int32_t kDuplicateKey = 3022;  // "would create duplicate values in the index"
 
-std::uint64_t HashKey(const KeyBytes& key) {
-  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-  for (std::uint8_t b : key) h = (h ^ b) * 1099511628211ull;
-  return h ^ key.size();
-}
-
 }  // namespace
 
 RowGate::RowGate(const CopyJob& job, const write::KeyFallback& fallback) : job_(job), fallback_(fallback) {
   const auto& indexes = job.target_table.real_indexes;
   exact_.resize(indexes.size());
   last_admitted_.resize(indexes.size());
-  hashes_.resize(indexes.size());
-  vouched_.assign(indexes.size(), false);
   in_order_.assign(indexes.size(), false);
-  Update();
-}
-
-void RowGate::Vouched(std::size_t r) {
-  vouched_.at(r) = true;
-  Update();
 }
 
 void RowGate::ArrivesInOrder(std::size_t r) { in_order_.at(r) = true; }
 
 std::optional<Refusal> RowGate::Admit(std::span<const encode::FieldValue> values, std::uint64_t row_tag) {
-  if (!active_ || !job_.losses) return std::nullopt;
+  if (!job_.check_keys || !job_.losses) return std::nullopt;
   const auto& indexes = job_.target_table.real_indexes;
   pending_.clear();
   for (std::size_t r = 0; r < indexes.size(); ++r) {
     const RealIndexDefinition& index = indexes[r];
-    if (!job_.check_keys && (!index.IsUnique() || vouched_[r])) continue;
     write::RowKey key = write::ComputeRowKey(job_.target_table, index, values, job_.key_settings);
     if (index.IgnoresNulls() && key.all_null) continue;
     if (!key.coverage.covered) {
-      if (!job_.check_keys) continue;  // the writer asks the fallback itself
       std::optional<KeyBytes> vouched = fallback_ ? fallback_(r, key, row_tag) : std::nullopt;
       if (!vouched)
         return Refusal{errors::kCorrupt, "its key in index " + std::to_string(r) + " cannot be vouched for (" +
@@ -54,10 +37,6 @@ std::optional<Refusal> RowGate::Admit(std::span<const encode::FieldValue> values
       key.key = std::move(*vouched);
     }
     if (!index.IsUnique() || key.all_null) continue;
-    if (!job_.check_keys) {
-      hashes_[r].push_back(HashKey(key.key));
-      continue;
-    }
     const bool repeated = in_order_[r] ? RepeatsLastAdmitted(r, key.key)
                                        : exact_[r].count(std::string(key.key.begin(), key.key.end())) > 0;
     if (repeated) return Refusal{kDuplicateKey, "it repeats a key of unique index " + std::to_string(r)};
@@ -75,20 +54,6 @@ bool RowGate::RepeatsLastAdmitted(std::size_t r, const KeyBytes& key) const {
   const int order = CompareKeys(*last_admitted_[r], key);
   if (order > 0) throw std::logic_error("keys said to arrive in order did not");
   return order == 0;
-}
-
-bool RowGate::RepeatedUniqueKey() {
-  for (std::vector<std::uint64_t>& hashes : hashes_) {
-    std::sort(hashes.begin(), hashes.end());
-    if (std::adjacent_find(hashes.begin(), hashes.end()) != hashes.end()) return true;
-  }
-  return false;
-}
-
-void RowGate::Update() {
-  active_ = false;
-  const auto& indexes = job_.target_table.real_indexes;
-  for (std::size_t r = 0; r < indexes.size(); ++r) active_ |= job_.check_keys || (indexes[r].IsUnique() && !vouched_[r]);
 }
 
 }  // namespace jet::compact

@@ -1,7 +1,8 @@
 #pragma once
-// Decides whether a converted row may be written: with checking on, every
-// key must be vouched for and unique keys must not repeat; without it,
-// unique keys are only remembered by hash so that a repeat can be detected.
+// Decides whether a converted row may be written in a pass that records
+// losses: every key must be vouched for and unique keys must not repeat.
+// A pass without checking admits every row; a unique key it writes twice
+// shows where the index's sorted entries meet (TableResult's repeated_keys).
 
 #include <cstdint>
 #include <optional>
@@ -26,9 +27,6 @@ class RowGate {
  public:
   RowGate(const CopyJob& job, const write::KeyFallback& fallback);
 
-  // A pass without checking need not watch index r: its keys have been seen
-  // to ascend strictly, or the copy compares them in key order itself.
-  void Vouched(std::size_t r);
   // Index r's keys reach the gate in ascending order (a primary key copied
   // in key order), so a repeat can only be the key admitted last: with
   // checking, that key alone is kept instead of every key.
@@ -37,20 +35,13 @@ class RowGate {
   // Nothing when the row may be written.
   std::optional<Refusal> Admit(std::span<const encode::FieldValue> values, std::uint64_t row_tag);
 
-  // Without checking: whether some unique index received a key twice.
-  bool RepeatedUniqueKey();
-
  private:
-  void Update();
   bool RepeatsLastAdmitted(std::size_t r, const KeyBytes& key) const;
   const CopyJob& job_;
   const write::KeyFallback& fallback_;
-  std::vector<bool> vouched_;
   std::vector<bool> in_order_;
-  bool active_ = false;
   std::vector<std::unordered_set<std::string>> exact_;
   std::vector<std::optional<KeyBytes>> last_admitted_;  // of the indexes in order
-  std::vector<std::vector<std::uint64_t>> hashes_;
   std::vector<std::pair<std::size_t, KeyBytes>> pending_;
 };
 

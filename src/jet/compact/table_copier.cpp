@@ -116,7 +116,6 @@ class TableCopy {
   const RealIndexDefinition* primary_;
   const ScanOptions reporting_;  // the reads whose losses are reported as met
   std::uint64_t copied_ = 0;
-  bool repeated_primary_key_ = false;  // seen by the copy in key order, where the gate does not watch
 };
 
 ScanOptions TableCopy::Reporting() {
@@ -168,7 +167,6 @@ ScanOptions TableCopy::Silent() const {
 // out of order (or one the encoder cannot vouch for) the copy stops.
 bool TableCopy::CopyWatchingKeyOrder() {
   builder_->WatchKeyOrder(PrimaryPosition());
-  gate_->Vouched(PrimaryPosition());  // keys in strictly ascending order are unique
   job_.source.ScanRows(
       job_.source_table,
       [&](const Row& row) {
@@ -212,18 +210,13 @@ TableCopy::SourceOrder TableCopy::CheckSourceOrder() {
 // cannot vouch for), with nothing written yet.
 bool TableCopy::CopyInKeyOrder() {
   const SourceOrder order = CheckSourceOrder();
-  if (order == SourceOrder::Ascending) {
-    gate_->Vouched(PrimaryPosition());
-    gate_->ArrivesInOrder(PrimaryPosition());
-  }
+  if (order == SourceOrder::Ascending) gate_->ArrivesInOrder(PrimaryPosition());
   if (order != SourceOrder::NotAscending) return false;
   RowSorter sorter(RowSortBudget(job_.source));
   Skipped skipped;
   if (!CollectRows(sorter, skipped)) return false;
   if (sorter.in_added_order()) return false;  // keys that only repeat: the sort would move no row
-  // A repeated key meets its twin in key order, where the copy sees it
-  // without checking and the gate with it: neither remembers every key.
-  gate_->Vouched(PrimaryPosition());
+  // A repeated key meets its twin in key order: the gate need not remember every key.
   gate_->ArrivesInOrder(PrimaryPosition());
   CopySorted(sorter, skipped);
   return true;
@@ -271,12 +264,7 @@ void TableCopy::CopySorted(RowSorter& sorter, const Skipped& skipped) {
   for (const auto& [page, error] : skipped.pages) reporting_.on_damaged_page(page, error);
   for (const auto& [at, error] : skipped.rows) reporting_.on_damaged_row(at, error);
   RowRecord row;
-  KeyBytes previous;
-  bool first = true;
-  sorter.Merge([&](RowSorter::Bytes key, std::uint64_t, RowSorter::Bytes payload) {
-    if (!first && CompareKeys(previous, key) == 0) repeated_primary_key_ = true;
-    first = false;
-    previous.assign(key.begin(), key.end());
+  sorter.Merge([&](RowSorter::Bytes, std::uint64_t, RowSorter::Bytes payload) {
     DecodeRowRecord(payload, row);
     for (const RowEvent& e : row.events) {
       const vondrel::Error error(e.number, e.description);
@@ -327,8 +315,6 @@ void TableCopy::Add(std::span<const StoredField> fields, RowPointer listed_at) {
 
 std::uint64_t TableCopy::Finish() {
   builder_->SettleKeys(fallback_);
-  if (job_.losses && !job_.check_keys && (repeated_primary_key_ || gate_->RepeatedUniqueKey()))
-    job_.losses->Add({LossKind::Object, 3022, "a unique index receives a key twice", job_.table_name, {}, false});
   return copied_;
 }
 

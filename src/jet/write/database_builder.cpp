@@ -84,11 +84,13 @@ TableBuilder& DatabaseBuilder::RestartRows() {
   return *current_;
 }
 
-void DatabaseBuilder::EndRows() {
+const TableResult& DatabaseBuilder::EndRows() {
   if (!current_) throw std::logic_error("no table is being written");
-  current_slot_->result = current_->Finish();
+  Slot& slot = *current_slot_;
+  slot.result = current_->Finish();
   current_.reset();
   current_slot_ = nullptr;
+  return *slot.result;
 }
 
 TableBuilder& DatabaseBuilder::BeginRowsAlongside(std::uint32_t tdef_page) {

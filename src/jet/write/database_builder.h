@@ -43,7 +43,8 @@ class DatabaseBuilder {
   // returns a fresh builder for the same table: the file is as if the first
   // attempt had never been made.
   TableBuilder& RestartRows();
-  void EndRows();
+  // Writes the table's last pages and index trees; returns what was written.
+  const TableResult& EndRows();
 
   // Writes the rows of several tables at once, so that their pages
   // interleave in the file as they fill, the way a database in use grows

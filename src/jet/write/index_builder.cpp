@@ -114,6 +114,15 @@ std::size_t CountThatFit(std::span<const IndexEntry> entries, std::size_t from, 
   return packer.count();
 }
 
+// Each column's part of a key starts with a flag byte, and only a null part
+// is that byte alone (00, or FF descending; a value's flag is 7F or 80): a key
+// of nothing but those bytes is null in every column.
+bool AllNull(const KeyBytes& key) {
+  return std::all_of(key.begin(), key.end(), [](std::uint8_t b) {
+    return b == key::kAscendingNull || b == key::kDescendingNull;
+  });
+}
+
 }  // namespace
 
 // A leaf is written once the entry that does not fit it arrives, when the
@@ -157,6 +166,7 @@ bool LeafLevelBuilder::TryCommit() {
   if (by_key > 0 || (by_key == 0 && CompareEntries(current, incoming) >= 0)) return false;
   ++count_;
   if (by_key != 0) ++level_.distinct_keys;
+  else if (!AllNull(incoming.key)) ++level_.repeated_keys;
   if (!packer_->TryAdd(incoming)) {
     WriteLeaf(allocate_());
     std::swap(pending_[0], pending_[used_]);
@@ -202,6 +212,7 @@ BuiltIndexTree BuildNodeLevels(IndexLeafLevel leaves, std::uint32_t owner, const
                                const IndexPageAllocator& allocate, const IndexPageSink& sink) {
   BuiltIndexTree tree;
   tree.distinct_keys = leaves.distinct_keys;
+  tree.repeated_keys = leaves.repeated_keys;
   tree.leaf_pages = leaves.children.size();
   std::vector<IndexChild> children = std::move(leaves.children);
   if (children.empty()) Fail("no leaf pages");

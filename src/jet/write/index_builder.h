@@ -29,6 +29,7 @@ struct BuiltIndexTree {
   std::size_t node_pages = 0;
   std::size_t levels = 1;  // 1: the root is a leaf
   std::size_t distinct_keys = 0;
+  std::size_t repeated_keys = 0;  // see IndexLeafLevel
 };
 
 // entries: leaf entries (child_page ignored), strictly ordered by
@@ -57,6 +58,9 @@ struct IndexChild {
 struct IndexLeafLevel {
   std::vector<IndexChild> children;
   std::size_t distinct_keys = 0;
+  // Entries whose key equals the one before and is not null in every column:
+  // the repeats a unique index may not hold (it may hold any number of nulls).
+  std::size_t repeated_keys = 0;
 };
 IndexLeafLevel BuildLeafLevel(const IndexEntryStream& next_entry, std::uint32_t owner, const IndexPageLayout& layout,
                               const IndexPageAllocator& allocate, const IndexPageSink& sink);

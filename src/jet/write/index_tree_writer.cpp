@@ -79,6 +79,7 @@ IndexTree WriteLeavesApart(PageSink& sink, LeavesApart apart, std::uint32_t owne
       });
   tree.root_page = built.root_page;
   tree.distinct_keys = static_cast<std::uint32_t>(built.distinct_keys);
+  tree.repeated_keys = built.repeated_keys;
   return tree;
 }
 
@@ -252,6 +253,7 @@ IndexTree WriteTreeOfReadList(PageSink& sink, IndexEntryList& entries, std::uint
   entries.Clear();
   tree.root_page = built.root_page;
   tree.distinct_keys = static_cast<std::uint32_t>(built.distinct_keys);
+  tree.repeated_keys = built.repeated_keys;
   return tree;
 }
 

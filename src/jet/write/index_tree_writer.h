@@ -14,6 +14,7 @@ struct IndexTree {
   std::uint32_t root_page = 0;
   std::vector<std::uint32_t> pages;  // every page of the tree
   std::uint32_t distinct_keys = 0;
+  std::size_t repeated_keys = 0;  // non-null keys equal to the one before
 };
 
 // Sorts (or merges) the entries and consumes them. Writes the tree's pages,

@@ -236,6 +236,7 @@ TableResult TableBuilder::Finish() {
     IndexResult out;
     out.entries = static_cast<std::uint32_t>(entry_counts[r]);
     out.distinct_keys = trees[r].distinct_keys;
+    out.repeated_keys = trees[r].repeated_keys;
     out.root_page = trees[r].root_page;
     out.pages = std::move(trees[r].pages);
     result_.indexes.push_back(std::move(out));

@@ -36,6 +36,7 @@ struct IndexResult {
   std::vector<std::uint32_t> pages;
   std::uint32_t entries = 0;
   std::uint32_t distinct_keys = 0;
+  std::size_t repeated_keys = 0;  // non-null keys equal to the one before, which a unique index may not hold
 };
 
 struct TableResult {

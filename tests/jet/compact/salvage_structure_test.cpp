@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -255,6 +256,36 @@ TEST_P(SalvageStructure, ARepeatedUniqueKeyIsDroppedNotWritten) {
     EXPECT_EQ(errors[0].rfind("3022|", 0), 0u) << errors[0];
     EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
   }
+}
+
+TEST_P(SalvageStructure, ARepeatedKeyOfASecondaryUniqueIndexIsDroppedNotWritten) {
+  // Person 7's name becomes person 1's: the primary key is sound, and only
+  // the unique index on Name receives a key twice.
+  const jet::TableDefinition people = original_->ReadTableDefinition(*original_->FindTable("People"));
+  jet::RowPointer seventh;
+  original_->ScanRows(people, [&](const jet::Row& row) {
+    if (row.fields[0].bytes.I32(0) == 7) seventh = row.pointer;
+    return true;
+  });
+  const std::size_t entry = seventh.page * page_size_ + original_->constants().data_row_table_offset + 2 * seventh.row;
+  const std::size_t start = seventh.page * page_size_ + ((bytes_[entry] | (bytes_[entry + 1] << 8)) & 0x1FFF);
+  const std::string name = "person 7";
+  const auto row = bytes_.begin() + static_cast<std::ptrdiff_t>(start);
+  const auto found = std::search(row, row + 64, name.begin(), name.end());
+  ASSERT_NE(found, row + 64) << "the name is stored one byte a character";
+  found[7] = '1';
+
+  const auto output = dir_ / "output.mdb";
+  const jet::compact::CompactStatistics stats = jet::compact::CompactDatabase(WriteDamaged(), output);
+  EXPECT_EQ(stats.rows_dropped, 1u);
+  const auto out = jet::Database::Open(output);
+  const RowsById rows = ReadRows(*out, "People");
+  EXPECT_EQ(rows.size(), 599u);
+  EXPECT_EQ(rows.count(1) + rows.count(7), 1u);
+  const std::vector<std::string> errors = CompactErrors(*out);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("3022|", 0), 0u) << errors[0];
+  EXPECT_EQ(CheckProblems(*out), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, SalvageStructure, ::testing::Values(jet::FormatVersion::Jet3, jet::FormatVersion::Jet4),

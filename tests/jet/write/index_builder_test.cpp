@@ -82,6 +82,26 @@ TEST(IndexBuilder, EmptyIndexIsOneEmptyLeaf) {
   EXPECT_TRUE(built.walk.problems.empty());
 }
 
+TEST(IndexBuilder, CountsRepeatedKeysButNotRepeatedNulls) {
+  // Keys of two columns, the second descending, in key order: null in the
+  // first (twice), null in both (twice), a value in both (three times), then
+  // one more key.
+  const std::vector<std::vector<std::uint8_t>> keys = {
+      {0x00, 0x80, 0xFE}, {0x00, 0x80, 0xFE}, {0x00, 0xFF}, {0x00, 0xFF},
+      {0x7F, 0x01, 0x80, 0xFE}, {0x7F, 0x01, 0x80, 0xFE}, {0x7F, 0x01, 0x80, 0xFE}, {0x7F, 0x02, 0xFF}};
+  std::vector<IndexEntry> entries;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    IndexEntry e;
+    e.key = keys[i];
+    e.data_page = 10;
+    e.row = static_cast<std::uint8_t>(i);
+    entries.push_back(e);
+  }
+  const Built built = BuildAndWalk(entries, IndexPageLayout::Jet4());
+  EXPECT_EQ(built.tree.distinct_keys, 4u);
+  EXPECT_EQ(built.tree.repeated_keys, 3u);
+}
+
 TEST(IndexBuilder, TreesOfOneTwoAndThreeLevelsWalkCleanly) {
   struct Case { IndexPageLayout layout; std::size_t count; std::size_t key_length; std::size_t levels; };
   const Case cases[] = {
