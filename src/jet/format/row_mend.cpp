@@ -153,7 +153,11 @@ class OffsetMender {
 std::vector<RowStructure> ReadingsWithOtherCounts(const io::ByteView& row, const TableDefinition& table,
                                                   std::size_t stored_count) {
   std::vector<RowStructure> readings;
-  for (std::size_t count = 0; count <= table.var_slots; ++count) {
+  // Each count needs an offset of one byte (Jet 3) or two (Jet 4) inside the
+  // row: a larger one cannot be read, however many slots the table claims.
+  const std::size_t offset_size = table.version == FormatVersion::Jet3 ? 1 : 2;
+  const std::size_t most = std::min<std::size_t>(table.var_slots, row.size() / offset_size);
+  for (std::size_t count = 0; count <= most; ++count) {
     if (count == stored_count) continue;
     RowStructure structure;
     try {
