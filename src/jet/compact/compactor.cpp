@@ -338,7 +338,7 @@ IdRemap Compaction::DeclareTables(write::DatabaseBuilder& builder) {
   for (auto it = tables_.begin(); it != tables_.end();) {
     try {
       TableDefinition written = it->definition;
-      SeparateSharedSlots(written);
+      ArrangeSlotsForWriting(written);
       it->new_page = builder.DeclareTable(std::move(written));
       remap.Add(it->definition.tdef_page, it->new_page);
       ++it;

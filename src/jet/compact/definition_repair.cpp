@@ -67,6 +67,10 @@ void MendOverlaps(TableDefinition& table, std::vector<std::string>& repairs) {
   }
 }
 
+// A table holds at most 255 columns, and a Jet 3 row counts its variable
+// slots in one byte.
+constexpr std::size_t kMostVariableSlots = 255;
+
 bool HoldsVariableBytes(const ColumnDefinition& column) { return !column.IsFixed() && !column.HasNoData(); }
 
 // The variable columns that name the slot of a column before them (columns
@@ -87,8 +91,18 @@ const ColumnDefinition& FirstInSlot(const TableDefinition& table, std::uint16_t 
 
 }  // namespace
 
-void SeparateSharedSlots(TableDefinition& table) {
+void ArrangeSlotsForWriting(TableDefinition& table) {
   for (ColumnDefinition* column : ColumnsInTakenSlots(table)) column->var_index = table.var_slots++;
+  if (table.var_slots <= kMostVariableSlots) return;
+  // More slots than a row of Access's holds come from damage: the variable
+  // columns are given slots afresh, in the order of the slots they named.
+  std::vector<ColumnDefinition*> variable;
+  for (ColumnDefinition& column : table.columns)
+    if (HoldsVariableBytes(column)) variable.push_back(&column);
+  std::stable_sort(variable.begin(), variable.end(),
+                   [](const ColumnDefinition* a, const ColumnDefinition* b) { return a->var_index < b->var_index; });
+  for (std::size_t k = 0; k < variable.size(); ++k) variable[k]->var_index = static_cast<std::uint16_t>(k);
+  table.var_slots = static_cast<std::uint16_t>(variable.size());
 }
 
 std::vector<std::string> RepairDefinition(TableDefinition& table) {
@@ -137,6 +151,11 @@ std::vector<std::string> RepairDefinition(TableDefinition& table) {
     repairs.push_back("its columns " + FirstInSlot(table, column->var_index).name + " and " + column->name +
                       " both named variable slot " + std::to_string(column->var_index) +
                       "; both are read from it, and " + column->name + " is written to a slot of its own");
+  }
+  if (const std::size_t slots = table.var_slots + late.size(); slots > kMostVariableSlots) {
+    repairs.push_back("its " + std::to_string(slots) +
+                      " variable-column slots are more than a row holds, and its variable columns are written to "
+                      "slots numbered afresh");
   }
   for (std::size_t r = 0; r < table.real_indexes.size();) {
     const RealIndexDefinition& index = table.real_indexes[r];

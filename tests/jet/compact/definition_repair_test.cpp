@@ -155,12 +155,34 @@ TEST(DefinitionRepair, ColumnsSharingAVariableSlotKeepReadingItAndAreWrittenApar
   EXPECT_NE(repairs[1].find("Name and Late3 both named variable slot 0"), std::string::npos) << repairs[1];
   for (std::size_t c = 1; c < 4; ++c) EXPECT_EQ(t.columns[c].var_index, 0u) << "read from the shared slot";
 
-  jet::compact::SeparateSharedSlots(t);
+  jet::compact::ArrangeSlotsForWriting(t);
   EXPECT_EQ(t.columns[1].var_index, 0u);
   EXPECT_EQ(t.columns[2].var_index, 1u);
   EXPECT_EQ(t.columns[3].var_index, 2u);
   EXPECT_EQ(t.var_slots, 3u);
   EXPECT_TRUE(jet::compact::RepairDefinition(t).empty());
+}
+
+TEST(DefinitionRepair, SlotsPastWhatARowHoldsAreWrittenAfresh) {
+  jet::TableDefinition t = TwoColumnsThreeIndexes();
+  t.real_indexes.pop_back();
+  t.logical_indexes.pop_back();
+  jet::ColumnDefinition far = t.columns[1];
+  far.name = "Far";
+  far.number = 2;
+  far.var_index = 1024;  // damaged
+  t.columns.push_back(far);
+  t.max_columns = 3;
+  const std::vector<std::string> repairs = jet::compact::RepairDefinition(t);
+  ASSERT_EQ(repairs.size(), 2u);
+  EXPECT_NE(repairs[0].find("raised from 1 to 1025"), std::string::npos) << repairs[0];
+  EXPECT_NE(repairs[1].find("more than a row holds"), std::string::npos) << repairs[1];
+  EXPECT_EQ(t.columns[2].var_index, 1024u) << "read where it claims to be";
+
+  jet::compact::ArrangeSlotsForWriting(t);
+  EXPECT_EQ(t.columns[1].var_index, 0u);
+  EXPECT_EQ(t.columns[2].var_index, 1u);
+  EXPECT_EQ(t.var_slots, 2u);
 }
 
 TEST(DefinitionRepair, ATextColumnMarkedFixedOverAnotherIsReadAsVariable) {

@@ -150,6 +150,23 @@ TEST_P(SalvageDefinitions, ColumnsNamingOneVariableSlotAreWrittenToSlotsOfTheirO
   EXPECT_EQ(Count(errors, "its columns Name and Notes both named variable slot " + std::to_string(notes_slot)), 1u);
 }
 
+TEST_P(SalvageDefinitions, AColumnNamingASlotPastWhatARowHoldsIsWrittenToOneWithin) {
+  // People.Name names slot 300: no row has it, so Name reads as null, and
+  // rows written with 301 slots would not fit a Jet 3 row's one-byte count
+  // (nor, in Jet 4, their 602 bytes of offsets a short row's size).
+  const std::size_t slot_at = NameDescriptor() + (GetParam() == jet::FormatVersion::Jet3 ? 3 : 7);
+  bytes_.at(slot_at) = 300 & 0xFF;
+  bytes_.at(slot_at + 1) = 300 >> 8;
+  const auto damaged = jet::Database::FromBytes(bytes_, "damaged", jet::OpenOptions{.salvage = true});
+  const RowsById read = ReadRows(*damaged, "People");
+
+  const auto out = Compact();
+  EXPECT_EQ(ReadRows(*out, "People"), read);
+  const jet::TableDefinition kept = out->ReadTableDefinition(*out->FindTable("People"));
+  EXPECT_EQ(kept.var_slots, 2u);
+  EXPECT_EQ(Count(CompactErrors(*out), "more than a row holds"), 1u);
+}
+
 TEST_P(SalvageDefinitions, ATableWhoseColumnNamesCannotBeReadKeepsItsRowsUnderMadeUpNames) {
   if (GetParam() == jet::FormatVersion::Jet3)
     GTEST_SKIP() << "a Jet 3 name length is one byte and cannot reach past the definition";
