@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -48,10 +50,25 @@ jet::TableDefinition TwoColumnsThreeIndexes() {
   return t;
 }
 
-TEST(DefinitionRepair, ASoundDefinitionIsLeftAlone) {
+// Id and Name with their sound indexes, and more text columns after Name
+// (numbered 2, 3, …), each in the variable slot given.
+jet::TableDefinition WithTextColumnsInSlots(std::initializer_list<std::uint16_t> slots) {
   jet::TableDefinition t = TwoColumnsThreeIndexes();
   t.real_indexes.pop_back();
   t.logical_indexes.pop_back();
+  for (const std::uint16_t slot : slots) {
+    jet::ColumnDefinition more = t.columns[1];
+    more.number = static_cast<std::uint16_t>(t.columns.size());
+    more.name = "Text" + std::to_string(more.number);
+    more.var_index = slot;
+    t.columns.push_back(more);
+  }
+  t.max_columns = static_cast<std::uint16_t>(t.columns.size());
+  return t;
+}
+
+TEST(DefinitionRepair, ASoundDefinitionIsLeftAlone) {
+  jet::TableDefinition t = WithTextColumnsInSlots({});
   const jet::TableDefinition before = t;
   EXPECT_TRUE(jet::compact::RepairDefinition(t).empty());
   EXPECT_EQ(t.real_indexes.size(), before.real_indexes.size());
@@ -59,9 +76,7 @@ TEST(DefinitionRepair, ASoundDefinitionIsLeftAlone) {
 }
 
 TEST(DefinitionRepair, AYesNoColumnMarkedVariableIsMarkedFixedAndClaimsNoSlot) {
-  jet::TableDefinition t = TwoColumnsThreeIndexes();
-  t.real_indexes.pop_back();
-  t.logical_indexes.pop_back();
+  jet::TableDefinition t = WithTextColumnsInSlots({});
   jet::ColumnDefinition flag;
   flag.name = "Done";
   flag.type = ColumnType::Boolean;
@@ -97,9 +112,7 @@ TEST(DefinitionRepair, AnIndexNamingAMissingColumnIsLeftOutAndTheRestRenumbered)
 }
 
 TEST(DefinitionRepair, LimitsBelowWhatTheColumnsUseAreRaised) {
-  jet::TableDefinition t = TwoColumnsThreeIndexes();
-  t.real_indexes.pop_back();
-  t.logical_indexes.pop_back();
+  jet::TableDefinition t = WithTextColumnsInSlots({});
   t.columns[1].number = 40;
   t.columns[1].var_index = 3;
   t.real_indexes[1].columns = {{40, true}};
@@ -139,20 +152,11 @@ TEST(DefinitionRepair, DefinitionsThatCannotBeMadeConsistentAreRefused) {
 }
 
 TEST(DefinitionRepair, ColumnsSharingAVariableSlotKeepReadingItAndAreWrittenApart) {
-  jet::TableDefinition t = TwoColumnsThreeIndexes();
-  t.real_indexes.pop_back();
-  t.logical_indexes.pop_back();
-  for (std::uint16_t number : {2, 3}) {
-    jet::ColumnDefinition late = t.columns[1];  // Name's slot 0
-    late.name = "Late" + std::to_string(number);
-    late.number = number;
-    t.columns.push_back(late);
-  }
-  t.max_columns = 4;
+  jet::TableDefinition t = WithTextColumnsInSlots({0, 0});  // Name's slot
   const std::vector<std::string> repairs = jet::compact::RepairDefinition(t);
   ASSERT_EQ(repairs.size(), 2u);
-  EXPECT_NE(repairs[0].find("Name and Late2 both named variable slot 0"), std::string::npos) << repairs[0];
-  EXPECT_NE(repairs[1].find("Name and Late3 both named variable slot 0"), std::string::npos) << repairs[1];
+  EXPECT_NE(repairs[0].find("Name and Text2 both named variable slot 0"), std::string::npos) << repairs[0];
+  EXPECT_NE(repairs[1].find("Name and Text3 both named variable slot 0"), std::string::npos) << repairs[1];
   for (std::size_t c = 1; c < 4; ++c) EXPECT_EQ(t.columns[c].var_index, 0u) << "read from the shared slot";
 
   jet::compact::ArrangeSlotsForWriting(t);
@@ -164,15 +168,7 @@ TEST(DefinitionRepair, ColumnsSharingAVariableSlotKeepReadingItAndAreWrittenApar
 }
 
 TEST(DefinitionRepair, SlotsPastWhatARowHoldsAreWrittenAfresh) {
-  jet::TableDefinition t = TwoColumnsThreeIndexes();
-  t.real_indexes.pop_back();
-  t.logical_indexes.pop_back();
-  jet::ColumnDefinition far = t.columns[1];
-  far.name = "Far";
-  far.number = 2;
-  far.var_index = 1024;  // damaged
-  t.columns.push_back(far);
-  t.max_columns = 3;
+  jet::TableDefinition t = WithTextColumnsInSlots({1024});  // damaged
   const std::vector<std::string> repairs = jet::compact::RepairDefinition(t);
   ASSERT_EQ(repairs.size(), 2u);
   EXPECT_NE(repairs[0].find("raised from 1 to 1025"), std::string::npos) << repairs[0];
@@ -186,9 +182,7 @@ TEST(DefinitionRepair, SlotsPastWhatARowHoldsAreWrittenAfresh) {
 }
 
 TEST(DefinitionRepair, ATextColumnMarkedFixedOverAnotherIsReadAsVariable) {
-  jet::TableDefinition t = TwoColumnsThreeIndexes();
-  t.real_indexes.pop_back();
-  t.logical_indexes.pop_back();
+  jet::TableDefinition t = WithTextColumnsInSlots({});
   t.columns[1].flags |= jet::column_flags::kFixed;  // Name now claims bytes 0..99, over Id
   const std::vector<std::string> repairs = jet::compact::RepairDefinition(t);
   ASSERT_EQ(repairs.size(), 1u);
@@ -198,9 +192,7 @@ TEST(DefinitionRepair, ATextColumnMarkedFixedOverAnotherIsReadAsVariable) {
   EXPECT_TRUE(t.columns[0].IsFixed());
   EXPECT_EQ(t.columns[0].fixed_offset, 0);
   // Side by side, without overlap, a fixed text column is sound.
-  jet::TableDefinition apart = TwoColumnsThreeIndexes();
-  apart.real_indexes.pop_back();
-  apart.logical_indexes.pop_back();
+  jet::TableDefinition apart = WithTextColumnsInSlots({});
   apart.columns[1].flags |= jet::column_flags::kFixed;
   apart.columns[1].fixed_offset = 4;
   EXPECT_TRUE(jet::compact::RepairDefinition(apart).empty());
