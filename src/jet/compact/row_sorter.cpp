@@ -33,20 +33,20 @@ std::uint64_t KeyHead(const std::uint8_t* key, std::size_t size) {
 }  // namespace
 
 void RowSorter::Spool::Put(const void* data, std::size_t length) {
-  if (buffer.size() + length > kWriteBuffer) Flush();
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  if (buffered + length > kWriteBuffer) Flush();
   if (length >= kWriteBuffer) {  // a large record goes straight to the file
-    if (!file.WriteAt(size, bytes, length)) FailTemporary("write");
+    if (!file.WriteAt(size, static_cast<const std::uint8_t*>(data), length)) FailTemporary("write");
   } else {
-    buffer.insert(buffer.end(), bytes, bytes + length);
+    std::memcpy(buffer.get() + buffered, data, length);
+    buffered += length;
   }
   size += length;
 }
 
 void RowSorter::Spool::Flush() {
-  if (buffer.empty()) return;
-  if (!file.WriteAt(size - buffer.size(), buffer.data(), buffer.size())) FailTemporary("write");
-  buffer.clear();
+  if (buffered == 0) return;
+  if (!file.WriteAt(size - buffered, buffer.get(), buffered)) FailTemporary("write");
+  buffered = 0;
 }
 
 // Reads one run's records back in order, through a buffer of its own.
@@ -187,8 +187,8 @@ void RowSorter::Spill() {
     payloads_.file = io::RawFile::CreateTemporary();
     if (!keys_.file.is_open() || !payloads_.file.is_open()) FailTemporary("create");
     // Runs are written in large pieces.
-    keys_.buffer.reserve(kWriteBuffer);
-    payloads_.buffer.reserve(kWriteBuffer);
+    keys_.buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kWriteBuffer);
+    payloads_.buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kWriteBuffer);
   }
   if (in_added_order_) {
     const Entry& last = gathering_.entries.back();
@@ -254,8 +254,8 @@ void RowSorter::Merge(const Visit& visit) {
   FinishWriting();
   gathering_ = Batch();
   writing_ = Batch();
-  std::vector<std::uint8_t>().swap(keys_.buffer);
-  std::vector<std::uint8_t>().swap(payloads_.buffer);
+  keys_.buffer.reset();
+  payloads_.buffer.reset();
   MergeRuns(visit);
 }
 

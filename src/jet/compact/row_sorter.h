@@ -89,7 +89,8 @@ class RowSorter {
   // A temporary file written at its end through a buffer of its own.
   struct Spool {
     io::RawFile file;
-    std::vector<std::uint8_t> buffer;
+    std::unique_ptr<std::uint8_t[]> buffer;  // while runs are written
+    std::size_t buffered = 0;
     std::uint64_t size = 0;  // bytes written to the file and buffered
 
     void Put(const void* data, std::size_t length);
