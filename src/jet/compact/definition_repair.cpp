@@ -24,6 +24,7 @@ void RemoveRealIndex(TableDefinition& table, std::size_t position) {
 }
 
 bool Stored(const ColumnDefinition& column) { return column.IsFixed() && !column.HasNoData(); }
+bool HoldsVariableBytes(const ColumnDefinition& column) { return !column.IsFixed() && !column.HasNoData(); }
 
 bool Overlap(const ColumnDefinition& a, const ColumnDefinition& b) {
   return a.fixed_offset < b.fixed_offset + b.length && b.fixed_offset < a.fixed_offset + a.length;
@@ -55,7 +56,7 @@ void MendOverlaps(TableDefinition& table, std::vector<std::string>& repairs) {
       if (!Stored(column) || (column.type != ColumnType::Text && column.type != ColumnType::Binary)) continue;
       if (&column != first && !Overlap(column, *first)) continue;
       const bool slot_taken = std::any_of(table.columns.begin(), table.columns.end(), [&](const ColumnDefinition& other) {
-        return &other != &column && !other.IsFixed() && !other.HasNoData() && other.var_index == column.var_index;
+        return &other != &column && HoldsVariableBytes(other) && other.var_index == column.var_index;
       });
       if (!slot_taken) culprit = &column;
       if (culprit) break;
@@ -70,8 +71,6 @@ void MendOverlaps(TableDefinition& table, std::vector<std::string>& repairs) {
 // A table holds at most 255 columns, and a Jet 3 row counts its variable
 // slots in one byte.
 constexpr std::size_t kMostVariableSlots = 255;
-
-bool HoldsVariableBytes(const ColumnDefinition& column) { return !column.IsFixed() && !column.HasNoData(); }
 
 // The variable columns that name the slot of a column before them (columns
 // are in number order), in that order.
@@ -122,11 +121,11 @@ std::vector<std::string> RepairDefinition(TableDefinition& table) {
   for (const ColumnDefinition& column : table.columns) {
     if (!numbers.insert(column.number).second) Unusable("two columns have the number " + std::to_string(column.number));
     highest_number = std::max(highest_number, column.number);
-    if (!column.IsFixed() && !column.HasNoData()) {
+    if (HoldsVariableBytes(column)) {
       has_variable = true;
       highest_slot = std::max(highest_slot, column.var_index);
     }
-    if (column.IsFixed() && !column.HasNoData())
+    if (Stored(column))
       fixed_end = std::max<std::size_t>(fixed_end, std::size_t{column.fixed_offset} + column.length);
   }
   if (fixed_end > ConstantsFor(table.version).max_row_size) Unusable("the fixed columns need more than a row holds");
