@@ -66,6 +66,7 @@ class TableCopy {
           return job.source_keys.Find(job.source_table, real_index, RowPointer::FromRaw(static_cast<std::uint32_t>(row_tag)));
         }),
         primary_(PrimaryKey(job.target_table)),
+        long_values_collected_(primary_ && UsesLongValues(job.target_table, *primary_)),
         reporting_(Reporting()) {
     gate_.emplace(job, fallback_);
   }
@@ -114,6 +115,7 @@ class TableCopy {
   const write::KeyFallback fallback_;
   std::optional<RowGate> gate_;
   const RealIndexDefinition* primary_;
+  const bool long_values_collected_;  // the key-order copy reads long values with their rows
   const ScanOptions reporting_;  // the reads whose losses are reported as met
   std::uint64_t copied_ = 0;
 };
@@ -182,7 +184,7 @@ bool TableCopy::CopyWatchingKeyOrder() {
 // order, read without keeping keys up to the first one out of order.
 TableCopy::SourceOrder TableCopy::CheckSourceOrder() {
   ScanOptions scan = Silent();
-  scan.assemble_long_values = UsesLongValues(job_.target_table, *primary_);
+  scan.assemble_long_values = long_values_collected_;
   SourceOrder order = SourceOrder::Ascending;
   KeyBytes previous;
   job_.source.ScanRows(
@@ -223,10 +225,13 @@ bool TableCopy::CopyInKeyOrder() {
 }
 
 // Reads the table once in file order into the sorter: each row with its
-// key, its long values and what went wrong reading it. False at a key the
-// encoder cannot vouch for.
+// key and what went wrong reading it. False at a key the encoder cannot
+// vouch for. The long values stay behind in the source, read when their rows
+// are written, so that the sorter's runs hold little more than the rows'
+// own bytes; a key made of long values needs them read here.
 bool TableCopy::CollectRows(RowSorter& sorter, Skipped& skipped) {
   ScanOptions scan = Silent();
+  scan.assemble_long_values = long_values_collected_;
   std::vector<RowEvent> events;  // of the row being read
   if (job_.losses) {
     scan.on_damaged_row = [&](RowPointer at, const vondrel::Error& error) { skipped.rows.emplace_back(at, error); };
@@ -264,6 +269,7 @@ void TableCopy::CopySorted(RowSorter& sorter, const Skipped& skipped) {
   for (const auto& [page, error] : skipped.pages) reporting_.on_damaged_page(page, error);
   for (const auto& [at, error] : skipped.rows) reporting_.on_damaged_row(at, error);
   RowRecord row;
+  LongValueBuffers long_values;  // of the row being written
   sorter.Merge([&](RowSorter::Bytes, std::uint64_t, RowSorter::Bytes payload) {
     DecodeRowRecord(payload, row);
     for (const RowEvent& e : row.events) {
@@ -271,6 +277,8 @@ void TableCopy::CopySorted(RowSorter& sorter, const Skipped& skipped) {
       if (e.kind == RowEvent::Kind::Mended) reporting_.on_mended_row(row.listed_at, error);
       else reporting_.on_damaged_value(row.pointer, job_.source_table.columns.at(e.column), error);
     }
+    if (!long_values_collected_)
+      job_.source.AssembleLongValuesApart(job_.source_table, row.pointer, row.fields, long_values, reporting_);
     Add(row.fields, row.listed_at);
   });
 }

@@ -43,6 +43,10 @@ class MappedFile {
   // inaccessible, so that a view still pointing into it faults at once
   // instead of reading whatever is mapped there next (checking builds).
   void UnmapWindow(const std::uint8_t* data, std::size_t length, bool poison);
+  // Copies [offset, offset + length) by an ordinary read, without mapping:
+  // cheaper than a window for one page read out of file order. Returns the
+  // bytes read, fewer at the file's present end; throws 3051 when the read fails.
+  std::size_t ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t length) const;
 
   // True once a read found part of the file gone (it shrank while mapped).
   bool read_past_end() const { return vanished_.load(); }

@@ -1,5 +1,6 @@
 #include "jet/io/mapped_file.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -152,6 +153,18 @@ void MappedFile::UnmapWindow(const std::uint8_t* data, std::size_t length, bool 
     return;
   }
   ::munmap(address, length);
+}
+
+std::size_t MappedFile::ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t length) const {
+  std::size_t done = 0;
+  while (done < length) {
+    const ssize_t n = ::pread(handle_->fd, data + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw vondrel::Error(errors::kExclusivelyOpened, "Part of the database file cannot be read.");
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
 }
 
 bool MappedFile::vanished() const {

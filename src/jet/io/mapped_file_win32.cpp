@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "base/error.h"
@@ -67,6 +68,25 @@ void MappedFile::UnmapWindow(const std::uint8_t* data, std::size_t length, bool 
   // Checking builds keep the range reserved and inaccessible (best effort:
   // another allocation may have taken it in between).
   if (poison) VirtualAlloc(const_cast<std::uint8_t*>(data), length, MEM_RESERVE, PAGE_NOACCESS);
+}
+
+std::size_t MappedFile::ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t length) const {
+  std::size_t done = 0;
+  while (done < length) {
+    const std::uint64_t at = offset + done;
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+    position.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD read = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length - done, std::size_t{1} << 30));
+    if (!ReadFile(handle_->file, data + done, chunk, &read, &position)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      throw vondrel::Error(errors::kExclusivelyOpened, "Part of the database file cannot be read.");
+    }
+    if (read == 0) break;
+    done += read;
+  }
+  return done;
 }
 
 bool MappedFile::vanished() const {

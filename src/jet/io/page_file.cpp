@@ -244,6 +244,22 @@ ByteView PageFile::PageOrPart(std::uint32_t page) const {
   return View(page, static_cast<std::size_t>(file_size_ % page_size_));
 }
 
+ByteView PageFile::CopyPage(std::uint32_t page, std::vector<std::uint8_t>& out) const {
+  if (!HasPageOrPart(page)) Page(page);  // throws, as PageOrPart() does
+  const std::uint64_t offset = std::uint64_t{page} * page_size_;
+  const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(page_size_, file_size_ - offset));
+  out.resize(length);
+  const ByteSource source{&name_, page};
+  if (!image_.mapped) {  // bytes in memory, decrypted already
+    std::memcpy(out.data(), image_.bytes.data() + offset, length);
+    return ByteView(out.data(), length, source);
+  }
+  if (image_.mapped->ReadAt(offset, out.data(), length) != length)
+    ThrowCorrupt(ByteSource{&name_, -1}, "the file was shortened by another program while it was being read");
+  if (database_key_ != 0 && page != 0) Rc4ApplyPageKey(database_key_, page, std::span(out.data(), length));
+  return ByteView(out.data(), length, source);
+}
+
 std::vector<std::uint8_t> PageFile::CopyBytes(std::uint64_t offset, std::size_t length) const {
   std::vector<std::uint8_t> out;
   const std::uint64_t end = std::min<std::uint64_t>(file_size_, offset + length);

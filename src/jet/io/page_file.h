@@ -99,6 +99,12 @@ class PageFile {
   // bytes that remain of it (shorter than a page): a cut file still holds
   // whole rows there, and salvaging readers take those.
   ByteView PageOrPart(std::uint32_t page) const;
+  // The bytes PageOrPart() hands out, copied into `out` (resized to them)
+  // by one ordinary read rather than through a window: for pages read out
+  // of file order, one at a time, where mapping a window around each would
+  // cost more than the page. The view returned reads `out` and stays valid
+  // while `out` is unchanged. Throws as PageOrPart() does.
+  ByteView CopyPage(std::uint32_t page, std::vector<std::uint8_t>& out) const;
   // A copy of the (decrypted) bytes [offset, offset + length) of the file,
   // cut at its end.
   std::vector<std::uint8_t> CopyBytes(std::uint64_t offset, std::size_t length) const;

@@ -449,29 +449,54 @@ void Database::ScanRows(const TableDefinition& table, const std::function<bool(c
         }
       }
       if (options.assemble_long_values) {
-        for (std::size_t k : long_value_positions) {
-          StoredField& field = fields[k];
-          if (field.is_null) continue;
-          try {
-            // The row's hold keeps its pages valid, so a value in one piece is used where it lies.
-            if (const auto piece = LongValueInOnePiece(field.bytes, fetch_row, file_->file_size())) {
-              field.bytes = *piece;
-            } else {
-              ReadLongValue(field.bytes, long_values[k]);
-              field.bytes = io::ByteView(long_values[k].data(), long_values[k].size(), field.bytes.source());
-            }
-          } catch (const vondrel::Error& error) {
-            if (!options.on_damaged_value) throw;
-            field.is_null = true;
-            field.damaged = true;
-            field.bytes = io::ByteView();
-            options.on_damaged_value(row.pointer, table.columns[k], error);
-          }
-        }
+        for (std::size_t k : long_value_positions)
+          AssembleLongValueField(table, k, row.pointer, fields[k], fetch_row, long_values[k], options);
       }
       row.fields = fields;
       if (!visit(row)) return;
     }
+  }
+}
+
+void Database::AssembleLongValueField(const TableDefinition& table, std::size_t k, RowPointer pointer,
+                                      StoredField& field, const LongValueRowFetcher& fetch,
+                                      std::vector<std::uint8_t>& joined, const ScanOptions& options) const {
+  if (field.is_null) return;
+  try {
+    if (const auto piece = LongValueInOnePiece(field.bytes, fetch, file_->file_size())) {
+      field.bytes = *piece;
+    } else {
+      AssembleLongValue(field.bytes, fetch, file_->file_size(), joined);
+      field.bytes = io::ByteView(joined.data(), joined.size(), field.bytes.source());
+    }
+  } catch (const vondrel::Error& error) {
+    if (!options.on_damaged_value) throw;
+    field.is_null = true;
+    field.damaged = true;
+    field.bytes = io::ByteView();
+    options.on_damaged_value(pointer, table.columns[k], error);
+  }
+}
+
+void Database::AssembleLongValuesApart(const TableDefinition& table, RowPointer pointer, std::span<StoredField> fields,
+                                       LongValueBuffers& buffers, const ScanOptions& options) const {
+  buffers.columns.resize(table.columns.size());
+  for (std::size_t k = 0; k < table.columns.size() && k < fields.size(); ++k) {
+    if (!IsLongValueType(table.columns[k].type)) continue;
+    // Errors name the page the row was read from, as they do in a scan.
+    const io::ByteView& stored = fields[k].bytes;
+    fields[k].bytes = io::ByteView(stored.data(), stored.size(), io::ByteSource{&file_->name(), pointer.page});
+    LongValueBuffers::Column& column = buffers.columns[k];
+    const LongValueRowFetcher fetch = [&](RowPointer row) {
+      if (column.page_number != row.page) {
+        column.page_number = -1;  // until the copy succeeds
+        file_->CopyPage(row.page, column.page);
+        column.page_number = row.page;
+      }
+      const io::ByteView page(column.page.data(), column.page.size(), io::ByteSource{&file_->name(), row.page});
+      return DataPage(page, constants()).RowBytes(row.row);
+    };
+    AssembleLongValueField(table, k, pointer, fields[k], fetch, column.value, options);
   }
 }
 

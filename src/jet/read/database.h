@@ -16,6 +16,7 @@
 #include "base/error.h"
 #include "jet/format/data_page_decode.h"
 #include "jet/format/header_decode.h"
+#include "jet/format/long_value_decode.h"
 #include "jet/format/row_decode.h"
 #include "jet/format/table_definition.h"
 #include "jet/format/tdef_decode.h"
@@ -61,6 +62,19 @@ struct ScanOptions {
   // Rows read although their slots are marked deleted: moved rows whose
   // pointer was lost with a damaged page (Database::moved_catalog_rows()).
   const std::set<RowPointer>* moved_rows = nullptr;
+};
+
+// Where long values assembled apart from a scan are kept (see
+// Database::AssembleLongValuesApart), by column: the value when it had to be
+// joined, and the page copied last, which holds a value in one piece and is
+// read again only when another page is asked for.
+struct LongValueBuffers {
+  struct Column {
+    std::vector<std::uint8_t> value;
+    std::vector<std::uint8_t> page;
+    std::int64_t page_number = -1;  // the page in `page`, -1 for none
+  };
+  std::vector<Column> columns;
 };
 
 struct OpenOptions {
@@ -161,6 +175,16 @@ class Database {
   // are followed, deleted rows skipped. `visit` returns false to stop.
   void ScanRows(const TableDefinition& table, const std::function<bool(const Row&)>& visit,
                 const ScanOptions& options = {}) const;
+  // Assembles the memo/OLE values among `fields` as a scan assembling long
+  // values does: `fields` are a row of `table` read by a scan without them,
+  // from the bytes at `pointer` (Row::pointer). Each value replaces its
+  // header; one that cannot be assembled goes to options.on_damaged_value,
+  // without which the error is thrown. The pages are copied one by one
+  // (PageFile::CopyPage) rather than read through windows, which suits rows
+  // visited out of file order. The values stay valid while `buffers` is
+  // neither used again nor destroyed.
+  void AssembleLongValuesApart(const TableDefinition& table, RowPointer pointer, std::span<StoredField> fields,
+                               LongValueBuffers& buffers, const ScanOptions& options) const;
   // Counts live rows (no field decoding beyond the structure check).
   std::uint64_t CountRows(const TableDefinition& table) const;
 
@@ -185,6 +209,12 @@ class Database {
   std::optional<std::vector<std::uint32_t>> NamedPages(const TableDefinition& table) const;
   // Row slots not marked deleted on a data page (an unreadable one counts none).
   std::uint64_t LiveRowSlots(io::ByteView data_page) const;
+  // Replaces a long value's header in `field` (column `k` of `table`) by
+  // the value, reading rows with `fetch`; a value in one piece is used where
+  // it lies, else joined in `joined`.
+  void AssembleLongValueField(const TableDefinition& table, std::size_t k, RowPointer pointer, StoredField& field,
+                              const LongValueRowFetcher& fetch, std::vector<std::uint8_t>& joined,
+                              const ScanOptions& options) const;
   // Follows overflow pointers from a listed slot to the row's bytes.
   io::ByteView ResolveRow(RowPointer listed, RowPointer& actual) const;
 

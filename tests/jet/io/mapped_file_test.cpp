@@ -145,6 +145,46 @@ TEST(MappedFile, EncodedFilesAreDecryptedWindowByWindow) {
   EXPECT_LE(file.most_windows_in_use(), 2u);
 }
 
+TEST(MappedFile, APageCopiedByAReadHoldsWhatItsWindowHolds) {
+  ScratchDir dir;
+  auto plain = Pattern(10);
+  plain.resize(plain.size() - 1000);  // page 9 is cut to 3096 bytes
+  auto encoded = plain;
+  for (std::uint32_t p = 1; p < 10; ++p) {
+    const std::size_t size = std::min(kPage, encoded.size() - p * kPage);
+    Rc4ApplyPageKey(0x1234, p, std::span(encoded).subspan(p * kPage, size));
+  }
+  Write(dir / "enc.mdb", encoded);
+  for (const bool mapped : {true, false}) {
+    PageFile file = mapped ? PageFile(LoadFile(dir / "enc.mdb"), kPage, 0x1234, "enc.mdb")
+                           : PageFile(encoded, kPage, 0x1234, "enc.mdb");
+    EXPECT_EQ(file.mapped(), mapped);
+    std::vector<std::uint8_t> copy;
+    for (std::uint32_t p : {7u, 0u, 9u, 3u}) {
+      const ByteView page = file.CopyPage(p, copy);
+      const ByteView window = file.PageOrPart(p);
+      EXPECT_EQ(page.data(), copy.data());
+      EXPECT_EQ(page.source().page, p);
+      ASSERT_EQ(page.size(), window.size()) << p;
+      EXPECT_TRUE(std::equal(page.data(), page.data() + page.size(), window.data())) << p;
+    }
+    EXPECT_EQ(file.CopyPage(9, copy).size(), 3096u);
+    EXPECT_THROW(file.CopyPage(10, copy), vondrel::Error);
+  }
+  if (kWindows) return;  // the rest shortens a mapped file
+  PageFile file(LoadFile(dir / "enc.mdb"), kPage, 0x1234, "enc.mdb");
+  std::filesystem::resize_file(dir / "enc.mdb", 4 * kPage);
+  std::vector<std::uint8_t> copy;
+  EXPECT_NO_THROW(file.CopyPage(3, copy));
+  try {
+    file.CopyPage(6, copy);
+    FAIL() << "no error";
+  } catch (const vondrel::Error& error) {
+    EXPECT_EQ(error.number(), 3049);
+    EXPECT_NE(error.description().find("shortened"), std::string::npos) << error.description();
+  }
+}
+
 TEST(MappedFile, EmptyFilesAreHeldInMemoryAndMissingOnesAre3024) {
   ScratchDir dir;
   Write(dir / "empty.mdb", {});
