@@ -31,16 +31,25 @@ class RowGate {
   // in key order), so a repeat can only be the key admitted last: with
   // checking, that key alone is kept instead of every key.
   void ArrivesInOrder(std::size_t r);
+  // The keys of unique index r that occur more than once among the rows to
+  // come (found by reading them all first): only these can repeat, so only
+  // these are remembered as rows are admitted, instead of every key.
+  void RemembersOnly(std::size_t r, std::unordered_set<std::string> may_repeat);
+  bool in_order(std::size_t r) const { return in_order_.at(r); }
+  // Keys remembered so far to find repeats.
+  std::size_t remembered_keys() const;
 
   // Nothing when the row may be written.
   std::optional<Refusal> Admit(std::span<const encode::FieldValue> values, std::uint64_t row_tag);
 
  private:
   bool RepeatsLastAdmitted(std::size_t r, const KeyBytes& key) const;
+  static Refusal Repeats(std::size_t r);
   const CopyJob& job_;
   const write::KeyFallback& fallback_;
   std::vector<bool> in_order_;
   std::vector<std::unordered_set<std::string>> exact_;
+  std::vector<std::optional<std::unordered_set<std::string>>> may_repeat_;  // of the indexes given one
   std::vector<std::optional<KeyBytes>> last_admitted_;  // of the indexes in order
   std::vector<std::pair<std::size_t, KeyBytes>> pending_;
 };

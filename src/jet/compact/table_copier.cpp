@@ -1,7 +1,9 @@
 #include "jet/compact/table_copier.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "base/error.h"
@@ -103,6 +105,7 @@ class TableCopy {
   bool CollectRows(RowSorter& sorter, Skipped& skipped);
   void CopySorted(RowSorter& sorter, const Skipped& skipped);
   void CopyInSourceOrder();
+  void FindKeysThatMayRepeat();
   void Add(std::span<const StoredField> fields, RowPointer listed_at);
   void LoseRow(RowPointer at, std::int32_t code, const std::string& why) {
     job_.losses->Add({LossKind::Row, code, "row at " + Place(at) + " was dropped: " + why, job_.table_name, at, true});
@@ -266,6 +269,7 @@ bool TableCopy::CollectRows(RowSorter& sorter, Skipped& skipped) {
 // Writes the sorted rows, reporting first what the read skipped, then each
 // row's own losses as it is written.
 void TableCopy::CopySorted(RowSorter& sorter, const Skipped& skipped) {
+  FindKeysThatMayRepeat();
   for (const auto& [page, error] : skipped.pages) reporting_.on_damaged_page(page, error);
   for (const auto& [at, error] : skipped.rows) reporting_.on_damaged_row(at, error);
   RowRecord row;
@@ -284,6 +288,7 @@ void TableCopy::CopySorted(RowSorter& sorter, const Skipped& skipped) {
 }
 
 void TableCopy::CopyInSourceOrder() {
+  FindKeysThatMayRepeat();
   job_.source.ScanRows(
       job_.source_table,
       [&](const Row& row) {
@@ -291,6 +296,56 @@ void TableCopy::CopyInSourceOrder() {
         return true;
       },
       reporting_);
+}
+
+// A pass that checks each row refuses a unique key it admitted before. So
+// that it need not remember every key of a unique index whose keys do not
+// arrive in order, the table is read once first and its keys sorted with
+// bounded memory: only keys met more than once are remembered then. The keys
+// are computed as the gate computes them, of every row read (a superset of
+// the rows admitted); an index with long values in its key keeps every key.
+void TableCopy::FindKeysThatMayRepeat() {
+  if (!job_.check_keys || !job_.losses) return;
+  const auto& indexes = job_.target_table.real_indexes;
+  std::vector<std::size_t> sorted;  // indexes whose keys are sorted here
+  for (std::size_t r = 0; r < indexes.size() && r < 256; ++r) {
+    if (indexes[r].IsUnique() && !gate_->in_order(r) && !UsesLongValues(job_.target_table, indexes[r]))
+      sorted.push_back(r);
+  }
+  if (sorted.empty()) return;
+  RowSorter sorter;
+  ScanOptions scan = Silent();
+  scan.assemble_long_values = false;
+  KeyBytes tagged;  // the index's number, then the key
+  job_.source.ScanRows(
+      job_.source_table,
+      [&](const Row& row) {
+        const std::span<const encode::FieldValue> values = converter_.Convert(row.fields);
+        for (std::size_t r : sorted) {
+          write::RowKey key = write::ComputeRowKey(job_.target_table, indexes[r], values, job_.key_settings);
+          if (key.all_null) continue;  // never checked for repeats
+          if (!key.coverage.covered) {
+            std::optional<KeyBytes> vouched = fallback_(r, key, row.listed_at.ToRaw());
+            if (!vouched) continue;  // the gate refuses the row
+            key.key = std::move(*vouched);
+          }
+          tagged.assign(1, static_cast<std::uint8_t>(r));
+          tagged.insert(tagged.end(), key.key.begin(), key.key.end());
+          sorter.Add(tagged, {});
+        }
+        return true;
+      },
+      scan);
+  std::vector<std::unordered_set<std::string>> may_repeat(indexes.size());
+  std::vector<std::uint8_t> previous;
+  bool have_previous = false;
+  sorter.Merge([&](RowSorter::Bytes key, std::uint64_t, RowSorter::Bytes) {
+    if (have_previous && std::equal(key.begin(), key.end(), previous.begin(), previous.end()))
+      may_repeat[key[0]].emplace(key.begin() + 1, key.end());
+    previous.assign(key.begin(), key.end());
+    have_previous = true;
+  });
+  for (std::size_t r : sorted) gate_->RemembersOnly(r, std::move(may_repeat[r]));
 }
 
 void TableCopy::Add(std::span<const StoredField> fields, RowPointer listed_at) {
