@@ -5,16 +5,10 @@
 
 #include <algorithm>
 #include <queue>
+#include <utility>
 
 namespace jet {
 namespace {
-
-// Bytes an entry takes in memory beyond its place in the vector: its key
-// and reason buffers and the allocator's bookkeeping for them.
-std::size_t HeapBytes(const CheckEntry& e) {
-  constexpr std::size_t kAllocation = 16;
-  return e.key.capacity() + kAllocation + (e.reason.empty() ? 0 : e.reason.capacity() + kAllocation);
-}
 
 constexpr std::size_t kSmallestReadBuffer = std::size_t{4} << 10;
 constexpr std::size_t kLargestReadBuffer = std::size_t{256} << 10;
@@ -39,12 +33,9 @@ EntrySorter::~EntrySorter() = default;
 EntrySorter::EntrySorter(EntrySorter&&) noexcept = default;
 EntrySorter& EntrySorter::operator=(EntrySorter&&) noexcept = default;
 
-void EntrySorter::Add(CheckEntry entry) {
-  held_bytes_ += HeapBytes(entry);
-  held_.push_back(std::move(entry));
-  // Counted by size, not capacity: the vector's room is kept after a spill,
-  // and counting it would make every later entry a run of its own.
-  if (spill_possible_ && held_bytes_ + held_.size() * sizeof(CheckEntry) > budget_) Spill();
+void EntrySorter::Add(const CheckEntry& entry) {
+  held_.Add(entry);
+  if (spill_possible_ && held_.bytes() > budget_) Spill();
 }
 
 void EntrySorter::Spill() {
@@ -55,20 +46,19 @@ void EntrySorter::Spill() {
       return;
     }
   }
-  std::sort(held_.begin(), held_.end());
+  held_.Sort();
   EntryRun run;
-  if (!WriteEntryRun(spill_, spill_size_, held_, run)) {
+  if (!held_.WriteRun(spill_, spill_size_, run)) {
     spill_possible_ = false;  // what the file took of this run is ignored
     return;
   }
   spill_size_ = run.end;
   runs_.push_back(run);
-  held_.clear();
-  held_bytes_ = 0;
+  held_.Clear();
 }
 
 void EntrySorter::StartReading() {
-  std::sort(held_.begin(), held_.end());
+  held_.Sort();
   merge_ = std::make_unique<Merge>();
   const std::size_t buffer = std::clamp(budget_ / (runs_.size() + 1), kSmallestReadBuffer, kLargestReadBuffer);
   merge_->readers.reserve(runs_.size());
@@ -77,8 +67,8 @@ void EntrySorter::StartReading() {
     merge_->readers.emplace_back(spill_, runs_[r], buffer);
     if (merge_->readers[r].Next(merge_->heads[r])) merge_->queue.push(r);
   }
-  if (!held_.empty()) {
-    merge_->heads[runs_.size()] = std::move(held_[merge_->next_held++]);
+  if (held_.size() > 0) {
+    held_.Read(merge_->next_held++, merge_->heads[runs_.size()]);
     merge_->queue.push(runs_.size());
   }
 }
@@ -88,12 +78,13 @@ bool EntrySorter::Next(CheckEntry& out) {
   if (merge.queue.empty()) return false;
   const std::size_t source = merge.queue.top();
   merge.queue.pop();
-  out = std::move(merge.heads[source]);
+  // Swapped, not copied: the head's buffers come back to be refilled.
+  std::swap(out, merge.heads[source]);
   bool more = false;
   if (source < merge.readers.size()) {
     more = merge.readers[source].Next(merge.heads[source]);
   } else if (merge.next_held < held_.size()) {
-    merge.heads[source] = std::move(held_[merge.next_held++]);
+    held_.Read(merge.next_held++, merge.heads[source]);
     more = true;
   }
   if (more) merge.queue.push(source);

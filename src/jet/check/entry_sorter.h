@@ -23,7 +23,7 @@ class EntrySorter {
   EntrySorter(EntrySorter&&) noexcept;
   EntrySorter& operator=(EntrySorter&&) noexcept;
 
-  void Add(CheckEntry entry);
+  void Add(const CheckEntry& entry);
   // Ends adding; Next() then hands out every entry once, in order.
   void StartReading();
   bool Next(CheckEntry& out);
@@ -35,8 +35,7 @@ class EntrySorter {
   void Spill();
 
   std::size_t budget_;
-  std::vector<CheckEntry> held_;
-  std::size_t held_bytes_ = 0;  // the held entries' keys and reasons
+  EntryRecords held_;
   io::RawFile spill_;
   std::uint64_t spill_size_ = 0;
   bool spill_possible_ = true;

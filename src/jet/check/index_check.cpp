@@ -40,6 +40,7 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
   expected.reserve(count);
   for (std::size_t i = 0; i < count; ++i) expected.emplace_back(options.memory_budget / 2 / count);
   std::vector<KeyField> fields;
+  CheckEntry want;  // refilled for each row and index, its buffers kept
   std::uint64_t scanned = 0;
   ScanOptions scan;
   scan.assemble_long_values = true;
@@ -53,15 +54,15 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
             std::any_of(row.fields.begin(), row.fields.end(), [](const StoredField& field) { return field.damaged; });
         for (std::size_t i = 0; i < count; ++i) {
           const RealIndexDefinition& index = table.real_indexes[i];
-          CheckEntry want;
           want.row = row.listed_at;
           want.order = scanned;
+          want.key.clear();
           KeyCoverage coverage = ComputeRowKey(table, index, fields, settings, want.key);
           if (damaged) coverage = KeyCoverage::NotCovered("a long value is damaged");
           want.covered = coverage.covered;
           want.reason = std::move(coverage.reason);
           want.all_null = AllKeyColumnsNull(table, index, fields);
-          expected[i].Add(std::move(want));
+          expected[i].Add(want);
         }
         ++scanned;
         return true;
@@ -72,14 +73,14 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
     const RealIndexDefinition& index = table.real_indexes[i];
     EntrySorter stored(options.memory_budget / 2);
     std::uint64_t walked = 0;
+    CheckEntry have;
     const IndexTreeWalk walk =
         ReadIndexEntries(database, table, index, [&](const IndexEntry& entry, std::uint32_t leaf) {
-          CheckEntry have;
           have.row = RowPointer{entry.data_page, entry.row};
           have.order = walked++;
           have.page = leaf;
           have.key = entry.key;
-          stored.Add(std::move(have));
+          stored.Add(have);
         });
     stored.StartReading();
     expected[i].StartReading();

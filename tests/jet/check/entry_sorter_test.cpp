@@ -64,8 +64,24 @@ TEST(EntrySorter, SpilledRunsMergeToTheOrderOfASortInMemory) {
   EntrySorter tight(8 << 10);
   ExpectSame(SortedThrough(tight, entries), want);
   EXPECT_GT(tight.spilled_runs(), 10u);
-  // Each run holds about a budget's worth of entries (some 60 here), not one.
+  // Each run holds about a budget's worth of entries (over 100 here), not one.
   EXPECT_LT(tight.spilled_runs(), 250u);
+}
+
+TEST(EntrySorter, EntriesAddedInOrderComeBackInOrder) {
+  // A scan adds its rows in row pointer order; runs of such entries and the
+  // entries held after them still merge to one order.
+  std::vector<CheckEntry> entries = RandomEntries(3000);
+  std::stable_sort(entries.begin(), entries.end());
+  EntrySorter tight(8 << 10);
+  ExpectSame(SortedThrough(tight, entries), entries);
+  EXPECT_GT(tight.spilled_runs(), 10u);
+
+  // In order but for one entry moved to the end.
+  std::vector<CheckEntry> almost = entries;
+  std::rotate(almost.begin(), almost.begin() + 1, almost.end());
+  EntrySorter roomy(std::size_t{64} << 20);
+  ExpectSame(SortedThrough(roomy, almost), entries);
 }
 
 TEST(EntrySorter, EmptyAndSingleEntry) {
