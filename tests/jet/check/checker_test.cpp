@@ -106,6 +106,35 @@ TEST(CheckerDamage, ForeignPageTypeInAnOwnedMapIsAProblemOnThatPage) {
   EXPECT_TRUE(HasProblemOnPage(report, page)) << Describe(report);
 }
 
+TEST(CheckerDamage, ADataPageOfTheTableMissingFromItsMapIsAProblemOnThatPage) {
+  VONDREL_REQUIRE_SAMPLES();
+  auto copy = CopyOf("jet4_fcorpus_reviews.mdb");
+  if (!copy) GTEST_SKIP() << "sample absent";
+  std::uint32_t page = 0;
+  std::size_t map_at = 0;  // of the table's owned-pages map in the file
+  {
+    auto database = copy->Open();
+    TableDefinition table;
+    std::tie(table, page) = UserTableWithRows(*database);
+    ASSERT_NE(page, 0u);
+    const DataPage map_page(database->file().Page(table.owned_map.page), database->constants());
+    map_at = table.owned_map.page * copy->page_size + (map_page.RawEntry(table.owned_map.row) & 0x1FFF);
+  }
+  // An inline map: type 0, its first page, then a bit for each page from there.
+  const std::uint8_t* map = copy->bytes.data() + map_at;
+  ASSERT_EQ(map[0], 0) << "needs an inline map";
+  const std::uint32_t first = static_cast<std::uint32_t>(map[1] | (map[2] << 8) | (map[3] << 16) | (map[4] << 24));
+  ASSERT_GE(page, first);
+  copy->bytes[map_at + 5 + (page - first) / 8] &= static_cast<std::uint8_t>(~(1u << ((page - first) % 8)));
+
+  const CheckReport report = CheckDatabase(*copy->Open());
+  bool found = false;
+  for (const Finding& f : report.findings)
+    if (f.severity == Severity::Problem && f.page == page && f.message.find("map omits it") != std::string::npos)
+      found = true;
+  EXPECT_TRUE(found) << Describe(report);
+}
+
 TEST(CheckerDamage, OverlappingRowsAndWrongFreeSpaceAreProblems) {
   VONDREL_REQUIRE_SAMPLES();
   auto copy = CopyOf("jet3_jackcess_testV1997.mdb");
