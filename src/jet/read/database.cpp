@@ -403,7 +403,7 @@ std::vector<std::uint8_t> Database::ReadLongValue(const io::ByteView& field) con
 void Database::ScanRows(const TableDefinition& table, const std::function<bool(const Row&)>& visit,
                         const ScanOptions& options) const {
   std::vector<std::uint32_t> own_pages;
-  if (!options.pages) own_pages = TableDataPages(table, options.all_owned_pages);
+  if (!options.pages) own_pages = TableDataPages(table);
   const std::vector<std::uint32_t>& pages = options.pages ? *options.pages : own_pages;
   RowStructure structure;
   std::vector<StoredField> fields;

@@ -39,8 +39,6 @@ struct Row {
 struct ScanOptions {
   // Replace memo/OLE headers by the whole assembled value in StoredField::bytes.
   bool assemble_long_values = true;
-  // Read every data page whose owner is the table instead of its usage map.
-  bool all_owned_pages = false;
   // Called for a row that cannot be decoded; the scan then goes on. Without
   // it the error is thrown.
   std::function<void(RowPointer, const vondrel::Error&)> on_damaged_row;
