@@ -263,9 +263,9 @@ std::vector<std::uint32_t> Database::UsageMapPages(RowPointer map) const {
 std::vector<std::uint32_t> Database::TableDataPages(const TableDefinition& table, bool all_owned_pages) const {
   std::vector<std::uint32_t> pages;
   if (all_owned_pages) {
-    const auto& by_owner = DataPagesByOwner();
-    auto at = std::lower_bound(by_owner.begin(), by_owner.end(), std::make_pair(table.tdef_page, std::uint32_t{0}));
-    for (; at != by_owner.end() && at->first == table.tdef_page; ++at) pages.push_back(at->second);
+    const auto& owned = OwnedPages();
+    auto at = std::lower_bound(owned.begin(), owned.end(), std::make_pair(table.tdef_page, std::uint32_t{0}));
+    for (; at != owned.end() && at->first == table.tdef_page; ++at) pages.push_back(at->second);
     return pages;
   }
   for (std::uint32_t page : UsageMapPages(table.owned_map)) {
@@ -274,18 +274,6 @@ std::vector<std::uint32_t> Database::TableDataPages(const TableDefinition& table
       pages.push_back(page);
   }
   return pages;
-}
-
-const std::vector<std::pair<std::uint32_t, std::uint32_t>>& Database::DataPagesByOwner() const {
-  if (data_pages_by_owner_) return *data_pages_by_owner_;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> by_owner;
-  for (std::uint32_t page = 1; page < file_->page_count(); ++page) {
-    const io::ByteView bytes = file_->Page(page);
-    if (bytes.U8(0) == static_cast<std::uint8_t>(PageType::Data)) by_owner.emplace_back(bytes.U32(4), page);
-  }
-  std::sort(by_owner.begin(), by_owner.end());
-  data_pages_by_owner_ = std::move(by_owner);
-  return *data_pages_by_owner_;
 }
 
 const std::vector<std::pair<std::uint32_t, std::uint32_t>>& Database::OwnedPages() const {

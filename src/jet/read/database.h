@@ -152,7 +152,8 @@ class Database {
   // The pages a usage-map row names (ascending, below the page count).
   std::vector<std::uint32_t> UsageMapPages(RowPointer map) const;
   // The data pages a scan visits: the owned-pages map of the table (only
-  // pages whose owner is the table), or with `all_owned_pages` every such page.
+  // pages whose owner is the table), or with `all_owned_pages` every data page
+  // whose owner is the table and that the global map does not list as free.
   std::vector<std::uint32_t> TableDataPages(const TableDefinition& table, bool all_owned_pages = false) const;
   // The data pages of a table for a salvaging read. The map's pages when they
   // are all data pages of the table; otherwise (a damaged map, or one naming
@@ -202,9 +203,6 @@ class Database {
                                             const std::set<RowPointer>& targets) const;
   // Data pages by owner, found by one pass over the file (salvaging reads).
   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& OwnedPages() const;
-  // Every data page by owner, free or not, found by one pass over the file:
-  // what each table's search for the pages naming it shares.
-  const std::vector<std::pair<std::uint32_t, std::uint32_t>>& DataPagesByOwner() const;
   // The pages a table's usage map names, pages past the end of the file
   // included; nothing when the map cannot be read.
   std::optional<std::vector<std::uint32_t>> NamedPages(const TableDefinition& table) const;
@@ -230,8 +228,6 @@ class Database {
   bool catalog_rebuilt_ = false;
   // (owner, page) pairs of every data page not listed as free, sorted; built on first use.
   mutable std::optional<std::vector<std::pair<std::uint32_t, std::uint32_t>>> owned_pages_;
-  // (owner, page) pairs of every data page, sorted; built on first use.
-  mutable std::optional<std::vector<std::pair<std::uint32_t, std::uint32_t>>> data_pages_by_owner_;
   // Held while the database is open, so that Jet and our other engines see it in use.
   io::DatabaseFileLock lock_;
 };
