@@ -308,6 +308,8 @@ void TableCopy::FindKeysThatMayRepeat() {
   if (!job_.check_keys || !job_.losses) return;
   const auto& indexes = job_.target_table.real_indexes;
   std::vector<std::size_t> sorted;  // indexes whose keys are sorted here
+  // A sorted key is tagged with its index's number in one byte: indexes past
+  // 255 (none in a real table) keep every key.
   for (std::size_t r = 0; r < indexes.size() && r < 256; ++r) {
     if (indexes[r].IsUnique() && !gate_->in_order(r) && !UsesLongValues(job_.target_table, indexes[r]))
       sorted.push_back(r);
