@@ -9,16 +9,19 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 
 jobs="$(nproc)"
+# Each step's heading carries the minutes and seconds since the start, so that
+# a slow run shows where its time went.
+step() { printf '== %s (at %dm%02ds)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60)); }
 # The suites built for Windows and run under Wine.
 windows_suites="base_tests platform_tests jet_io_tests jet_format_tests jet_read_tests jet_check_tests jet_write_tests
   jet_compact_tests tool_tests repair_tests window_win32_tests"
 export QT_QPA_PLATFORM=offscreen
 
-echo "== normal build"
+step "normal build"
 "$root/scripts/build.sh" "$root/build" -DVONDREL_WERROR=ON
 (cd "$root/build" && ctest --output-on-failure -j"$jobs")
 
-echo "== 32-bit build"
+step "32-bit build"
 # 32-bit sizes, offsets and address space (g++ -m32; GoogleTest built from
 # Debian's sources for it): the engine and its suites.
 build32="$root/build32"
@@ -33,7 +36,7 @@ cmake --build "$build32" -j"$jobs" --target jet_io_tests jet_format_tests jet_re
 # both are left out.
 (cd "$build32" && ctest --output-on-failure -j"$jobs" -E '_NOT_BUILT|SortCodeTables|Logo\.')
 
-echo "== Windows build"
+step "Windows build"
 # MinGW-w64 cross builds: x86-64 builds the tool and every suite that runs no
 # Linux program and runs them under Wine; the tool's compaction of each
 # sample is held against the Linux build's; then both architectures' programs
@@ -41,6 +44,7 @@ echo "== Windows build"
 # run the i686 programs here).
 VONDREL_WINDOWS_ARCHES=win64 VONDREL_WINDOWS_TARGETS="vondrel-jet $windows_suites" \
   "$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON
+step "Windows suites under Wine"
 # One X screen for the whole run: the window's tests open windows. A test is
 # run a second time only when it fails: Wine's client once lost its server
 # connection in the middle of a test ("recvmsg: Connection reset by peer").
@@ -48,14 +52,15 @@ xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/wine-test.sh" "$root/build
   --repeat until-pass:2
 WINEPREFIX="$root/build-win64/wine-prefix" "$root/scripts/compare-windows-compaction.sh" \
   "$root/build/tools/vondrel-jet" "$root/build-win64/tools/vondrel-jet.exe"
+step "Windows programs of both architectures"
 "$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON
 
-echo "== Debian package"
+step "Debian package"
 # Packaged from the normal build; installed, tried, checked and removed again.
 "$root/scripts/package-deb.sh" "$root/build"
 "$root/scripts/check-deb.sh" "$root/build"
 
-echo "== sanitizer build"
+step "sanitizer build"
 # The benchmarks are built and checked by the normal build only.
 # Line tables are all the sanitizer's reports need (-g1), and much cheaper to build.
 "$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON -DVONDREL_BENCH=OFF -DVONDREL_WERROR=ON \
@@ -71,8 +76,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$root/build-asan" && VONDREL_READ_CHECK=1 ctest --output-on-failure -j"$jobs" -E 'Conformance|MdbReaderCompacted|MdbExportShows')
 
 if [ -x "$root/scripts/fuzz.sh" ]; then
-  echo "== fuzzing"
+  step "fuzzing"
   # The reader's target and the compaction target, whose every salvaged
   # output our checker must find sound, a minute each, side by side.
   COMPACT_SECONDS=60 "$root/scripts/fuzz.sh" 60
 fi
+step "done"
