@@ -11,6 +11,7 @@
 #include "jet/compact/row_gate.h"
 #include "jet/compact/row_record.h"
 #include "jet/compact/row_sorter.h"
+#include "jet/compact/sorted_row_reader.h"
 #include "jet/io/write_failure.h"
 #include "jet/write/row_keys.h"
 
@@ -272,19 +273,19 @@ void TableCopy::CopySorted(RowSorter& sorter, const Skipped& skipped) {
   FindKeysThatMayRepeat();
   for (const auto& [page, error] : skipped.pages) reporting_.on_damaged_page(page, error);
   for (const auto& [at, error] : skipped.rows) reporting_.on_damaged_row(at, error);
-  RowRecord row;
-  LongValueBuffers long_values;  // of the row being written
-  sorter.Merge([&](RowSorter::Bytes, std::uint64_t, RowSorter::Bytes payload) {
-    DecodeRowRecord(payload, row);
-    for (const RowEvent& e : row.events) {
+  SortedRowReader rows(sorter, job_.source, job_.source_table, !long_values_collected_, job_.losses != nullptr);
+  while (const SortedRow* row = rows.Next()) {
+    for (const RowEvent& e : row->events) {
       const vondrel::Error error(e.number, e.description);
-      if (e.kind == RowEvent::Kind::Mended) reporting_.on_mended_row(row.listed_at, error);
-      else reporting_.on_damaged_value(row.pointer, job_.source_table.columns.at(e.column), error);
+      if (e.kind == RowEvent::Kind::Mended) reporting_.on_mended_row(row->listed_at, error);
+      else reporting_.on_damaged_value(row->pointer, job_.source_table.columns.at(e.column), error);
     }
-    if (!long_values_collected_)
-      job_.source.AssembleLongValuesApart(job_.source_table, row.pointer, row.fields, long_values, reporting_);
-    Add(row.fields, row.listed_at);
-  });
+    for (const LongValueDamage& damage : row->long_value_damage) {
+      reporting_.on_damaged_value(row->pointer, job_.source_table.columns.at(damage.column),
+                                  vondrel::Error(damage.number, damage.description));
+    }
+    Add(row->fields, row->listed_at);
+  }
 }
 
 void TableCopy::CopyInSourceOrder() {
