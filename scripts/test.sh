@@ -25,8 +25,9 @@ step "32-bit build"
 # 32-bit sizes, offsets and address space (g++ -m32; GoogleTest built from
 # Debian's sources for it): the engine and its suites.
 build32="$root/build32"
-# No debug information: it only slows this build down.
-cmake -S "$root" -B "$build32" -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG" \
+# No debug information, and -O1: this build is here for what 32 bits change,
+# and -O2 takes half as long again to compile for nothing it finds.
+cmake -S "$root" -B "$build32" -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -DNDEBUG" \
   -DVONDREL_GUI=OFF -DVONDREL_BENCH=OFF -DVONDREL_WERROR=ON \
   "-DCMAKE_CXX_FLAGS=-m32 -D_FILE_OFFSET_BITS=64" -DCMAKE_C_FLAGS=-m32 -DCMAKE_EXE_LINKER_FLAGS=-m32 \
   -DVONDREL_GTEST_SOURCE=/usr/src/googletest >/dev/null
@@ -62,9 +63,11 @@ step "Debian package"
 
 step "sanitizer build"
 # The benchmarks are built and checked by the normal build only.
-# Line tables are all the sanitizer's reports need (-g1), and much cheaper to build.
+# Line tables are all the sanitizer's reports need (-g1), and much cheaper to
+# build; so is -O1, which compiles in little more than half the time of -O2
+# under the sanitizers and runs the suites nearly as fast.
 "$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON -DVONDREL_BENCH=OFF -DVONDREL_WERROR=ON \
-  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The tests that hold our output against mdbtools and mdb-reader spend their
