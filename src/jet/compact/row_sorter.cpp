@@ -133,9 +133,10 @@ void RowSorter::Add(Bytes key, Bytes payload) {
 void RowSorter::Add(Bytes key, std::size_t payload_size, const std::function<void(std::uint8_t*)>& write) {
   if (key.size() > 0xFFFF) throw std::length_error("sort key too long");
   Arena& arena = gathering_.arena;
-  // Reserved once (address space only until used), so that the arena does
-  // not grow past the budget by doubling.
+  // Reserved once (address space only until used), so that neither grows
+  // past the budget by doubling, nor touches memory twice as it grows.
   arena.Reserve(batch_budget_);
+  if (gathering_.entries.capacity() == 0) gathering_.entries.reserve(batch_budget_ / sizeof(Entry) + 1);
   const std::size_t key_at = arena.size();
   std::uint8_t* at = arena.Extend(key.size() + payload_size);
   if (!key.empty()) std::memcpy(at, key.data(), key.size());

@@ -9,7 +9,9 @@ namespace jet::compact {
 namespace {
 
 // Enough rows a batch that handing one over costs little beside its rows;
-// few enough batches that the rows read ahead stay a few MiB.
+// few enough batches that the rows read ahead stay a few MiB. A batch's
+// size counts its fields and row entries as well as the rows' bytes: in a
+// table of many short columns the fields outweigh the bytes.
 constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
 constexpr std::size_t kBatches = 3;
 
@@ -20,11 +22,17 @@ bool Within(const io::ByteView& view, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
+std::size_t SortedRowReader::Batch::size() const {
+  return bytes.size() + fields.size() * sizeof(StoredField) + rows.size() * sizeof(Placed);
+}
+
 void SortedRowReader::Batch::Clear() {
   if (bytes.capacity() > kBatchBytes) {  // grown for one large row: not kept
     bytes = {};
     bytes.reserve(kBatchBytes);
   }
+  // Nor are the lists of one row with more fields than a batch holds.
+  if (fields.capacity() * sizeof(StoredField) > kBatchBytes) fields = {};
   bytes.clear();
   fields.clear();
   events.clear();
@@ -113,11 +121,13 @@ void SortedRowReader::Place(std::span<const std::uint8_t> payload) {
   std::size_t needed = payload.size();
   for (const StoredField& field : record_.fields)
     if (field.bytes.size() > 0 && !Within(field.bytes, payload)) needed += field.bytes.size();
-  if (filling_ && !filling_->rows.empty() && filling_->bytes.size() + needed > filling_->bytes.capacity())
-    HandOver(std::move(filling_));
+  const std::size_t cost = needed + record_.fields.size() * sizeof(StoredField) + sizeof(Placed);
+  if (filling_ && !filling_->rows.empty() && filling_->size() + cost > kBatchBytes) HandOver(std::move(filling_));
   if (!filling_) filling_ = TakeEmptyBatch();
   Batch& batch = *filling_;
-  if (batch.bytes.size() + needed > batch.bytes.capacity()) batch.bytes.reserve(needed);  // the batch holds no row yet
+  // Within its size the bytes never outgrow the capacity reserved; only a
+  // batch that holds no row yet grows for a row larger than a batch.
+  if (batch.bytes.size() + needed > batch.bytes.capacity()) batch.bytes.reserve(needed);
 
   const std::size_t copy_at = batch.bytes.size();
   batch.bytes.insert(batch.bytes.end(), payload.begin(), payload.end());
@@ -156,7 +166,11 @@ std::unique_ptr<SortedRowReader::Batch> SortedRowReader::TakeEmptyBatch() {
   ++batches_made_;
   lock.unlock();
   auto batch = std::make_unique<Batch>();
+  // Address space until used: the lists never move, and no memory is
+  // touched twice as they grow.
   batch->bytes.reserve(kBatchBytes);
+  batch->fields.reserve(kBatchBytes / sizeof(StoredField));
+  batch->rows.reserve(kBatchBytes / sizeof(Placed));
   return batch;
 }
 

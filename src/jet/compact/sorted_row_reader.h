@@ -76,6 +76,7 @@ class SortedRowReader {
     std::vector<LongValueDamage> damage;
     std::vector<Placed> rows;
 
+    std::size_t size() const;  // what the batch's rows take, bounded by the batch size
     void Clear();
   };
   struct Stopped {};  // unwinds the merge when the reader is destroyed
