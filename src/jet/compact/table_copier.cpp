@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 
 #include "base/error.h"
 #include "jet/compact/row_converter.h"
+#include "jet/compact/record_pipe.h"
 #include "jet/compact/row_gate.h"
 #include "jet/compact/row_record.h"
 #include "jet/compact/row_sorter.h"
@@ -233,6 +235,10 @@ bool TableCopy::CopyInKeyOrder() {
 // vouch for. The long values stay behind in the source, read when their rows
 // are written, so that the sorter's runs hold little more than the rows'
 // own bytes; a key made of long values needs them read here.
+//
+// This thread reads the rows and encodes each as a record; a second one
+// computes the records' keys and sorts them, so that reading the source
+// never waits on the sort. Every callback of the read stays on this thread.
 bool TableCopy::CollectRows(RowSorter& sorter, Skipped& skipped) {
   ScanOptions scan = Silent();
   scan.assemble_long_values = long_values_collected_;
@@ -248,22 +254,46 @@ bool TableCopy::CollectRows(RowSorter& sorter, Skipped& skipped) {
       events.push_back({RowEvent::Kind::DamagedValue, position, error.number(), error.description()});
     };
   }
+  RecordPipe records;
   bool covered = true;
-  job_.source.ScanRows(
-      job_.source_table,
-      [&](const Row& row) {
+  std::exception_ptr sort_failure;
+  std::thread sorting([&] {
+    try {
+      RowRecord row;
+      std::span<const std::uint8_t> record;
+      while (records.Next(record)) {
+        DecodeRowRecord(record, row);
         const std::optional<KeyBytes> key = PrimaryKeyOf(row.fields);
         if (!key) {
           covered = false;
-          return false;
+          break;
         }
-        sorter.Add(*key, RowRecordSize(events, row.fields), [&](std::uint8_t* out) {
-          EncodeRowRecord(row.pointer, row.listed_at, events, row.fields, out);
-        });
-        events.clear();
-        return true;
-      },
-      scan);
+        sorter.Add(*key, record);
+      }
+    } catch (...) {
+      sort_failure = std::current_exception();
+    }
+    records.Abandon();
+  });
+  std::exception_ptr read_failure;
+  try {
+    job_.source.ScanRows(
+        job_.source_table,
+        [&](const Row& row) {
+          EncodeRowRecord(row.pointer, row.listed_at, events, row.fields,
+                          records.Append(RowRecordSize(events, row.fields)));
+          events.clear();
+          return true;
+        },
+        scan);
+  } catch (const RecordPipe::Abandoned&) {  // the sort has stopped: it says why
+  } catch (...) {
+    read_failure = std::current_exception();
+  }
+  records.Close();
+  sorting.join();
+  if (read_failure) std::rethrow_exception(read_failure);
+  if (sort_failure) std::rethrow_exception(sort_failure);
   return covered;
 }
 
