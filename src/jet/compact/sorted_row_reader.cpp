@@ -1,5 +1,6 @@
 #include "jet/compact/sorted_row_reader.h"
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -8,11 +9,7 @@
 namespace jet::compact {
 namespace {
 
-// Enough rows a batch that handing one over costs little beside its rows;
-// few enough batches that the rows read ahead stay a few MiB. A batch's
-// size counts its fields and row entries as well as the rows' bytes: in a
-// table of many short columns the fields outweigh the bytes.
-constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+// Few enough batches that the rows read ahead stay a few MiB.
 constexpr std::size_t kBatches = 3;
 
 bool Within(const io::ByteView& view, std::span<const std::uint8_t> bytes) {
@@ -107,6 +104,7 @@ void SortedRowReader::Read() {
   } catch (...) {
     failure = std::current_exception();
   }
+  if (filling_) largest_batch_ = std::max(largest_batch_.load(), filling_->size());
   std::lock_guard lock(mutex_);
   if (filling_) full_.push_back(std::move(filling_));
   ended_ = true;
@@ -175,6 +173,7 @@ std::unique_ptr<SortedRowReader::Batch> SortedRowReader::TakeEmptyBatch() {
 }
 
 void SortedRowReader::HandOver(std::unique_ptr<Batch> batch) {
+  largest_batch_ = std::max(largest_batch_.load(), batch->size());
   {
     std::lock_guard lock(mutex_);
     full_.push_back(std::move(batch));

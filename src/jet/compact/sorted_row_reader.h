@@ -10,6 +10,7 @@
 // long value that cannot be read (when damage is to be reported), or the
 // failure that ended the merge (after the rows before it).
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -62,6 +63,14 @@ class SortedRowReader {
   // Rethrows what ended the merge once the rows before it are handed out.
   const SortedRow* Next();
 
+  // What a batch of rows may take: enough rows that handing one over costs
+  // little beside them. It counts the rows' fields and entries as well as
+  // their bytes, since in a table of many short columns the fields outweigh
+  // the bytes. A row larger than this travels in a batch of its own.
+  static constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+  // The most a batch handed over took so far.
+  std::size_t largest_batch() const { return largest_batch_.load(); }
+
  private:
   struct Placed {
     RowPointer pointer, listed_at;
@@ -108,6 +117,7 @@ class SortedRowReader {
   std::deque<std::unique_ptr<Batch>> full_;   // handed over, in order
   std::vector<std::unique_ptr<Batch>> empty_;  // to be filled again
   std::size_t batches_made_ = 0;
+  std::atomic<std::size_t> largest_batch_ = 0;  // written by the reading thread
   bool stopping_ = false;
   bool ended_ = false;              // every batch is handed over
   std::exception_ptr end_failure_;  // what ended the merge, after the rows handed over

@@ -147,5 +147,52 @@ TEST_F(SortedRowReaderTest, AReaderLetGoBeforeTheEndStopsItsThread) {
   EXPECT_EQ(first->fields[0].bytes.I32(0), 0);
 }
 
+// A table of 200 one-byte columns: each row is a few hundred bytes, and its
+// fields, as the reader hands them out, take several times that.
+TEST(SortedRowReaderBatches, CountTheFieldsOfTheirRowsAsWellAsTheBytes) {
+  ScratchDir dir;
+  const std::filesystem::path path = dir / "wide.mdb";
+  {
+    write::DatabaseWriter writer(path, {});
+    write::TableSpec spec{"Wide", {{"Number", ColumnType::Long}}, {{"PrimaryKey", {{"Number", true}}, true}}};
+    for (int c = 0; c < 199; ++c) spec.columns.push_back({"C" + std::to_string(c), ColumnType::Byte});
+    const auto table = writer.AddTable(spec);
+    writer.BeginRows(table);
+    for (int n = 0; n < 3000; ++n) {
+      const int number = (n * 7919) % 3000;  // a permutation
+      std::vector<Value> row{Value::Long(number)};
+      for (int c = 0; c < 199; ++c) row.push_back(Value::Byte(static_cast<std::uint8_t>(number + c)));
+      writer.Insert(row);
+    }
+    writer.EndRows();
+    writer.Close();
+  }
+  const auto db = Database::Open(path);
+  const TableDefinition table = db->ReadTableDefinition(*db->FindTable("Wide"));
+  RowSorter sorter;
+  std::vector<std::uint8_t> record;
+  db->ScanRows(table, [&](const Row& row) {
+    record.resize(RowRecordSize({}, row.fields));
+    EncodeRowRecord(row.pointer, row.listed_at, {}, row.fields, record.data());
+    sorter.Add(KeyOf(row.fields[0].bytes.I32(0)), record);
+    return true;
+  });
+  SortedRowReader reader(sorter, *db, table, true, true);
+  std::int32_t expected = 0;
+  bool whole = true;
+  while (const SortedRow* row = reader.Next()) {
+    const std::int32_t number = row->fields[0].bytes.I32(0);
+    whole = whole && number == expected && row->fields.size() == 200 &&
+            row->fields[199].bytes.U8(0) == static_cast<std::uint8_t>(number + 198);
+    ++expected;
+  }
+  EXPECT_EQ(expected, 3000);
+  EXPECT_TRUE(whole);
+  // Three thousand rows of 200 fields are over 28 MiB of fields: they came
+  // in batches, none larger than a batch may be.
+  EXPECT_GT(reader.largest_batch(), SortedRowReader::kBatchBytes / 2);
+  EXPECT_LE(reader.largest_batch(), SortedRowReader::kBatchBytes);
+}
+
 }  // namespace
 }  // namespace jet::compact
