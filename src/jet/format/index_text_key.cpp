@@ -136,6 +136,23 @@ std::array<std::uint16_t, 256> PlainLatinCodes() {
   return plain;
 }
 
+// The same for Jet 3 keys, whose table covers all 256 bytes: bit 8 marks a
+// byte whose code is one inline byte and nothing else, bit 9 one that also
+// counts as a significant letter in the accent nibble stream. On a 250 MB
+// Jet 3 file with text indexes this halved the key-computing thread's time
+// and cut the compaction's processor time by 7%.
+std::array<std::uint16_t, 256> PlainGeneral97Codes() {
+  std::array<std::uint16_t, 256> plain{};
+  for (unsigned c = 0; c < 256; ++c) {
+    const SortCode& code = sortcodes::General97Codes()[c];
+    const bool inline_only = code.kind == sortcodes::kSimple || code.kind == sortcodes::kSignificant;
+    if (!inline_only || code.value_length != 1) continue;
+    const unsigned counts = code.kind == sortcodes::kSignificant ? 0x200 : 0;
+    plain[c] = static_cast<std::uint16_t>(0x100 | counts | code.value[0]);
+  }
+  return plain;
+}
+
 // Unit: char16_t for UTF-16 code units, std::uint8_t for characters below 256.
 template <typename Unit>
 void AppendGeneralLegacyUnits(std::vector<std::uint8_t>& key, std::span<const Unit> text, bool ascending) {
@@ -262,14 +279,31 @@ void AppendGeneralLegacyText(std::vector<std::uint8_t>& key, std::span<const std
 
 void AppendGeneral97Text(std::vector<std::uint8_t>& key, std::span<const std::uint8_t> text,
                          bool ascending) {
+  static const std::array<std::uint16_t, 256> plain_codes = PlainGeneral97Codes();
+  const std::array<SortCode, 256>& codes = sortcodes::General97Codes();
   const std::size_t length = KeyedLength(text.data(), text.size());
   const std::size_t start = key.size();
   std::vector<std::uint8_t> nibbles;
   std::size_t significant = 0;
   for (std::size_t i = 0; i < length; ++i) {
-    const SortCode code = sortcodes::General97Code(text[i]);
+    if (plain_codes[text[i]] != 0) {
+      // A run of them is written through a pointer, as in Jet 4 keys.
+      std::size_t end = i + 1;
+      while (end < length && plain_codes[text[end]] != 0) ++end;
+      const std::size_t at = key.size();
+      key.resize(at + (end - i));
+      std::uint8_t* out = key.data() + at;
+      for (std::size_t k = i; k < end; ++k) {
+        const std::uint16_t plain = plain_codes[text[k]];
+        *out++ = static_cast<std::uint8_t>(plain);
+        significant += plain >> 9;
+      }
+      i = end - 1;
+      continue;
+    }
+    const SortCode& code = codes[text[i]];
     if (HasInlineBytes(code.kind)) {
-      key.insert(key.end(), code.value.begin(), code.value.begin() + code.value_length);
+      for (std::uint8_t b = 0; b < code.value_length; ++b) key.push_back(code.value[b]);
     }
     if (code.kind == sortcodes::kSignificant) {
       ++significant;
