@@ -6,19 +6,6 @@
 #include <string>
 
 namespace jet::encode {
-namespace {
-
-void WriteNullMask(Bytes& row, const TableDefinition& table, std::span<const FieldValue> values, std::size_t columns) {
-  const std::size_t start = row.size();
-  row.resize(start + (columns + 7) / 8, 0);
-  for (std::size_t i = 0; i < table.columns.size(); ++i) {
-    const ColumnDefinition& column = table.columns[i];
-    const bool bit = column.type == ColumnType::Boolean ? values[i].boolean : !values[i].is_null;
-    if (bit && column.number < columns) row[start + column.number / 8] |= static_cast<std::uint8_t>(1u << (column.number % 8));
-  }
-}
-
-}  // namespace
 
 Bytes EncodeRow(const TableDefinition& table, std::span<const FieldValue> values) {
   Bytes row;
@@ -58,15 +45,9 @@ void RowEncoder::RefuseLongValue(std::size_t position) const {
 }
 
 void RowEncoder::EncodeJet4(std::span<const FieldValue> values, Bytes& row) {
-  std::size_t var_bytes = 0;
-  for (std::size_t position : var_position_) {
-    if (position == kNoColumn) continue;
-    const FieldValue& value = values[position];
-    if (!value.is_null) var_bytes += value.size;
-  }
   const std::size_t fixed_start = 2;
   const std::size_t var_start = fixed_start + fixed_size_;
-  const std::size_t eod = var_start + var_bytes;
+  const std::size_t eod = var_start + VariableBytes(values);
   const std::size_t offsets_bytes = var_slots_ > 0 ? 2 * (var_slots_ + 2) : 0;
   const std::size_t mask_start = eod + offsets_bytes;
   const std::size_t mask_bytes = (max_columns_ + 7) / 8;
@@ -77,30 +58,51 @@ void RowEncoder::EncodeJet4(std::span<const FieldValue> values, Bytes& row) {
     at[1] = static_cast<std::uint8_t>(v >> 8);
   };
   put16(out, max_columns_);
-  std::memset(out + fixed_start, 0, fixed_size_);
-  for (const FixedPlace& place : fixed_) {
-    const FieldValue& value = values[place.position];
-    if (value.is_null) continue;
-    if (value.size > place.length) RefuseLongValue(place.position);
-    if (value.size != 0) std::memcpy(out + fixed_start + place.offset, value.data, value.size);
-  }
+  PutFixed(values, out + fixed_start);
   if (var_slots_ > 0) {
     // The values, then eod, the offsets from the last slot down, the slot count.
     std::uint8_t* offsets = out + eod + 2 * var_slots_;  // slot 0's offset, written last
     std::size_t at = var_start;
     for (std::size_t slot = 0; slot < var_slots_; ++slot, offsets -= 2) {
       put16(offsets, at);
-      const std::size_t position = var_position_[slot];
-      if (position == kNoColumn) continue;
-      const FieldValue& value = values[position];
-      if (value.is_null || value.size == 0) continue;
-      std::memcpy(out + at, value.data, value.size);
-      at += value.size;
+      at += PutVariable(values, slot, out + at);
     }
     put16(out + eod, eod);
     put16(out + eod + 2 * (var_slots_ + 1), var_slots_);
   }
-  std::uint8_t* mask = out + mask_start;
+  PutNullMask(values, out + mask_start, mask_bytes);
+}
+
+std::size_t RowEncoder::VariableBytes(std::span<const FieldValue> values) const {
+  std::size_t bytes = 0;
+  for (std::size_t position : var_position_) {
+    if (position == kNoColumn) continue;
+    const FieldValue& value = values[position];
+    if (!value.is_null) bytes += value.size;
+  }
+  return bytes;
+}
+
+void RowEncoder::PutFixed(std::span<const FieldValue> values, std::uint8_t* fixed) const {
+  std::memset(fixed, 0, fixed_size_);
+  for (const FixedPlace& place : fixed_) {
+    const FieldValue& value = values[place.position];
+    if (value.is_null) continue;
+    if (value.size > place.length) RefuseLongValue(place.position);
+    if (value.size != 0) std::memcpy(fixed + place.offset, value.data, value.size);
+  }
+}
+
+std::size_t RowEncoder::PutVariable(std::span<const FieldValue> values, std::size_t slot, std::uint8_t* at) const {
+  const std::size_t position = var_position_[slot];
+  if (position == kNoColumn) return 0;
+  const FieldValue& value = values[position];
+  if (value.is_null || value.size == 0) return 0;
+  std::memcpy(at, value.data, value.size);
+  return value.size;
+}
+
+void RowEncoder::PutNullMask(std::span<const FieldValue> values, std::uint8_t* mask, std::size_t mask_bytes) const {
   std::memset(mask, 0, mask_bytes);
   for (const MaskBit& bit : mask_) {
     const FieldValue& value = values[bit.position];
@@ -109,66 +111,59 @@ void RowEncoder::EncodeJet4(std::span<const FieldValue> values, Bytes& row) {
 }
 
 void RowEncoder::Encode(std::span<const FieldValue> values, Bytes& row) {
-  const TableDefinition& table = table_;
-  if (values.size() != table.columns.size()) throw std::invalid_argument("row has the wrong number of values");
-  if (!jet3_) {
+  if (values.size() != table_.columns.size()) throw std::invalid_argument("row has the wrong number of values");
+  if (jet3_) {
+    EncodeJet3(values, row);
+  } else {
     EncodeJet4(values, row);
-    return;
   }
-  // Jet 3: one-byte counts and offsets, with a jump table past 255 bytes.
+}
+
+// Jet 3: one-byte counts and offsets, and a jump table for rows past 255
+// bytes. Each offset is stored as its low byte; jump entry k names the first
+// offset entry (the last being eod) at or beyond 256 * (k + 1). More entries
+// may be needed than eod reaches, for the trailer itself; those hold 0xFF.
+void RowEncoder::EncodeJet3(std::span<const FieldValue> values, Bytes& row) {
   if (max_columns_ > 255) throw std::invalid_argument("too many columns for a Jet 3 row");
-  const std::size_t max_columns = max_columns_;
-  const std::size_t var_slots = var_slots_;
-
-  row.clear();
-  Appender out(row);
-  out.U8(static_cast<std::uint8_t>(max_columns));
-
-  const std::size_t fixed_start = row.size();
-  row.resize(fixed_start + fixed_size_, 0);
-  slots_.assign(var_slots, nullptr);
-  for (std::size_t i = 0; i < table.columns.size(); ++i) {
-    const ColumnDefinition& column = table.columns[i];
-    const FieldValue& value = values[i];
-    if (column.type == ColumnType::Boolean) continue;
-    if (column.IsFixed()) {
-      if (value.is_null) continue;
-      if (value.size > column.length) throw std::invalid_argument("value too long for fixed column " + column.name);
-      PutBytes(row, fixed_start + column.fixed_offset, value.data, value.size);
-    } else {
-      slots_[column.var_index] = &value;
-    }
-  }
-
-  if (var_slots > 0) {
-    std::vector<std::size_t>& offsets = offsets_;
-    offsets.assign(var_slots + 1, 0);
-    for (std::size_t s = 0; s < var_slots; ++s) {
-      offsets[s] = row.size();
-      const FieldValue* value = slots_[s];
-      if (value && !value->is_null && value->size) out.Raw(value->data, value->size);
-    }
-    const std::size_t eod = row.size();
-    offsets[var_slots] = eod;
-    const std::size_t mask_bytes = (max_columns + 7) / 8;
-    const std::size_t real_jumps = eod / 256;
-    std::size_t jumps = real_jumps;
-    while ((eod + (var_slots + 1) + jumps + 1 + mask_bytes - 1) / 256 > jumps) ++jumps;
+  const std::size_t fixed_start = 1;
+  const std::size_t var_start = fixed_start + fixed_size_;
+  const std::size_t eod = var_start + VariableBytes(values);
+  const std::size_t mask_bytes = (max_columns_ + 7) / 8;
+  std::size_t reached_jumps = 0, jumps = 0, trailer_bytes = 0;
+  if (var_slots_ > 0) {
+    reached_jumps = eod / 256;
+    jumps = reached_jumps;
+    while ((eod + (var_slots_ + 1) + jumps + 1 + mask_bytes - 1) / 256 > jumps) ++jumps;
     if (jumps > 255) throw std::invalid_argument("row too long for Jet 3");
-    // Offsets are stored as their low byte; the jump table says where each
-    // further 256 bytes begin.
-    out.U8(static_cast<std::uint8_t>(eod));
-    for (std::size_t s = var_slots; s-- > 0;) out.U8(static_cast<std::uint8_t>(offsets[s]));
-    std::vector<std::uint8_t> jump(jumps, 0xFF);
-    for (std::size_t k = 0; k < real_jumps; ++k) {
-      std::size_t entry = 0;
-      while (entry <= var_slots && offsets[entry] < 256 * (k + 1)) ++entry;
-      jump[k] = static_cast<std::uint8_t>(entry);
-    }
-    for (std::size_t k = jumps; k-- > 0;) out.U8(jump[k]);
-    out.U8(static_cast<std::uint8_t>(var_slots));
+    trailer_bytes = 1 + var_slots_ + jumps + 1;  // eod, the offsets, the jumps, the slot count
   }
-  WriteNullMask(row, table, values, max_columns);
+  const std::size_t mask_start = eod + trailer_bytes;
+  row.resize(mask_start + mask_bytes);
+  std::uint8_t* out = row.data();
+  out[0] = static_cast<std::uint8_t>(max_columns_);
+  PutFixed(values, out + fixed_start);
+  if (var_slots_ > 0) {
+    // From eod on: eod, the offsets from the last slot down, the jumps from
+    // the last down, the slot count.
+    std::uint8_t* trailer = out + eod;
+    trailer[0] = static_cast<std::uint8_t>(eod);
+    std::uint8_t* offsets = trailer + var_slots_;  // slot 0's, written last
+    std::uint8_t* jump_table = trailer + 1 + var_slots_;
+    std::memset(jump_table, 0xFF, jumps);
+    const auto set_jump = [&](std::size_t k, std::size_t entry) {
+      jump_table[jumps - 1 - k] = static_cast<std::uint8_t>(entry);
+    };
+    std::size_t next_jump = 0;
+    std::size_t at = var_start;
+    for (std::size_t slot = 0; slot < var_slots_; ++slot, --offsets) {
+      for (; next_jump < reached_jumps && at >= 256 * (next_jump + 1); ++next_jump) set_jump(next_jump, slot);
+      *offsets = static_cast<std::uint8_t>(at);
+      at += PutVariable(values, slot, out + at);
+    }
+    for (; next_jump < reached_jumps; ++next_jump) set_jump(next_jump, var_slots_);
+    trailer[trailer_bytes - 1] = static_cast<std::uint8_t>(var_slots_);
+  }
+  PutNullMask(values, out + mask_start, mask_bytes);
 }
 
 }  // namespace jet::encode

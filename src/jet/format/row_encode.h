@@ -36,8 +36,16 @@ class RowEncoder {
   void Encode(std::span<const FieldValue> values, Bytes& row);
 
  private:
-  // The Jet 4 layout, from the plan below in one pass over a buffer sized ahead.
+  // Each layout, from the plan below in one pass over a buffer sized ahead.
+  void EncodeJet3(std::span<const FieldValue> values, Bytes& row);
   void EncodeJet4(std::span<const FieldValue> values, Bytes& row);
+  // Bytes of the variable values present.
+  std::size_t VariableBytes(std::span<const FieldValue> values) const;
+  // Writes the fixed area (zeroed first) at `fixed`.
+  void PutFixed(std::span<const FieldValue> values, std::uint8_t* fixed) const;
+  // Writes the value in variable `slot`, if any, at `at`; returns its size.
+  std::size_t PutVariable(std::span<const FieldValue> values, std::size_t slot, std::uint8_t* at) const;
+  void PutNullMask(std::span<const FieldValue> values, std::uint8_t* mask, std::size_t mask_bytes) const;
   [[noreturn]] void RefuseLongValue(std::size_t position) const;
 
   const TableDefinition& table_;
@@ -45,8 +53,6 @@ class RowEncoder {
   std::size_t max_columns_ = 0;
   std::size_t var_slots_ = 0;
   std::size_t fixed_size_ = 0;
-  std::vector<const FieldValue*> slots_;  // per variable slot, the value in it
-  std::vector<std::size_t> offsets_;
   // Where each column goes, kept apart from the (large) column definitions.
   struct FixedPlace {
     std::size_t position, offset, length;
