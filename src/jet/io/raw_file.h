@@ -35,13 +35,29 @@ class RawFile {
   // Asks the system to start writing [offset, offset + size) to the device
   // now, without waiting for it; does nothing where that cannot be asked.
   void StartWriteBack(std::uint64_t offset, std::size_t size);
+
+  // From now on, writes go from the caller's memory straight to the device,
+  // past the system's file cache, where the platform and file system allow
+  // it (Linux: O_DIRECT); returns whether they do. A file written once and
+  // not read again soon gains nothing from the cache but the cost of copying
+  // every byte into it. The caller's buffers must then start at multiples of
+  // kDirectAlignment, and offsets and sizes be multiples of the device's
+  // block size (512 bytes on most disks, 4096 on some); a write refused on
+  // those grounds is made through the cache instead, as are all after it.
+  // Flush() is still needed to make the bytes durable.
+  static constexpr std::size_t kDirectAlignment = 4096;
+  bool WriteDirect();
+  bool writes_direct() const { return direct_; }
   bool Resize(std::uint64_t size);
   bool Close();
 
  private:
   static constexpr std::intptr_t kClosed = -1;
   explicit RawFile(std::intptr_t handle) : handle_(handle) {}
+  // Turns direct writes off again.
+  void WriteCached();
   std::intptr_t handle_ = kClosed;
+  bool direct_ = false;
 };
 
 }  // namespace jet::io

@@ -13,12 +13,14 @@ namespace jet::io {
 
 RawFile::~RawFile() { Close(); }
 
-RawFile::RawFile(RawFile&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
+RawFile::RawFile(RawFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kClosed)), direct_(std::exchange(other.direct_, false)) {}
 
 RawFile& RawFile::operator=(RawFile&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, kClosed);
+    direct_ = std::exchange(other.direct_, false);
   }
   return *this;
 }
@@ -49,6 +51,10 @@ bool RawFile::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_
   while (size > 0) {
     const ssize_t n = ::pwrite(static_cast<int>(handle_), data, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL && direct_) {  // not aligned as this device wants
+      WriteCached();
+      continue;
+    }
     if (n <= 0) {
       if (n == 0) errno = EIO;
       return false;
@@ -80,6 +86,24 @@ void RawFile::StartWriteBack(std::uint64_t offset, std::size_t size) {
 #endif
 }
 
+bool RawFile::WriteDirect() {
+#if defined(O_DIRECT)
+  const int fd = static_cast<int>(handle_);
+  const int flags = ::fcntl(fd, F_GETFL);
+  direct_ = flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
+#endif
+  return direct_;
+}
+
+void RawFile::WriteCached() {
+#if defined(O_DIRECT)
+  const int fd = static_cast<int>(handle_);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_DIRECT);
+#endif
+  direct_ = false;
+}
+
 bool RawFile::Resize(std::uint64_t size) {
   return ::ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) == 0;
 }
@@ -87,6 +111,7 @@ bool RawFile::Resize(std::uint64_t size) {
 bool RawFile::Close() {
   if (handle_ == kClosed) return true;
   const int fd = static_cast<int>(std::exchange(handle_, kClosed));
+  direct_ = false;
   return ::close(fd) == 0;
 }
 

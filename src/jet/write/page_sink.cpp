@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #include "base/error.h"
@@ -25,6 +26,7 @@ PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std
     if (errno == EEXIST) throw vondrel::Error(errors::kAlreadyExists, "Database " + path.string() + " already exists.");
     Fail("cannot create the file");
   }
+  file_.WriteDirect();
   pending_ = NewWindow();
   try {
     writer_ = std::thread([this] { WriteWindows(); });
@@ -63,9 +65,14 @@ std::uint32_t PageSink::Allocate(std::uint32_t count) {
   return first;
 }
 
+void PageSink::AlignedDelete::operator()(std::uint8_t* bytes) const {
+  ::operator delete[](bytes, std::align_val_t{io::RawFile::kDirectAlignment});
+}
+
 PageSink::Window PageSink::NewWindow() {
   Window window;
-  window.bytes.reset(new std::uint8_t[std::size_t{kWindowPages} * page_size_]);
+  window.bytes.reset(static_cast<std::uint8_t*>(
+      ::operator new[](std::size_t{kWindowPages} * page_size_, std::align_val_t{io::RawFile::kDirectAlignment})));
   window.present.assign(kWindowPages, 0);
   return window;
 }
@@ -135,8 +142,8 @@ void PageSink::WriteWindows() {
     lock.unlock();
     // After a failure the rest is dropped: the file is removed anyway.
     const bool ok = write_errno_ == 0 && WriteWindow(window);
-    // The device starts on the window now rather than all at once in Commit().
-    if (ok) file_.StartWriteBack(std::uint64_t{window.first} * page_size_, std::size_t{kWindowPages} * page_size_);
+    // The device starts on a cached window now rather than all at once in Commit().
+    if (ok && !file_.writes_direct()) file_.StartWriteBack(std::uint64_t{window.first} * page_size_, std::size_t{kWindowPages} * page_size_);
     const int error = ok ? 0 : errno;
     std::fill(window.present.begin(), window.present.end(), 0);
     window.empty = true;
@@ -187,10 +194,12 @@ void PageSink::Rewind(std::uint32_t page_count) {
 void PageSink::Commit() {
   Drain();
   // Pages given up by a rewind and never written again would still hold
-  // their old bytes, where a file written in one go has zeros.
-  const std::vector<std::uint8_t> zeros(page_size_, 0);
+  // their old bytes, where a file written in one go has zeros. They are
+  // written from the (aligned) pending window, empty after Drain().
+  std::uint8_t* zeros = pending_.bytes.get();
+  std::memset(zeros, 0, page_size_);
   for (std::uint32_t p = stale_begin_; p < std::min(stale_end_, page_count_); ++p) {
-    if (!written_[p] && !WriteAt(std::uint64_t{p} * page_size_, zeros.data(), zeros.size())) Fail("cannot write");
+    if (!written_[p] && !WriteAt(std::uint64_t{p} * page_size_, zeros, page_size_)) Fail("cannot write");
   }
   if (!file_.Resize(std::uint64_t{page_count_} * page_size_)) Fail("cannot size the file");
   if (!file_.Flush()) Fail("cannot flush to disk");

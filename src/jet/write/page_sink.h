@@ -6,13 +6,18 @@
 // in a window of consecutive page numbers and written as runs; a second thread
 // hands the runs to the kernel while the caller goes on building pages.
 // Windows are written in the order they were handed over, so the file does not
-// depend on the timing. They go through the page cache and are made durable
-// once, by Commit(), as a copy followed by a sync is; flushing as they went
-// made the thread wait for the device (and a journal commit as the file grew)
-// every few megabytes. The kernel is only asked to start writing each window
-// back as soon as it is written, without waiting: on a machine with memory
-// to spare it would otherwise keep the whole file in the page cache and write
-// it all in Commit(), after the compaction's work instead of beside it.
+// depend on the timing. Where the file system allows, they go from the window
+// straight to the device, past the page cache (RawFile::WriteDirect): the file
+// is not read again soon, and copying each byte into the cache cost more
+// processor time than any other step of writing it (on a 1.8 GB file, 3 s
+// of kernel time against 0.2 s written directly). Where it does not, they go
+// through the page cache, and the kernel is asked to start writing each
+// window back as soon as it is written, without waiting: on a machine with
+// memory to spare it would otherwise keep the whole file in the cache and
+// write it all in Commit(), after the compaction's work instead of beside
+// it. Either way the file is made durable once, by Commit(), as a copy
+// followed by a sync is; flushing as they went made the thread wait for the
+// device (and a journal commit as the file grew) every few megabytes.
 // Nothing relies on a page being on disk before Commit() returns.
 // The file is created exclusively; unless Commit() succeeds it is removed
 // again, so a failed write never leaves something that could pass for a
@@ -62,10 +67,14 @@ class PageSink {
   void Commit();
 
  private:
+  // Window bytes start at a multiple of RawFile::kDirectAlignment, as direct writes need.
+  struct AlignedDelete {
+    void operator()(std::uint8_t* bytes) const;
+  };
   // Pages [first, first + kWindowPages) of which those marked present are written.
   struct Window {
     std::uint32_t first = 0;
-    std::unique_ptr<std::uint8_t[]> bytes;  // kWindowPages pages
+    std::unique_ptr<std::uint8_t[], AlignedDelete> bytes;  // kWindowPages pages
     std::vector<std::uint8_t> present;  // one flag per page
     bool empty = true;
   };

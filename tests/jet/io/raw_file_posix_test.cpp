@@ -1,5 +1,6 @@
 // Temporary files: made in the user's temporary folder, nameless there, and
-// read back at any position as written.
+// read back at any position as written. Files written past the system's
+// cache hold what was written, whether the write suited the device or not.
 #include "jet/io/raw_file.h"
 
 #include <unistd.h>
@@ -7,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -64,6 +69,36 @@ TEST(RawFileTemporary, ReadsBackWhatWasWrittenAtEachPosition) {
   EXPECT_EQ(file.ReadAt(have, read.data(), 10), 0);
   EXPECT_TRUE(file.Close());
   EXPECT_FALSE(file.is_open());
+}
+
+// A write the device cannot take directly (a buffer, offset and size off its
+// block size) is made through the cache, and so are the writes after it.
+TEST(RawFileDirect, HoldsAlignedAndUnalignedWritesAlike) {
+  vondrel::testing::ScratchDir scratch;
+  const fs::path path = scratch / "direct.bin";
+  RawFile file = RawFile::CreateNew(path);
+  ASSERT_TRUE(file.is_open());
+  if (!file.WriteDirect()) GTEST_SKIP() << "this file system writes through its cache only";
+
+  constexpr std::size_t kAligned = 64 * 1024;
+  const std::align_val_t alignment{RawFile::kDirectAlignment};
+  const std::unique_ptr<std::uint8_t, void (*)(std::uint8_t*)> buffer(
+      static_cast<std::uint8_t*>(::operator new(kAligned, alignment)),
+      [](std::uint8_t* p) { ::operator delete(p, std::align_val_t{RawFile::kDirectAlignment}); });
+  std::vector<std::uint8_t> expected(kAligned + 1 + 1000, 0);
+  for (std::size_t i = 0; i < kAligned; ++i) expected[i] = buffer.get()[i] = static_cast<std::uint8_t>(i * 13 + i / 4096);
+  ASSERT_TRUE(file.WriteAt(0, buffer.get(), kAligned));
+  EXPECT_TRUE(file.writes_direct());
+
+  ASSERT_TRUE(file.WriteAt(kAligned + 1, buffer.get() + 1, 1000));
+  EXPECT_FALSE(file.writes_direct());
+  std::copy(buffer.get() + 1, buffer.get() + 1001, expected.begin() + kAligned + 1);
+  ASSERT_TRUE(file.Flush());
+  ASSERT_TRUE(file.Close());
+
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> read{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(read, expected);
 }
 
 }  // namespace
