@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "base/sort_by_head.h"
 #include "jet/format/index_key.h"
 #include "jet/io/write_failure.h"
 
@@ -136,7 +137,7 @@ void RowSorter::Add(Bytes key, std::size_t payload_size, const std::function<voi
   // Reserved once (address space only until used), so that neither grows
   // past the budget by doubling, nor touches memory twice as it grows.
   arena.Reserve(batch_budget_);
-  if (gathering_.entries.capacity() == 0) gathering_.entries.reserve(batch_budget_ / sizeof(Entry) + 1);
+  if (gathering_.entries.capacity() == 0) gathering_.entries.reserve(batch_budget_ / Batch::kEntryBytes + 1);
   const std::size_t key_at = arena.size();
   std::uint8_t* at = arena.Extend(key.size() + payload_size);
   if (!key.empty()) std::memcpy(at, key.data(), key.size());
@@ -166,18 +167,40 @@ void RowSorter::Added(std::size_t key_at, std::size_t key_size) {
 
 void RowSorter::Batch::Sort() {
   if (sorted) return;
-  std::sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
-    if (a.head != b.head) return a.head < b.head;
-    const int order = CompareKeys({arena.data() + a.key_at, a.key_size}, {arena.data() + b.key_at, b.key_size});
-    return order != 0 ? order < 0 : a.sequence < b.sequence;
-  });
+  // By head first, in linear time; equal heads keep the order added, which
+  // is the order of their sequence numbers.
+  const std::size_t n = entries.size();
+  order.reserve(entries.capacity());
+  spare.reserve(entries.capacity());
+  order.resize(n);
+  spare.resize(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = {entries[i].head, i};
+  vondrel::StableSortByHead(order.data(), spare.data(), n);
+  // Then runs of equal heads by their whole keys, still stably.
+  const auto key_of = [this](const SortItem& item) {
+    const Entry& e = entries[item.entry];
+    return Bytes(arena.data() + e.key_at, e.key_size);
+  };
+  for (std::size_t first = 0; first < n;) {
+    std::size_t last = first + 1;
+    while (last < n && order[last].head == order[first].head) ++last;
+    if (last - first > 1) {
+      std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(first), order.begin() + static_cast<std::ptrdiff_t>(last),
+                       [&](const SortItem& a, const SortItem& b) { return CompareKeys(key_of(a), key_of(b)) < 0; });
+    }
+    first = last;
+  }
+  by_order = true;
   sorted = true;
 }
 
 void RowSorter::Batch::Clear() {
   entries.clear();
+  order.clear();
+  spare.clear();
   arena.clear();
   sorted = true;
+  by_order = false;
 }
 
 void RowSorter::Spill() {
@@ -221,8 +244,8 @@ void RowSorter::WriteRun(Batch& batch) {
     // Sorted records lie anywhere in the arena: ask for the one a few
     // places ahead before it is needed.
     constexpr std::size_t kAhead = 8;
-    if (i + kAhead < count) __builtin_prefetch(arena + batch.entries[i + kAhead].key_at);
-    const Entry& e = batch.entries[i];
+    if (i + kAhead < count) __builtin_prefetch(arena + batch.InKeyOrder(i + kAhead).key_at);
+    const Entry& e = batch.InKeyOrder(i);
     const auto key_size = static_cast<std::uint16_t>(e.key_size);
     keys_.Put(&key_size, sizeof key_size);
     keys_.Put(arena + e.key_at, e.key_size);
@@ -242,8 +265,10 @@ void RowSorter::Merge(const Visit& visit) {
   if (batches_spilled_ == 0) {
     gathering_.Sort();
     const std::uint8_t* arena = gathering_.arena.data();
-    for (const Entry& e : gathering_.entries)
+    for (std::size_t i = 0; i < gathering_.entries.size(); ++i) {
+      const Entry& e = gathering_.InKeyOrder(i);
       visit({arena + e.key_at, e.key_size}, e.sequence, {arena + e.payload_at, e.payload_size});
+    }
     return;
   }
   if (!gathering_.entries.empty()) {  // the records still in memory become the last run

@@ -71,14 +71,27 @@ class RowSorter {
     std::unique_ptr<std::uint8_t[]> bytes_;
     std::size_t size_ = 0, capacity_ = 0;
   };
+  // An entry's place in the sort: its head and where it is in the batch.
+  struct SortItem {
+    std::uint64_t head;
+    std::size_t entry;
+  };
   // Records gathered in memory: their keys and payloads, and where each lies.
   struct Batch {
     Arena arena;
-    std::vector<Entry> entries;
-    bool sorted = true;
+    std::vector<Entry> entries;  // in the order added
+    // After Sort(), unless the entries were in key order as added: the
+    // entries in key order (the spare is the sort's room).
+    std::vector<SortItem> order, spare;
+    bool sorted = true;     // visiting in key order needs no more sorting
+    bool by_order = false;  // the key order is in `order`
 
-    std::size_t bytes() const { return arena.size() + entries.size() * sizeof(Entry); }
+    // What a record costs besides its bytes, the sort's room included.
+    static constexpr std::size_t kEntryBytes = sizeof(Entry) + 2 * sizeof(SortItem);
+    std::size_t bytes() const { return arena.size() + entries.size() * kEntryBytes; }
     void Sort();
+    // The i-th entry in key order (once sorted).
+    const Entry& InKeyOrder(std::size_t i) const { return entries[by_order ? order[i].entry : i]; }
     void Clear();
   };
   // Where one run lies in the two temporary files.

@@ -2,7 +2,6 @@
 
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include <utility>
 
 #include "base/error.h"
+#include "base/sort_by_head.h"
 #include "jet/io/error_numbers.h"
 #include "jet/io/write_failure.h"
 
@@ -28,11 +28,9 @@ constexpr std::size_t kPrefetchDistance = 8;
 constexpr std::size_t kRadixWorthEntries = 1 << 14;
 // The radix sort's buckets, by the top bits in which heads differ: at most
 // 2^kMostBucketBits of them, about kBucketEntries entries each (a bucket's
-// sort has a fixed cost besides); a bucket of at most kInsertionSortEntries
-// is sorted by insertion.
+// sort has a fixed cost besides).
 constexpr int kMostBucketBits = 11;
 constexpr std::size_t kBucketEntries = 512;
-constexpr std::size_t kInsertionSortEntries = 32;
 static_assert(IndexEntryList::kLongestKey == kReadBuffer - kRecordHeader, "a record must fit a run's read buffer");
 
 [[noreturn]] void FailSpill(const char* what) {
@@ -110,37 +108,6 @@ void FillEntryFromHead(IndexEntry& out, const std::vector<std::uint8_t>& prefix,
   std::memcpy(at + prefix.size(), &bytes, 8);
   out.key.resize(prefix.size() + rest);
   SetRow(out, raw_row);
-}
-
-// Sorts the n entries at `from` stably by head, using the room at `spare` on
-// the way; the heads agree in every bit from `low_bits` up.
-template <typename Entry>
-void SortBucketByHeads(Entry* from, Entry* spare, std::size_t n, int low_bits) {
-  if (n <= kInsertionSortEntries) {
-    for (std::size_t i = 1; i < n; ++i) {
-      const Entry e = from[i];
-      std::size_t j = i;
-      for (; j > 0 && from[j - 1].head > e.head; --j) from[j] = from[j - 1];
-      from[j] = e;
-    }
-    return;
-  }
-  const int bytes = (low_bits + 7) / 8;
-  std::array<std::uint32_t, 256> counts[8];
-  for (int b = 0; b < bytes; ++b) counts[b].fill(0);
-  for (std::size_t i = 0; i < n; ++i)
-    for (int b = 0; b < bytes; ++b) ++counts[b][(from[i].head >> (8 * b)) & 0xFF];
-  Entry* in = from;
-  Entry* out = spare;
-  for (int b = 0; b < bytes; ++b) {
-    std::array<std::uint32_t, 256>& count = counts[b];
-    if (count[(in[0].head >> (8 * b)) & 0xFF] == n) continue;  // every head has this byte alike
-    std::uint32_t position = 0;
-    for (std::uint32_t& c : count) position += std::exchange(c, position);
-    for (std::size_t i = 0; i < n; ++i) out[count[(in[i].head >> (8 * b)) & 0xFF]++] = in[i];
-    std::swap(in, out);
-  }
-  if (in != from) std::memcpy(from, in, n * sizeof(Entry));
 }
 
 }  // namespace
@@ -507,7 +474,7 @@ void IndexEntryList::SortByHeads(const InPlace& in_place) {
   for (std::size_t b = 0; b < buckets; ++b) {
     const std::size_t begin = start[b], size = start[b + 1] - begin;
     if (size == 0) continue;
-    SortBucketByHeads(scratch.get() + begin, entries_.data() + begin, size, shift);
+    vondrel::StableSortByHead(scratch.get() + begin, entries_.data() + begin, size, shift);
     std::memcpy(entries_.data() + begin, scratch.get() + begin, size * sizeof(Entry));
     SortEqualHeads(entries_.data() + begin, entries_.data() + begin + size);  // equal heads share a bucket
     if (in_place) in_place(begin + size);  // the last bucket's call is the last touch of the list

@@ -21,9 +21,13 @@ std::vector<Record> RandomRecords(std::size_t count, std::uint32_t seed) {
   std::mt19937 rng(seed);
   std::vector<Record> records(count);
   for (std::size_t i = 0; i < count; ++i) {
-    // Few distinct keys of varied length, so that equal keys and prefixes abound.
-    records[i].key.resize(1 + rng() % 4);
-    for (std::uint8_t& b : records[i].key) b = static_cast<std::uint8_t>(rng() % 3);
+    // Few distinct keys of varied length, so that equal keys and prefixes
+    // abound; every other one past 8 bytes, all of those alike up to there,
+    // where the sorter compares its first bytes as one number.
+    const std::size_t shared = i % 2 == 0 ? 0 : 8;
+    records[i].key.assign(shared, 1);
+    records[i].key.resize(shared + 1 + rng() % 4);
+    for (std::size_t k = shared; k < records[i].key.size(); ++k) records[i].key[k] = static_cast<std::uint8_t>(rng() % 3);
     records[i].payload = "row " + std::to_string(i) + std::string(rng() % 300, 'x');
   }
   return records;
