@@ -51,7 +51,8 @@ bool RawFile::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_
   while (size > 0) {
     const ssize_t n = ::pwrite(static_cast<int>(handle_), data, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == EINVAL && direct_) {  // not aligned as this device wants
+    // Not aligned as this device wants, or not to be written directly after all.
+    if (n < 0 && (errno == EINVAL || errno == EOPNOTSUPP) && direct_) {
       WriteCached();
       continue;
     }
