@@ -185,7 +185,8 @@ void RowSorter::Batch::Sort() {
     std::size_t last = first + 1;
     while (last < n && order[last].head == order[first].head) ++last;
     if (last - first > 1) {
-      std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(first), order.begin() + static_cast<std::ptrdiff_t>(last),
+      std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(first),
+                       order.begin() + static_cast<std::ptrdiff_t>(last),
                        [&](const SortItem& a, const SortItem& b) { return CompareKeys(key_of(a), key_of(b)) < 0; });
     }
     first = last;

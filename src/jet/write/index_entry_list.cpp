@@ -1,6 +1,5 @@
 #include "jet/write/index_entry_list.h"
 
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>

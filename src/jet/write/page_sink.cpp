@@ -143,7 +143,8 @@ void PageSink::WriteWindows() {
     // After a failure the rest is dropped: the file is removed anyway.
     const bool ok = write_errno_ == 0 && WriteWindow(window);
     // The device starts on a cached window now rather than all at once in Commit().
-    if (ok && !file_.writes_direct()) file_.StartWriteBack(std::uint64_t{window.first} * page_size_, std::size_t{kWindowPages} * page_size_);
+    if (ok && !file_.writes_direct())
+      file_.StartWriteBack(std::uint64_t{window.first} * page_size_, std::size_t{kWindowPages} * page_size_);
     const int error = ok ? 0 : errno;
     std::fill(window.present.begin(), window.present.end(), 0);
     window.empty = true;

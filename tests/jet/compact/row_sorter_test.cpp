@@ -27,7 +27,8 @@ std::vector<Record> RandomRecords(std::size_t count, std::uint32_t seed) {
     const std::size_t shared = i % 2 == 0 ? 0 : 8;
     records[i].key.assign(shared, 1);
     records[i].key.resize(shared + 1 + rng() % 4);
-    for (std::size_t k = shared; k < records[i].key.size(); ++k) records[i].key[k] = static_cast<std::uint8_t>(rng() % 3);
+    for (std::size_t k = shared; k < records[i].key.size(); ++k)
+      records[i].key[k] = static_cast<std::uint8_t>(rng() % 3);
     records[i].payload = "row " + std::to_string(i) + std::string(rng() % 300, 'x');
   }
   return records;

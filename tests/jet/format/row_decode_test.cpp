@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
-#include "jet/format/row_encode.h"
 #include "byte_builder.h"
+#include "jet/format/row_encode.h"
 
 namespace jet {
 namespace {

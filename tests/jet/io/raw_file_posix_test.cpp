@@ -86,7 +86,8 @@ TEST(RawFileDirect, HoldsAlignedAndUnalignedWritesAlike) {
       static_cast<std::uint8_t*>(::operator new(kAligned, alignment)),
       [](std::uint8_t* p) { ::operator delete(p, std::align_val_t{RawFile::kDirectAlignment}); });
   std::vector<std::uint8_t> expected(kAligned + 1 + 1000, 0);
-  for (std::size_t i = 0; i < kAligned; ++i) expected[i] = buffer.get()[i] = static_cast<std::uint8_t>(i * 13 + i / 4096);
+  for (std::size_t i = 0; i < kAligned; ++i)
+    expected[i] = buffer.get()[i] = static_cast<std::uint8_t>(i * 13 + i / 4096);
   ASSERT_TRUE(file.WriteAt(0, buffer.get(), kAligned));
   EXPECT_TRUE(file.writes_direct());
 
