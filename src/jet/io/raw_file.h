@@ -35,6 +35,8 @@ class RawFile {
   // Asks the system to start writing [offset, offset + size) to the device
   // now, without waiting for it; does nothing where that cannot be asked.
   void StartWriteBack(std::uint64_t offset, std::size_t size);
+  bool Resize(std::uint64_t size);
+  bool Close();
 
   // From now on, writes go from the caller's memory straight to the device,
   // past the system's file cache, where the platform and file system allow
@@ -48,8 +50,6 @@ class RawFile {
   static constexpr std::size_t kDirectAlignment = 4096;
   bool WriteDirect();
   bool writes_direct() const { return direct_; }
-  bool Resize(std::uint64_t size);
-  bool Close();
 
  private:
   static constexpr std::intptr_t kClosed = -1;

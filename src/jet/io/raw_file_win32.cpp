@@ -124,7 +124,6 @@ void RawFile::StartWriteBack(std::uint64_t, std::size_t) {}  // Windows writes b
 // Unbuffered writes are chosen when a file is opened on Windows, not later:
 // writes stay cached.
 bool RawFile::WriteDirect() { return false; }
-void RawFile::WriteCached() { direct_ = false; }
 
 bool RawFile::Resize(std::uint64_t size) {
   LARGE_INTEGER end;
