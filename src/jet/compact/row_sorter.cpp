@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <queue>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -63,7 +62,8 @@ class RowSorter::RunReader {
   // The next `size` bytes, valid until the next call; throws when the run
   // ends before them.
   const std::uint8_t* Take(std::size_t size) {
-    if (filled_ - used_ < size) Fill(size);
+    if (filled_ - used_ < size) [[unlikely]]
+      Fill(size);
     const std::uint8_t* data = buffer_.get() + used_;
     used_ += size;
     return data;
@@ -71,7 +71,9 @@ class RowSorter::RunReader {
   bool AtEnd() const { return used_ == filled_ && at_ == end_; }
 
  private:
-  void Fill(std::size_t size) {
+  // Out of line, so that Take() stays a few instructions: it runs several
+  // times per record, Fill() once per buffer.
+  [[gnu::noinline]] void Fill(std::size_t size) {
     const std::size_t kept = filled_ - used_;
     if (size > capacity_) {  // a record larger than the buffer
       std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[size]);
@@ -287,42 +289,67 @@ void RowSorter::Merge(const Visit& visit) {
 }
 
 void RowSorter::MergeRuns(const Visit& visit) {
+  // Each run's next record. Its key is viewed in the run reader's buffer,
+  // where it stays until that run is advanced.
   struct Head {
     std::uint64_t prefix = 0;  // KeyHead of key
-    std::vector<std::uint8_t> key;
+    Bytes key;
     std::uint64_t sequence = 0;
     std::unique_ptr<RunReader> keys, payloads;
   };
   std::vector<Head> heads(runs_.size());
-  auto advance = [](Head& head) {
+  const auto advance = [](Head& head) {
     if (head.keys->AtEnd()) return false;
     std::uint16_t size;
     std::memcpy(&size, head.keys->Take(sizeof size), sizeof size);
-    const std::uint8_t* key = head.keys->Take(size);
-    head.key.assign(key, key + size);
+    // The key and its sequence number in one piece, so that the key stays in
+    // the buffer while the number is read.
+    const std::uint8_t* key = head.keys->Take(size + sizeof head.sequence);
+    head.key = Bytes(key, size);
     head.prefix = KeyHead(key, size);
-    std::memcpy(&head.sequence, head.keys->Take(sizeof head.sequence), sizeof head.sequence);
+    std::memcpy(&head.sequence, key + size, sizeof head.sequence);
     return true;
   };
-  const auto later = [&heads](std::size_t a, std::size_t b) {
-    if (heads[a].prefix != heads[b].prefix) return heads[a].prefix > heads[b].prefix;
-    const int order = CompareKeys(heads[a].key, heads[b].key);
-    return order != 0 ? order > 0 : heads[a].sequence > heads[b].sequence;
+  const auto before = [&heads](std::uint32_t a, std::uint32_t b) {
+    const Head& x = heads[a];
+    const Head& y = heads[b];
+    if (x.prefix != y.prefix) return x.prefix < y.prefix;
+    const int order = CompareKeys(x.key, y.key);
+    return order != 0 ? order < 0 : x.sequence < y.sequence;
   };
-  std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> queue(later);
+  // A binary min-heap of runs. The run on top is advanced in place and sunk
+  // to its level: one pass down per record rather than a pop and a push.
+  std::vector<std::uint32_t> heap;
+  heap.reserve(runs_.size());
+  const auto sink = [&](std::size_t at) {
+    const std::uint32_t moving = heap[at];
+    for (;;) {
+      std::size_t child = 2 * at + 1;
+      if (child >= heap.size()) break;
+      if (child + 1 < heap.size() && before(heap[child + 1], heap[child])) ++child;
+      if (!before(heap[child], moving)) break;
+      heap[at] = heap[child];
+      at = child;
+    }
+    heap[at] = moving;
+  };
   for (std::size_t r = 0; r < runs_.size(); ++r) {
     heads[r].keys = std::make_unique<RunReader>(keys_.file, runs_[r].keys_begin, runs_[r].keys_end);
     heads[r].payloads = std::make_unique<RunReader>(payloads_.file, runs_[r].payloads_begin, runs_[r].payloads_end);
-    if (advance(heads[r])) queue.push(r);
+    if (advance(heads[r])) heap.push_back(static_cast<std::uint32_t>(r));
   }
-  while (!queue.empty()) {
-    const std::size_t r = queue.top();
-    queue.pop();
-    Head& head = heads[r];
+  for (std::size_t at = heap.size() / 2; at-- > 0;) sink(at);
+  while (!heap.empty()) {
+    Head& head = heads[heap.front()];
     std::uint32_t size;
     std::memcpy(&size, head.payloads->Take(sizeof size), sizeof size);
     visit(head.key, head.sequence, Bytes(head.payloads->Take(size), size));
-    if (advance(head)) queue.push(r);
+    if (!advance(head)) {
+      heap.front() = heap.back();
+      heap.pop_back();
+      if (heap.empty()) break;
+    }
+    sink(0);
   }
 }
 
