@@ -27,7 +27,8 @@ PageSink::PageSink(const std::filesystem::path& path, FormatVersion version, std
     Fail("cannot create the file");
   }
   file_.WriteDirect();
-  pending_ = NewWindow();
+  newest_ = NewWindow();
+  older_ = NewWindow();
   try {
     writer_ = std::thread([this] { WriteWindows(); });
   } catch (const std::system_error&) {
@@ -79,26 +80,40 @@ PageSink::Window PageSink::NewWindow() {
 
 void PageSink::Write(std::uint32_t page, const encode::Bytes& bytes) {
   if (bytes.size() != page_size_ || page >= page_count_) throw std::logic_error("bad page write");
-  if (!pending_.empty && (page < pending_.first || page - pending_.first >= kWindowPages)) Flush();
-  if (pending_.empty) {
-    pending_.first = page;
-    pending_.empty = false;
-  }
+  Window& window = WindowFor(page);
   if (written_.size() < page_count_) written_.resize(page_count_, false);
   written_[page] = true;
-  const std::uint32_t slot = page - pending_.first;
-  std::uint8_t* at = pending_.bytes.get() + std::size_t{slot} * page_size_;
+  const std::uint32_t slot = page - window.first;
+  std::uint8_t* at = window.bytes.get() + std::size_t{slot} * page_size_;
   std::memcpy(at, bytes.data(), page_size_);
   encode::ApplyPageCipher(at, page_size_, page, database_key_);
-  pending_.present[slot] = 1;
+  window.present[slot] = 1;
 }
 
-void PageSink::Flush() {
-  if (pending_.empty) return;
+PageSink::Window& PageSink::WindowFor(std::uint32_t page) {
+  const std::uint32_t first = page - page % kWindowPages;
+  if (!newest_.empty && newest_.first == first) return newest_;
+  if (!older_.empty && older_.first == first) return older_;
+  if (newest_.empty || first > newest_.first) {
+    // Pages move on: the older window is done with, the newest becomes the older.
+    HandOver(older_);
+    std::swap(older_, newest_);
+  } else {
+    // A page below both: rare, and handing both over keeps the order simple.
+    HandOver(older_);
+    HandOver(newest_);
+  }
+  newest_.first = first;
+  newest_.empty = false;
+  return newest_;
+}
+
+void PageSink::HandOver(Window& window) {
+  if (window.empty) return;
   if (!writer_.joinable()) {
-    if (!WriteWindow(pending_)) Fail("cannot write");
-    std::fill(pending_.present.begin(), pending_.present.end(), 0);
-    pending_.empty = true;
+    if (!WriteWindow(window)) Fail("cannot write");
+    std::fill(window.present.begin(), window.present.end(), 0);
+    window.empty = true;
     return;
   }
   Window next;
@@ -106,7 +121,7 @@ void PageSink::Flush() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return queue_.size() < kMaxQueued || write_errno_ != 0; });
     ThrowIfWriteFailed();
-    queue_.push_back(std::move(pending_));
+    queue_.push_back(std::move(window));
     if (!spare_.empty()) {
       next = std::move(spare_.back());
       spare_.pop_back();
@@ -114,7 +129,12 @@ void PageSink::Flush() {
   }
   changed_.notify_one();
   if (!next.bytes) next = NewWindow();
-  pending_ = std::move(next);
+  window = std::move(next);
+}
+
+void PageSink::Flush() {
+  HandOver(older_);
+  HandOver(newest_);
 }
 
 void PageSink::Drain() {
@@ -173,6 +193,7 @@ bool PageSink::WriteWindow(const Window& window) {
 }
 
 bool PageSink::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+  ++writes_made_;
   return file_.WriteAt(offset, data, size);
 }
 
@@ -180,9 +201,10 @@ void PageSink::Rewind(std::uint32_t page_count) {
   if (page_count > page_count_) throw std::logic_error("rewind past the end");
   // Windows already handed over are still written; the pages written again
   // later are queued after them, so the later bytes win.
-  if (!pending_.empty) {
+  for (Window* window : {&older_, &newest_}) {
+    if (window->empty) continue;
     for (std::uint32_t i = 0; i < kWindowPages; ++i)
-      if (pending_.first + std::uint64_t{i} >= page_count) pending_.present[i] = 0;
+      if (window->first + std::uint64_t{i} >= page_count) window->present[i] = 0;
   }
   if (stale_end_ == stale_begin_) stale_begin_ = page_count;
   stale_begin_ = std::min(stale_begin_, page_count);
@@ -196,8 +218,8 @@ void PageSink::Commit() {
   Drain();
   // Pages given up by a rewind and never written again would still hold
   // their old bytes, where a file written in one go has zeros. They are
-  // written from the (aligned) pending window, empty after Drain().
-  std::uint8_t* zeros = pending_.bytes.get();
+  // written from an (aligned) open window, empty after Drain().
+  std::uint8_t* zeros = newest_.bytes.get();
   std::memset(zeros, 0, page_size_);
   for (std::uint32_t p = stale_begin_; p < std::min(stale_end_, page_count_); ++p) {
     if (!written_[p] && !WriteAt(std::uint64_t{p} * page_size_, zeros, page_size_)) Fail("cannot write");

@@ -3,8 +3,10 @@
 // they are allocated and written at their place, encrypted when the database
 // is encoded. Pages are written a little out of order (a data page is
 // finished after the long-value pages its rows point to), so they are gathered
-// in a window of consecutive page numbers and written as runs; a second thread
-// hands the runs to the kernel while the caller goes on building pages.
+// in windows of consecutive page numbers and written as runs; a second thread
+// hands the runs to the kernel while the caller goes on building pages. The
+// two newest windows stay open, so that a page finished late usually joins
+// its neighbours in one write rather than splitting the writes around it.
 // Windows are written in the order they were handed over, so the file does not
 // depend on the timing. Where the file system allows, they go from the window
 // straight to the device, past the page cache (RawFile::WriteDirect): the file
@@ -23,6 +25,7 @@
 // again, so a failed write never leaves something that could pass for a
 // database.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -66,12 +69,17 @@ class PageSink {
   // disk and closes. The file stays.
   void Commit();
 
+  // How many writes the file took so far: one per run of consecutive pages
+  // gathered. Final once Commit() returns.
+  std::uint64_t writes_made() const { return writes_made_.load(); }
+
  private:
   // Window bytes start at a multiple of RawFile::kDirectAlignment, as direct writes need.
   struct AlignedDelete {
     void operator()(std::uint8_t* bytes) const;
   };
-  // Pages [first, first + kWindowPages) of which those marked present are written.
+  // Pages [first, first + kWindowPages) of which those marked present are
+  // written; `first` is a multiple of kWindowPages.
   struct Window {
     std::uint32_t first = 0;
     std::unique_ptr<std::uint8_t[], AlignedDelete> bytes;  // kWindowPages pages
@@ -80,7 +88,12 @@ class PageSink {
   };
 
   Window NewWindow();
-  // Hands the gathered pages to the writing thread.
+  // The open window that holds `page`, opened for it (handing older ones
+  // over) when there is none.
+  Window& WindowFor(std::uint32_t page);
+  // Hands a window's pages to the writing thread; `window` is left empty.
+  void HandOver(Window& window);
+  // Hands over both open windows, the older first.
   void Flush();
   bool WriteWindow(const Window& window);
   // Waits until every window handed over is written; throws if one failed.
@@ -98,12 +111,13 @@ class PageSink {
   io::RawFile file_;
   bool committed_ = false;
   std::uint32_t page_count_ = 0;
-  Window pending_;
+  Window newest_, older_;  // the open windows; older_ was opened before newest_
   // After a Rewind: pages [stale_begin_, stale_end_) may hold bytes written
   // before it. written_ says which pages have been written (since the last
   // rewind that gave them up).
   std::uint32_t stale_begin_ = 0, stale_end_ = 0;
   std::vector<bool> written_;
+  std::atomic<std::uint64_t> writes_made_ = 0;
 
   // Shared with the writing thread, under mutex_.
   std::mutex mutex_;

@@ -241,6 +241,31 @@ TEST(PageSink, PagesWrittenOutOfOrderLandAtTheirPlace) {
   }
 }
 
+// A data page is finished after the long-value pages its rows point to, and
+// those may already fill the next window: the late page still joins its
+// neighbours in one write instead of cutting their window into pieces.
+TEST(PageSink, ALatePageJoinsTheWriteOfItsNeighbours) {
+  ScratchDir dir;
+  const auto path = dir / "late.mdb";
+  constexpr std::uint32_t kLate = 200, kCount = 300;  // windows of 256 pages: [0, 256) and [256, 300)
+  {
+    PageSink sink(path, FormatVersion::Jet4, 0);
+    sink.Allocate(kCount);
+    for (std::uint32_t p = 0; p < kCount; ++p)
+      if (p != kLate) sink.Write(p, FilledPage(static_cast<std::uint8_t>(p)));
+    sink.Write(kLate, FilledPage(0xEE));
+    sink.Commit();
+    EXPECT_EQ(sink.writes_made(), 2u);  // one per window
+  }
+  const auto bytes = ReadFileBytes(path);
+  ASSERT_EQ(bytes.size(), std::size_t{kCount} * 4096);
+  for (std::size_t p = 0; p < kCount; ++p) {
+    const std::uint8_t expected = p == kLate ? 0xEE : static_cast<std::uint8_t>(p);
+    const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(p * 4096);
+    ASSERT_TRUE(std::all_of(first, first + 4096, [&](std::uint8_t b) { return b == expected; })) << "page " << p;
+  }
+}
+
 // A write the system refuses (here: past a file-size limit) is reported by
 // a later call, and the file is removed.
 TEST(PageSink, AFailedWriteIsReportedAndTheFileRemoved) {
