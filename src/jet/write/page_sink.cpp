@@ -99,7 +99,8 @@ PageSink::Window& PageSink::WindowFor(std::uint32_t page) {
     HandOver(older_);
     std::swap(older_, newest_);
   } else {
-    // A page below both: rare, and handing both over keeps the order simple.
+    // A page below the newest window and outside the older one: rare, and
+    // handing both over keeps the order of writes simple.
     HandOver(older_);
     HandOver(newest_);
   }
