@@ -93,6 +93,34 @@ TEST(IndexEntryList, LargeListsOfEveryKindOfHeadReadBackInOrder) {
   }
 }
 
+// Any number of runs merges to the sorted order: from one to seventeen runs
+// of uneven length (the first few entries long, the last thousands), so that
+// runs end long before others, with and without entries left in memory.
+TEST(IndexEntryList, AnyNumberOfUnevenRunsMergesInOrder) {
+  const auto entries = MakeEntries(6000, 11);
+  auto expected = entries;
+  std::sort(expected.begin(), expected.end());
+  for (const std::size_t runs : {1u, 2u, 3u, 5u, 8u, 17u}) {
+    for (const bool memory_left : {false, true}) {
+      // Run j ends at the size times (j / runs) cubed; with entries left in
+      // memory, they are one more such part.
+      const std::size_t parts = runs + (memory_left ? 1 : 0);
+      std::vector<std::size_t> ends;
+      for (std::size_t j = 1; j <= runs; ++j) {
+        const double share = static_cast<double>(j) / static_cast<double>(parts);
+        ends.push_back(std::max<std::size_t>(j, static_cast<std::size_t>(share * share * share * entries.size())));
+      }
+      IndexEntryList list;
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        list.Add(entries[i].key, entries[i].row);
+        if (std::find(ends.begin(), ends.end(), i + 1) != ends.end()) list.Spill();
+      }
+      ASSERT_EQ(list.spilled_runs(), runs);
+      EXPECT_EQ(ReadAll(list), expected) << runs << " runs, entries left in memory: " << memory_left;
+    }
+  }
+}
+
 TEST(IndexEntryList, SortedInputAndEmptyListsReadBack) {
   IndexEntryList empty;
   EXPECT_TRUE(ReadAll(empty).empty());
