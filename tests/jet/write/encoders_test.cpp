@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <random>
 
 #include "jet/format/data_page_decode.h"
 #include "jet/format/data_page_encode.h"
@@ -246,6 +247,38 @@ TEST(RowEncode, RowsDecodeBackToTheirValuesIncludingNullsAndBooleans) {
         EXPECT_EQ(Bytes(fields[1].bytes.data(), fields[1].bytes.data() + fields[1].bytes.size()), text);
       }
       EXPECT_EQ(fields[2].bool_value, variant % 2 == 0);
+    }
+  }
+}
+
+// The null mask of a few columns, of tens (several bytes) and of more than
+// 64 (more bytes than a 64-bit word holds): every column's null flag and the
+// boolean's value come back.
+TEST(RowEncode, NullMasksOfEveryWidthDecodeBack) {
+  std::mt19937 rng(5);
+  const std::uint8_t id[4] = {7, 0, 0, 0};
+  const Bytes text = {'x'};
+  for (FormatVersion v : {FormatVersion::Jet3, FormatVersion::Jet4}) {
+    for (const int text_columns : {1, 20, 70}) {
+      const jet::TableDefinition t = SmallTable(v, text_columns);
+      for (int row_number = 0; row_number < 20; ++row_number) {
+        std::vector<jet::encode::FieldValue> values(t.columns.size());
+        std::vector<bool> nulls(t.columns.size());
+        for (std::size_t c = 0; c + 1 < t.columns.size(); ++c) {
+          nulls[c] = rng() % 3 == 0;
+          values[c] = {nulls[c], false, c == 0 ? id : text.data(), c == 0 ? std::size_t{4} : text.size()};
+        }
+        const bool flag = rng() % 2 == 0;
+        values.back() = {false, flag, nullptr, 0};
+        const Bytes row = jet::encode::EncodeRow(t, values);
+        jet::RowStructure structure;
+        std::vector<jet::StoredField> fields;
+        jet::DecodeRow(View(row), t, structure, fields);
+        ASSERT_EQ(fields.size(), t.columns.size());
+        for (std::size_t c = 0; c + 1 < t.columns.size(); ++c)
+          EXPECT_EQ(fields[c].is_null, nulls[c]) << text_columns << " text columns, column " << c;
+        EXPECT_EQ(fields.back().bool_value, flag) << text_columns << " text columns";
+      }
     }
   }
 }
