@@ -1,7 +1,7 @@
 // Compaction speed and memory against two yardsticks, measured in one run:
 // copying the file and syncing it, and exporting every table with mdb-export.
 // Prints the times, the ratios and the compaction's peak memory, mapped file
-// pages included. Two kinds of database, both built through the engine's
+// pages included, and the time and peak memory of checking the source. Two kinds of database, both built through the engine's
 // writing: "own", as the writer lays out a new file (each table's rows in key
 // order on consecutive pages), and "aged", as years of use leave one (see
 // aged_database.h), in Jet 4 and ("aged3") Jet 3.
@@ -27,6 +27,7 @@
 
 #include "base/error.h"
 #include "bench/aged_database.h"
+#include "jet/check/checker.h"
 #include "jet/compact/compactor.h"
 #include "jet/read/database.h"
 #include "jet/write/database_writer.h"
@@ -125,7 +126,7 @@ Times TimeShell(const std::string& command) {
   return {Seconds(start), after.user - before.user, after.sys - before.sys};
 }
 
-// Compacts in this process: what the child started by TimeCompaction runs.
+// Compacts in this process: what the child started by TimeChild runs.
 int CompactHere(const char* source, const char* destination) {
   try {
     jet::compact::CompactDatabase(source, destination);
@@ -136,15 +137,31 @@ int CompactHere(const char* source, const char* destination) {
   }
 }
 
-// Runs the compaction in a fresh process (this program started again), so
-// that its peak resident memory is its own and not that of the generator
+// Checks in this process. A problem found in a file the generator wrote is
+// a failure, as is one the check cannot get through.
+int CheckHere(const char* source) {
+  try {
+    const auto db = jet::Database::Open(source);
+    const jet::CheckReport report = jet::CheckDatabase(*db);
+    if (report.ProblemCount() == 0) return 0;
+    std::fprintf(stderr, "the check finds %zu problems in %s\n", report.ProblemCount(), source);
+  } catch (const vondrel::Error& e) {
+    std::fprintf(stderr, "check failed: %d %s\n", e.number(), e.description().c_str());
+  }
+  return 1;
+}
+
+// Runs this program again with `arguments` (--compact or --check), so that
+// the child's peak resident memory is its own and not that of the generator
 // the child of a plain fork would inherit.
-bool TimeCompaction(const std::filesystem::path& source, const std::filesystem::path& destination, Times& times,
-                    long& peak_kib) {
+bool TimeChild(const std::vector<std::string>& arguments, Times& times, long& peak_kib) {
+  std::vector<char*> argv{const_cast<char*>("compact_bench")};
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   const auto start = Clock::now();
   const pid_t child = fork();
   if (child == 0) {
-    execl("/proc/self/exe", "compact_bench", "--compact", source.c_str(), destination.c_str(), static_cast<char*>(nullptr));
+    execv("/proc/self/exe", argv.data());
     _exit(127);
   }
   int status = 0;
@@ -254,28 +271,38 @@ bool MeasureOne(const std::filesystem::path& folder, const std::string& kind, in
     std::filesystem::remove(output);
     Times t;
     long peak = 0;
-    if (!TimeCompaction(source, output, t, peak)) ok = false;
+    if (!TimeChild({"--compact", source.string(), output.string()}, t, peak)) ok = false;
     keep_best(compact, t);
     peak_kib = std::max(peak_kib, peak);
   }
   if (ok) ok = CheckRowCounts(output, rows, "the compacted copy");
+  // Checked once: it is not a yardstick of the compaction, and its figures
+  // vary less than the ratio above needs.
+  Times checked;
+  long check_peak_kib = 0;
+  const bool check_clean = TimeChild({"--check", source.string()}, checked, check_peak_kib);
   const double limit = 64 + 0.10 * size_mb;
   const double peak_mib = peak_kib / 1024.0;
+  const double check_peak_mib = check_peak_kib / 1024.0;
   std::printf("\n%s, %d MB target: file %.1f MiB (%s, built in %.1f s), output %.1f MiB, %llu rows\n", kind.c_str(),
               megabytes, size_mb, reuse ? "reused" : "new", build,
               std::filesystem::exists(output) ? static_cast<double>(std::filesystem::file_size(output)) / (1 << 20) : 0.0,
               static_cast<unsigned long long>(rows));
   std::printf("  %-12s %8s %8s %8s %8s\n", "", "wall s", "user s", "sys s", "cpu s");
-  for (const auto& [name, t] : {std::pair<const char*, Times>{"cp+sync", cp}, {"mdb-export", exported}, {"compaction", compact}})
+  for (const auto& [name, t] : {std::pair<const char*, Times>{"cp+sync", cp}, {"mdb-export", exported}, {"compaction", compact},
+                                {"check", checked}})
     std::printf("  %-12s %8.2f %8.2f %8.2f %8.2f\n", name, t.wall, t.user, t.sys, t.cpu());
   std::printf("  compaction / cp+sync     wall %6.2f  (target <= 2)   %s\n", compact.wall / cp.wall,
               Verdict(compact.wall <= 2 * cp.wall));
   std::printf("  mdb-export / compaction  wall %6.2f  cpu %6.2f\n", exported.wall / compact.wall, exported.cpu() / compact.cpu());
   std::printf("  peak memory %.1f MiB, limit %.1f MiB (64 + 10%% of the file)   %s\n", peak_mib, limit,
               Verdict(peak_mib <= limit));
+  std::printf("  check of the source: peak memory %.1f MiB (same limit)   %s; no problems found   %s\n",
+              check_peak_mib, Verdict(check_peak_mib <= limit), Verdict(check_clean));
   std::printf("  compaction cpu per MiB %.1f ms, wall per MiB %.1f ms\n", 1000 * compact.cpu() / size_mb,
               1000 * compact.wall / size_mb);
   std::printf("  rows read alike by our reader and mdb-count, in the source and the compacted copy: %s\n", Verdict(ok));
+  if (!check_clean) ok = false;
   measured = {size_mb, cp, compact};
   for (const auto& p : {copy, output}) std::filesystem::remove(p);
   if (!std::getenv("VONDREL_BENCH_KEEP")) {
@@ -289,6 +316,7 @@ bool MeasureOne(const std::filesystem::path& folder, const std::string& kind, in
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--compact") return CompactHere(argv[2], argv[3]);
+  if (argc == 3 && std::string(argv[1]) == "--check") return CheckHere(argv[2]);
   const std::filesystem::path folder = argc > 1 ? argv[1] : "/tmp";
   std::vector<int> sizes;
   for (int i = 2; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
