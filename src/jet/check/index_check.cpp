@@ -1,11 +1,16 @@
 // Index checks: one scan of the rows computes the key each live row should
-// have in every index; then each index's leaves are walked, and both sides,
-// sorted by row pointer in bounded memory, are joined (index_join.cpp). The
-// findings go into the database check report.
+// have in every index while a second thread walks each index's leaves; both
+// sides, sorted by row pointer in bounded memory, are then joined index by
+// index (index_join.cpp), two indexes at a time. The findings go into the
+// database check report in the table's index order.
 
 #include "jet/check/index_check.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 #include "jet/check/checker.h"
 #include "jet/check/entry_sorter.h"
@@ -27,18 +32,75 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
   return CheckTableIndexes(database, table, IndexCheckOptions{});
 }
 
+namespace {
+
+// Each index's stored entries, as its tree walk hands them out.
+struct StoredSide {
+  explicit StoredSide(std::size_t budget) : entries(budget) {}
+  EntrySorter entries;
+  IndexTreeWalk walk;
+};
+
+// Walks every index's tree into its side, reading pages by copy so that
+// another thread may scan the table's rows meanwhile.
+void WalkTrees(const Database& database, const TableDefinition& table, std::vector<StoredSide>& stored) {
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    std::uint64_t walked = 0;
+    CheckEntry have;
+    StoredSide& side = stored[i];
+    side.walk = ReadIndexEntriesApart(database, table, table.real_indexes[i],
+                                      [&](const IndexEntry& entry, std::uint32_t leaf) {
+                                        have.row = RowPointer{entry.data_page, entry.row};
+                                        have.order = walked++;
+                                        have.page = leaf;
+                                        have.key = entry.key;
+                                        side.entries.Add(have);
+                                      });
+  }
+}
+
+}  // namespace
+
 IndexCheckResult CheckTableIndexes(const Database& database, const TableDefinition& table,
                                    const IndexCheckOptions& options) {
   IndexCheckResult result;
   if (table.real_indexes.empty()) return result;
   const KeyDatabaseSettings settings = KeySettingsOf(database);
 
-  // One scan computes the key of every row for every index; the indexes
-  // share half the budget while the other half sorts one index's entries.
+  // The trees are walked on a thread of their own while this one scans the
+  // rows and computes the key of every row for every index: the two take
+  // about as long, and neither needs the other until they are joined. Each
+  // side shares half the budget among the indexes.
   const std::size_t count = table.real_indexes.size();
   std::vector<EntrySorter> expected;
+  std::vector<StoredSide> stored;
   expected.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) expected.emplace_back(options.memory_budget / 2 / count);
+  stored.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    expected.emplace_back(options.memory_budget / 2 / count);
+    stored.emplace_back(options.memory_budget / 2 / count);
+  }
+  std::exception_ptr walk_failure;
+  std::thread walker;
+  try {
+    walker = std::thread([&] {
+      try {
+        WalkTrees(database, table, stored);
+      } catch (...) {
+        walk_failure = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the trees are walked after the scan.
+  }
+  // Joins the walker however the scan ends: it uses what this frame holds.
+  struct JoinOnExit {
+    std::thread& thread;
+    ~JoinOnExit() {
+      if (thread.joinable()) thread.join();
+    }
+  } join_on_exit{walker};
+
   std::vector<KeyField> fields;
   CheckEntry want;  // refilled for each row and index, its buffers kept
   std::uint64_t scanned = 0;
@@ -69,25 +131,51 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
       },
       scan);
 
+  if (walker.joinable()) {
+    walker.join();
+  } else {
+    WalkTrees(database, table, stored);
+  }
+  if (walk_failure) std::rethrow_exception(walk_failure);
+
+  // The indexes' joins are independent of each other: two threads take
+  // them in turn, and their findings are put together in index order.
+  std::vector<IndexCheckResult> joined(count);
+  std::vector<std::exception_ptr> join_failures(count);
+  std::atomic<std::size_t> next_join{0};
+  const auto join_in_turn = [&] {
+    for (std::size_t i; (i = next_join++) < count;) {
+      try {
+        const RealIndexDefinition& index = table.real_indexes[i];
+        stored[i].entries.StartReading();
+        expected[i].StartReading();
+        JoinIndexEntries(RealIndexName(table, index), index.root_page, index.IgnoresNulls(),
+                         stored[i].walk.problems, stored[i].entries, expected[i], joined[i]);
+        joined[i].spilled_runs = stored[i].entries.spilled_runs() + expected[i].spilled_runs();
+      } catch (...) {
+        join_failures[i] = std::current_exception();
+      }
+      // Frees both sides' memory and runs.
+      expected[i] = EntrySorter(0);
+      stored[i].entries = EntrySorter(0);
+    }
+  };
+  std::thread helper;
+  if (count > 1) {
+    try {
+      helper = std::thread(join_in_turn);
+    } catch (const std::system_error&) {
+      // This thread joins them all.
+    }
+  }
+  join_in_turn();
+  if (helper.joinable()) helper.join();
   for (std::size_t i = 0; i < count; ++i) {
-    const RealIndexDefinition& index = table.real_indexes[i];
-    EntrySorter stored(options.memory_budget / 2);
-    std::uint64_t walked = 0;
-    CheckEntry have;
-    const IndexTreeWalk walk =
-        ReadIndexEntries(database, table, index, [&](const IndexEntry& entry, std::uint32_t leaf) {
-          have.row = RowPointer{entry.data_page, entry.row};
-          have.order = walked++;
-          have.page = leaf;
-          have.key = entry.key;
-          stored.Add(have);
-        });
-    stored.StartReading();
-    expected[i].StartReading();
-    JoinIndexEntries(RealIndexName(table, index), index.root_page, index.IgnoresNulls(), walk.problems, stored,
-                     expected[i], result);
-    result.spilled_runs += stored.spilled_runs() + expected[i].spilled_runs();
-    expected[i] = EntrySorter(0);  // frees its memory and its runs
+    if (join_failures[i]) std::rethrow_exception(join_failures[i]);
+    result.findings.insert(result.findings.end(), std::make_move_iterator(joined[i].findings.begin()),
+                           std::make_move_iterator(joined[i].findings.end()));
+    result.counts += joined[i].counts;
+    result.spilled_runs += joined[i].spilled_runs;
     ++result.indexes;
   }
   return result;

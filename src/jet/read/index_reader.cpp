@@ -2,6 +2,8 @@
 
 #include "jet/read/index_reader.h"
 
+#include <vector>
+
 namespace jet {
 
 namespace {
@@ -10,6 +12,16 @@ IndexPageFetch PageFetchOf(const io::PageFile& file) {
   return [&file](std::uint32_t n) -> std::optional<std::span<const std::uint8_t>> {
     if (n == 0 || !file.HasPage(n)) return std::nullopt;
     const io::ByteView page = file.Page(n);
+    return std::span<const std::uint8_t>(page.data(), page.size());
+  };
+}
+
+// The walk decodes each page whole before it fetches the next, so one
+// buffer serves every page.
+IndexPageFetch PageCopyFetchOf(const io::PageFile& file, std::vector<std::uint8_t>& buffer) {
+  return [&file, &buffer](std::uint32_t n) -> std::optional<std::span<const std::uint8_t>> {
+    if (n == 0 || !file.HasPage(n)) return std::nullopt;
+    const io::ByteView page = file.CopyPage(n, buffer);
     return std::span<const std::uint8_t>(page.data(), page.size());
   };
 }
@@ -28,6 +40,14 @@ IndexTreeWalk ReadIndexEntries(const Database& database, const TableDefinition& 
   const io::PageFile& file = database.file();
   return WalkIndexTree(index.root_page, table.tdef_page, IndexLayoutFor(database.version()), PageFetchOf(file),
                        file.page_count(), sink);
+}
+
+IndexTreeWalk ReadIndexEntriesApart(const Database& database, const TableDefinition& table,
+                                    const RealIndexDefinition& index, const IndexEntrySink& sink) {
+  const io::PageFile& file = database.file();
+  std::vector<std::uint8_t> buffer;
+  return WalkIndexTree(index.root_page, table.tdef_page, IndexLayoutFor(database.version()),
+                       PageCopyFetchOf(file, buffer), file.page_count(), sink);
 }
 
 KeyDatabaseSettings KeySettingsOf(const Database& database) {

@@ -20,6 +20,12 @@ IndexTreeWalk ReadIndexEntries(const Database& database, const TableDefinition& 
 IndexTreeWalk ReadIndexEntries(const Database& database, const TableDefinition& table,
                                const RealIndexDefinition& index, const IndexEntrySink& sink);
 
+// The same walk reading each page by an ordinary read into a buffer of its
+// own (PageFile::CopyPage) rather than through the file's windows, so that it
+// may run on one thread while another reads the same database.
+IndexTreeWalk ReadIndexEntriesApart(const Database& database, const TableDefinition& table,
+                                    const RealIndexDefinition& index, const IndexEntrySink& sink);
+
 // The settings keys of this database defer to (collation, code page).
 KeyDatabaseSettings KeySettingsOf(const Database& database);
 
