@@ -39,23 +39,30 @@ struct StoredSide {
   explicit StoredSide(std::size_t budget) : entries(budget) {}
   EntrySorter entries;
   IndexTreeWalk walk;
+  std::exception_ptr failure;  // what ended the walk, if anything did
 };
 
-// Walks every index's tree into its side, reading pages by copy so that
-// another thread may scan the table's rows meanwhile.
-void WalkTrees(const Database& database, const TableDefinition& table, std::vector<StoredSide>& stored) {
-  for (std::size_t i = 0; i < stored.size(); ++i) {
+// Walks the trees of the indexes not yet taken, one at a time, into their
+// sides. Pages are read by copy, so that another thread may scan the
+// table's rows or walk another tree meanwhile.
+void WalkTreesInTurn(const Database& database, const TableDefinition& table, std::vector<StoredSide>& stored,
+                     std::atomic<std::size_t>& next) {
+  for (std::size_t i; (i = next++) < stored.size();) {
+    StoredSide& side = stored[i];
     std::uint64_t walked = 0;
     CheckEntry have;
-    StoredSide& side = stored[i];
-    side.walk = ReadIndexEntriesApart(database, table, table.real_indexes[i],
-                                      [&](const IndexEntry& entry, std::uint32_t leaf) {
-                                        have.row = RowPointer{entry.data_page, entry.row};
-                                        have.order = walked++;
-                                        have.page = leaf;
-                                        have.key = entry.key;
-                                        side.entries.Add(have);
-                                      });
+    try {
+      side.walk = ReadIndexEntriesApart(database, table, table.real_indexes[i],
+                                        [&](const IndexEntry& entry, std::uint32_t leaf) {
+                                          have.row = RowPointer{entry.data_page, entry.row};
+                                          have.order = walked++;
+                                          have.page = leaf;
+                                          have.key = entry.key;
+                                          side.entries.Add(have);
+                                        });
+    } catch (...) {
+      side.failure = std::current_exception();
+    }
   }
 }
 
@@ -68,9 +75,9 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
   const KeyDatabaseSettings settings = KeySettingsOf(database);
 
   // The trees are walked on a thread of their own while this one scans the
-  // rows and computes the key of every row for every index: the two take
-  // about as long, and neither needs the other until they are joined. Each
-  // side shares half the budget among the indexes.
+  // rows and computes the key of every row for every index; neither needs
+  // the other until they are joined, and whichever thread is done first
+  // walks the trees left. Each side shares half the budget among the indexes.
   const std::size_t count = table.real_indexes.size();
   std::vector<EntrySorter> expected;
   std::vector<StoredSide> stored;
@@ -80,26 +87,24 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
     expected.emplace_back(options.memory_budget / 2 / count);
     stored.emplace_back(options.memory_budget / 2 / count);
   }
-  std::exception_ptr walk_failure;
+  std::atomic<std::size_t> next_walk{0};
   std::thread walker;
   try {
-    walker = std::thread([&] {
-      try {
-        WalkTrees(database, table, stored);
-      } catch (...) {
-        walk_failure = std::current_exception();
-      }
-    });
+    walker = std::thread([&] { WalkTreesInTurn(database, table, stored, next_walk); });
   } catch (const std::system_error&) {
-    // No thread to be had: the trees are walked after the scan.
+    // No thread to be had: this one walks the trees after the scan.
   }
-  // Joins the walker however the scan ends: it uses what this frame holds.
-  struct JoinOnExit {
+  // However the scan ends, the walker takes no further tree and is waited
+  // for: it uses what this frame holds.
+  struct StopWalkerOnExit {
     std::thread& thread;
-    ~JoinOnExit() {
+    std::atomic<std::size_t>& next;
+    std::size_t count;
+    ~StopWalkerOnExit() {
+      next = count;
       if (thread.joinable()) thread.join();
     }
-  } join_on_exit{walker};
+  } stop_walker{walker, next_walk, count};
 
   std::vector<KeyField> fields;
   CheckEntry want;  // refilled for each row and index, its buffers kept
@@ -131,12 +136,11 @@ IndexCheckResult CheckTableIndexes(const Database& database, const TableDefiniti
       },
       scan);
 
-  if (walker.joinable()) {
-    walker.join();
-  } else {
-    WalkTrees(database, table, stored);
-  }
-  if (walk_failure) std::rethrow_exception(walk_failure);
+  // The scan is done: this thread walks the trees the walker has not taken.
+  WalkTreesInTurn(database, table, stored, next_walk);
+  if (walker.joinable()) walker.join();
+  for (const StoredSide& side : stored)
+    if (side.failure) std::rethrow_exception(side.failure);
 
   // The indexes' joins are independent of each other: two threads take
   // them in turn, and their findings are put together in index order.
