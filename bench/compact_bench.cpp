@@ -1,8 +1,9 @@
 // Compaction speed and memory against two yardsticks, measured in one run:
 // copying the file and syncing it, and exporting every table with mdb-export.
 // Prints the times, the ratios and the compaction's peak memory, mapped file
-// pages included, and the time and peak memory of checking the source. Two kinds of database, both built through the engine's
-// writing: "own", as the writer lays out a new file (each table's rows in key
+// pages included, and the time and peak memory of checking the source. Two
+// kinds of database, both built through the engine's writing: "own", as the
+// writer lays out a new file (each table's rows in key
 // order on consecutive pages), and "aged", as years of use leave one (see
 // aged_database.h), in Jet 4 and ("aged3") Jet 3.
 //
