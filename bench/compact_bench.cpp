@@ -3,9 +3,9 @@
 // Prints the times, the ratios and the compaction's peak memory, mapped file
 // pages included, and the time and peak memory of checking the source. Two
 // kinds of database, both built through the engine's writing: "own", as the
-// writer lays out a new file (each table's rows in key
-// order on consecutive pages), and "aged", as years of use leave one (see
-// aged_database.h), in Jet 4 and ("aged3") Jet 3.
+// writer lays out a new file (each table's rows in key order on consecutive
+// pages), and "aged", as years of use leave one (see aged_database.h), in
+// Jet 4 and ("aged3") Jet 3.
 //
 //   compact_bench [folder] [sizes in MB...]     (default: /tmp, 20 250)
 //   VONDREL_BENCH_KINDS=own,aged,aged3   the kinds to measure (default: own,aged)
