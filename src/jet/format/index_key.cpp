@@ -20,12 +20,12 @@ void AppendFlag(KeyBytes& key, bool ascending) {
   key.push_back(ascending ? key::kAscendingValue : key::kDescendingValue);
 }
 
-// Appends stored little-endian bytes in big-endian order; returns where they start.
+// Appends stored little-endian bytes in big-endian order; returns where they
+// start. Keys are computed for every row and index, and numbers are a few
+// bytes: appended one by one, they are neither zero-filled first nor moved.
 std::size_t AppendReversed(KeyBytes& key, std::span<const std::uint8_t> stored) {
   const std::size_t start = key.size();
-  key.resize(start + stored.size());  // a plain loop: inserting through reverse iterators is slow
-  std::uint8_t* out = key.data() + start;
-  for (std::size_t i = stored.size(); i-- > 0;) *out++ = stored[i];
+  for (std::size_t i = stored.size(); i-- > 0;) key.push_back(stored[i]);
   return start;
 }
 
