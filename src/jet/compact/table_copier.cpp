@@ -94,10 +94,12 @@ class TableCopy {
   std::size_t PrimaryPosition() const {
     return static_cast<std::size_t>(primary_ - job_.target_table.real_indexes.data());
   }
-  std::optional<KeyBytes> PrimaryKeyOf(std::span<const StoredField> fields) {
-    write::RowKey key = write::ComputeRowKey(job_.target_table, *primary_, converter_.Convert(fields), job_.key_settings);
-    if (!key.coverage.covered) return std::nullopt;
-    return std::move(key.key);
+  // A row's primary key, or null when it cannot be vouched for. The key is
+  // computed for every row, into a buffer reused from row to row: it holds
+  // until the next call.
+  const KeyBytes* PrimaryKeyOf(std::span<const StoredField> fields) {
+    write::ComputeRowKey(job_.target_table, *primary_, converter_.Convert(fields), job_.key_settings, primary_key_);
+    return primary_key_.coverage.covered ? &primary_key_.key : nullptr;
   }
 
   ScanOptions Reporting();
@@ -121,6 +123,7 @@ class TableCopy {
   const write::KeyFallback fallback_;
   std::optional<RowGate> gate_;
   const RealIndexDefinition* primary_;
+  write::RowKey primary_key_;
   const bool long_values_collected_;  // the key-order copy reads long values with their rows
   const ScanOptions reporting_;  // the reads whose losses are reported as met
   std::uint64_t copied_ = 0;
@@ -196,7 +199,7 @@ TableCopy::SourceOrder TableCopy::CheckSourceOrder() {
   job_.source.ScanRows(
       job_.source_table,
       [&](const Row& row) {
-        std::optional<KeyBytes> key = PrimaryKeyOf(row.fields);
+        const KeyBytes* key = PrimaryKeyOf(row.fields);
         if (!key) {
           order = SourceOrder::Uncovered;
           return false;
@@ -206,7 +209,7 @@ TableCopy::SourceOrder TableCopy::CheckSourceOrder() {
           order = SourceOrder::NotAscending;
           return false;
         }
-        previous = std::move(*key);
+        previous.assign(key->begin(), key->end());
         return true;
       },
       scan);
@@ -263,7 +266,7 @@ bool TableCopy::CollectRows(RowSorter& sorter, Skipped& skipped) {
       std::span<const std::uint8_t> record;
       while (records.Next(record)) {
         DecodeRowRecord(record, row);
-        const std::optional<KeyBytes> key = PrimaryKeyOf(row.fields);
+        const KeyBytes* key = PrimaryKeyOf(row.fields);
         if (!key) {
           covered = false;
           break;
@@ -350,12 +353,13 @@ void TableCopy::FindKeysThatMayRepeat() {
   ScanOptions scan = Silent();
   scan.assemble_long_values = false;
   KeyBytes tagged;  // the index's number, then the key
+  write::RowKey key;  // reused from key to key
   job_.source.ScanRows(
       job_.source_table,
       [&](const Row& row) {
         const std::span<const encode::FieldValue> values = converter_.Convert(row.fields);
         for (std::size_t r : sorted) {
-          write::RowKey key = write::ComputeRowKey(job_.target_table, indexes[r], values, job_.key_settings);
+          write::ComputeRowKey(job_.target_table, indexes[r], values, job_.key_settings, key);
           if (key.all_null) continue;  // never checked for repeats
           if (!key.coverage.covered) {
             std::optional<KeyBytes> vouched = fallback_(r, key, row.listed_at.ToRaw());
