@@ -82,7 +82,8 @@ IndexFeeder::IndexFeeder(const TableDefinition& table, const KeyDatabaseSettings
       settings_(settings),
       lists_(lists),
       memory_budget_(memory_budget),
-      caller_helps_at_queued_(caller_helps_at_queued) {
+      caller_helps_at_queued_(caller_helps_at_queued),
+      max_queued_(MaxQueued(memory_budget)) {
   std::vector<bool> used(table.columns.size(), false);
   for (const RealIndexDefinition& index : table.real_indexes) {
     for (const IndexKeyColumn& k : index.columns) {
@@ -92,6 +93,10 @@ IndexFeeder::IndexFeeder(const TableDefinition& table, const KeyDatabaseSettings
   }
   for (std::size_t i = 0; i < used.size(); ++i)
     if (used[i]) key_columns_.push_back(i);
+}
+
+std::size_t IndexFeeder::MaxQueued(std::size_t memory_budget) {
+  return std::clamp<std::size_t>(memory_budget >> 20, kLeastMaxQueued, kMostMaxQueued);
 }
 
 IndexFeeder::~IndexFeeder() {
@@ -253,7 +258,7 @@ void IndexFeeder::HandOver() {
     // A thread that has fallen behind takes keys computed here next, until it
     // catches up: the two share the work as they have time.
     caller_computes_keys_ = queue_.size() >= caller_helps_at_queued_;
-    changed_.wait(lock, [&] { return queue_.size() < kMaxQueued || failure_; });
+    changed_.wait(lock, [&] { return queue_.size() < max_queued_ || failure_; });
     if (failure_) std::rethrow_exception(failure_);
     queue_.push_back(std::move(full));
     if (!spare_.empty()) {

@@ -51,14 +51,18 @@ class alignas(kCacheLineBytes) IndexFeeder {
     std::uint64_t tag;
   };
 
-  // Batches handed over and not yet taken; the caller waits beyond this.
   // The caller, which has its own rows to encode, computes keys only once
   // kCallerHelpsAtQueued batches wait for the thread, so the queue mostly
-  // stays near that; above it there is room for the batches that arrive
-  // while the thread sorts and spills a list (tens of milliseconds), so that
-  // the caller need not wait meanwhile.
-  static constexpr std::size_t kMaxQueued = 12;
+  // stays near that. Above it there is room for the batches that arrive
+  // while the thread sorts and spills a list, so that the caller need not
+  // wait meanwhile: MaxQueued(memory_budget) batches in all, beyond which
+  // the caller waits. A spill takes time in proportion to the list, which
+  // the budget bounds, so the room is a batch per MiB of budget (each takes
+  // half a MiB), and never less than kLeastMaxQueued.
   static constexpr std::size_t kCallerHelpsAtQueued = 6;
+  static constexpr std::size_t kLeastMaxQueued = 12;
+  static constexpr std::size_t kMostMaxQueued = 64;
+  static std::size_t MaxQueued(std::size_t memory_budget);
 
   // `table` and `lists` (one per real index) must outlive the feeder, which
   // spills the largest list whenever their entries take more than
@@ -113,6 +117,7 @@ class alignas(kCacheLineBytes) IndexFeeder {
   std::span<IndexEntryList> lists_;
   std::size_t memory_budget_;
   std::size_t caller_helps_at_queued_;
+  std::size_t max_queued_;
   std::vector<std::size_t> key_columns_;  // positions in table.columns that some index reads
   std::atomic<bool> ascending_{true};     // the watched index's verdict
 
