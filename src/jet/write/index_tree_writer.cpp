@@ -9,10 +9,8 @@
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <utility>
 
 #include "jet/format/index_row_key.h"
-#include "jet/write/entry_relay.h"
 #include "jet/write/index_builder.h"
 
 namespace jet::write {
@@ -46,11 +44,6 @@ class LeafBuild {
     }
     return true;
   }
-  // Adds the rest of the entries, read by `next`.
-  void ContinueFrom(const IndexEntryStream& next) {
-    while (next(builder_.Incoming())) builder_.Commit();
-  }
-  IndexEntryList& entries() { return entries_; }
   LeavesApart Finish() {
     apart_.level = builder_.Finish();
     entries_.Clear();
@@ -90,29 +83,11 @@ IndexTree WriteLeavesApart(PageSink& sink, LeavesApart apart, std::uint32_t owne
   return tree;
 }
 
-class TreeHelper;
-
-// Reads a list for the caller's tree: itself until the helper has nothing
-// else to do, then through a relay the helper fills, while the caller packs
-// the entries onto leaves.
-class RelayedReader {
- public:
-  RelayedReader(IndexEntryList& entries, TreeHelper* helper) : entries_(entries), helper_(helper), relay_(entries) {}
-  bool Next(IndexEntry& out);
-
- private:
-  IndexEntryList& entries_;
-  TreeHelper* helper_;
-  EntryRelay relay_;  // declared last: the helper is done with the list before it goes
-};
-
 // The helper's side of WriteIndexTrees: the lists it has taken, from the
 // back, and what it made of them. A list kept whole in memory is sorted
 // first; the caller, reaching it meanwhile, builds its tree as the entries
 // come into place instead of waiting for the helper's leaves. A caller that
 // reaches a list whose leaves the helper is building takes over the rest.
-// Once no list is left to take, the helper reads entries for the caller,
-// one list at a time, through a relay the caller hands it.
 class TreeHelper {
  public:
   TreeHelper(std::vector<IndexEntryList>& lists, std::uint32_t owner, const IndexPageLayout& layout,
@@ -136,24 +111,7 @@ class TreeHelper {
       // Leaves nobody will take are not built to the end.
       for (std::size_t r = 0; r < lists_.size(); ++r) handover_[r].store(true, std::memory_order_relaxed);
     }
-    relay_posted_.notify_all();
     thread_.join();
-  }
-
-  // Whether the helper has nothing left to do but read entries for the caller.
-  bool idle() const { return idle_.load(std::memory_order_relaxed); }
-  // Hands `relay` to the helper when it is idle, which then produces its
-  // entries; false (and the relay not started) otherwise.
-  bool Relay(EntryRelay& relay) {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      if (!idle_.load(std::memory_order_relaxed) || relay_ != nullptr) return false;
-      relay.Start();
-      relay_ = &relay;
-      idle_.store(false, std::memory_order_relaxed);
-    }
-    relay_posted_.notify_all();
-    return true;
   }
 
   // Claims list r for the caller unless the helper has it already.
@@ -193,8 +151,7 @@ class TreeHelper {
     if (results_[r].leaves) return std::move(*results_[r].leaves);
     std::unique_ptr<LeafBuild> build = std::move(results_[r].handed_over);
     lock.unlock();
-    RelayedReader reader(build->entries(), this);
-    build->ContinueFrom([&reader](IndexEntry& next) { return reader.Next(next); });
+    build->Continue();
     return build->Finish();
   }
 
@@ -214,8 +171,7 @@ class TreeHelper {
       bool sort_first;
       {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) return;
-        if (unclaimed_end_ <= unclaimed_begin_) break;
+        if (stopping_ || unclaimed_end_ <= unclaimed_begin_) return;
         r = --unclaimed_end_;
         sort_first = lists_[r].ReadableWhileSorted();
         sorting_[r] = sort_first;
@@ -246,22 +202,6 @@ class TreeHelper {
       if (failed) SetInPlace(r, kSortFailed);  // a caller waiting for entries in place learns of it
       done_.notify_all();
     }
-    ServeRelays();
-  }
-
-  // Produces the entries of each relay the caller hands over, until stopped.
-  void ServeRelays() {
-    for (;;) {
-      EntryRelay* relay;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        idle_.store(true, std::memory_order_relaxed);
-        relay_posted_.wait(lock, [&] { return relay_ != nullptr || stopping_; });
-        if (relay_ == nullptr) return;
-        relay = std::exchange(relay_, nullptr);
-      }
-      relay->Produce();
-    }
   }
 
   void SetInPlace(std::size_t r, std::size_t entries) {
@@ -290,9 +230,6 @@ class TreeHelper {
   std::mutex mutex_;
   std::condition_variable done_;
   std::condition_variable in_place_changed_;
-  std::condition_variable relay_posted_;
-  std::atomic<bool> idle_{false};  // set under mutex_, read without it
-  EntryRelay* relay_ = nullptr;    // handed over, not yet taken up
   std::vector<Result> results_;
   std::unique_ptr<std::atomic<std::size_t>[]> in_place_;  // entries of each list in place, while sorted
   std::unique_ptr<std::atomic<bool>[]> handover_;          // the caller waits for the list's leaves
@@ -304,18 +241,11 @@ class TreeHelper {
   std::thread thread_;
 };
 
-bool RelayedReader::Next(IndexEntry& out) {
-  if (relay_.started() || (helper_ && helper_->idle() && helper_->Relay(relay_))) return relay_.Next(out);
-  return entries_.Next(out);
-}
-
-// Writes the tree of a list whose reading has begun, its entries read by
-// `stream` (by default, from the list).
-IndexTree WriteTreeOfReadList(PageSink& sink, IndexEntryList& entries, std::uint32_t owner,
-                              const IndexEntryStream& stream = {}) {
+// Writes the tree of a list whose reading has begun.
+IndexTree WriteTreeOfReadList(PageSink& sink, IndexEntryList& entries, std::uint32_t owner) {
   IndexTree tree;
   const BuiltIndexTree built = BuildIndexTree(
-      stream ? stream : StreamOf(entries), owner, IndexLayoutFor(sink.version()), [&sink]() { return sink.Allocate(); },
+      StreamOf(entries), owner, IndexLayoutFor(sink.version()), [&sink]() { return sink.Allocate(); },
       [&sink, &tree](std::uint32_t page, std::vector<std::uint8_t> bytes) {
         sink.Write(page, bytes);
         tree.pages.push_back(page);
@@ -349,17 +279,8 @@ std::vector<IndexTree> WriteIndexTrees(PageSink& sink, std::vector<IndexEntryLis
     }
   }
   for (std::size_t r = 0; r < lists.size(); ++r) {
-    if (!helper) {
+    if (!helper || helper->ClaimForCaller(r)) {
       trees.push_back(WriteIndexTree(sink, lists[r], owner));
-    } else if (helper->ClaimForCaller(r)) {
-      if (lists[r].streamed()) {
-        trees.push_back(WriteLeavesApart(sink, lists[r].TakeLeaves(), owner));
-        continue;
-      }
-      lists[r].StartReading();
-      RelayedReader reader(lists[r], &*helper);
-      trees.push_back(
-          WriteTreeOfReadList(sink, lists[r], owner, [&reader](IndexEntry& next) { return reader.Next(next); }));
     } else if (helper->ReadWhileSorted(r)) {
       // Built here, where it goes, as the helper puts the entries in place.
       lists[r].StartReadingWhileSorted([&helper, r](std::size_t n) { return helper->WaitInPlace(r, n); });

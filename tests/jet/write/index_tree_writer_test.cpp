@@ -136,31 +136,6 @@ TEST(WriteIndexTrees, LeavesTheHelperIsBuildingAreFinishedByTheCaller) {
   ExpectTheHelperChangesNothing(make_lists, 500, KeyBytes(5000, 0x7F));
 }
 
-// A long list spilled in runs, then a short one: the helper is soon done
-// with the short one and reads the long one's entries while the caller packs
-// them onto leaves. An entry too long for a page, met by the caller among
-// the relayed entries, fails the writing, and neither thread is left waiting.
-TEST(WriteIndexTrees, AHelperWithNothingLeftReadsTheCallersListForIt) {
-  const auto make_lists = [](bool too_long_at_the_end) {
-    std::vector<IndexEntryList> lists(2);
-    const std::vector<Reference> entries = MakeEntries(300000, 3);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      lists[0].Add(entries[i].key, entries[i].row);
-      if (i % 60000 == 59999) lists[0].Spill();
-    }
-    if (too_long_at_the_end) lists[0].Add(KeyBytes(5000, 0xFE), RowPointer{0xFFFFFF, 0});
-    for (const Reference& e : MakeEntries(5000, 4)) lists[1].Add(e.key, e.row);
-    return lists;
-  };
-  ScratchDir dir;
-  const auto alone = TreesFile(dir / "alone.mdb", make_lists(false), false);
-  EXPECT_GT(alone.size(), 500u * 4096);
-  EXPECT_TRUE(alone == TreesFile(dir / "shared.mdb", make_lists(false), true));
-  PageSink sink(dir / "failing.mdb", FormatVersion::Jet4, 0);
-  std::vector<IndexEntryList> lists = make_lists(true);
-  EXPECT_THROW(WriteIndexTrees(sink, lists, 2), vondrel::Error);
-}
-
 TEST(WriteIndexTrees, StreamedLeavesWriteTheTreeOfTheEntries) {
   ScratchDir dir;
   const auto ascending = AscendingEntries(30000);
