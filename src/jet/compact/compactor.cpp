@@ -483,9 +483,14 @@ std::optional<CompactStatistics> Compaction::Run() {
   std::uint32_t table_number = 0;
   for (SourceTable& t : tables_) {
     // A pass that does not record losses has failed at its first: the
-    // recording pass starts without copying the rest.
+    // recording pass starts without copying the rest, nor the rest of the
+    // table where the loss was met.
     if (!record_ && !losses_.empty()) return std::nullopt;
-    CopyTable(builder, remap, source_keys, t, ++table_number, stats);
+    try {
+      CopyTable(builder, remap, source_keys, t, ++table_number, stats);
+    } catch (const LossEndsCopy&) {
+      return std::nullopt;
+    }
   }
   db_.file().CheckUnchanged();  // a source that shrank while read gave zeros somewhere
   if (!record_ && !losses_.empty()) return std::nullopt;  // the builder removes the file

@@ -112,8 +112,17 @@ class TableCopy {
   void CopyInSourceOrder();
   void FindKeysThatMayRepeat();
   void Add(std::span<const StoredField> fields, RowPointer listed_at);
+  // Logs a loss. A copy that does not check keys is redone with checking
+  // after any loss, so it ends at its first rather than copy on for nothing.
+  void Lose(Loss loss, const std::string& detail_key = {}) {
+    job_.losses->Add(std::move(loss), detail_key);
+    EndAtFirstLoss();
+  }
+  void EndAtFirstLoss() const {
+    if (!job_.check_keys) throw LossEndsCopy{};
+  }
   void LoseRow(RowPointer at, std::int32_t code, const std::string& why) {
-    job_.losses->Add({LossKind::Row, code, "row at " + Place(at) + " was dropped: " + why, job_.table_name, at, true});
+    Lose({LossKind::Row, code, "row at " + Place(at) + " was dropped: " + why, job_.table_name, at, true});
   }
   std::uint64_t Finish();
 
@@ -139,21 +148,21 @@ ScanOptions TableCopy::Reporting() {
     LoseRow(at, error.number(), error.description());
   };
   plain.on_mended_row = [this](RowPointer at, const vondrel::Error& error) {
-    job_.losses->Add({LossKind::Object, error.number(),
-                      "the row at " + Place(at) + " was damaged (" + error.description() +
-                          ") and was kept as read in the only way its structure allows",
-                      job_.table_name, at, true});
+    Lose({LossKind::Object, error.number(),
+          "the row at " + Place(at) + " was damaged (" + error.description() +
+              ") and was kept as read in the only way its structure allows",
+          job_.table_name, at, true});
   };
   plain.on_damaged_page = [this](std::uint32_t page, const vondrel::Error& error) {
-    job_.losses->Add({LossKind::Page, error.number(),
-                      "data page " + std::to_string(page) + " cannot be read, its rows are lost: " + error.description(),
-                      job_.table_name, {page, 0}, true});
+    Lose({LossKind::Page, error.number(),
+          "data page " + std::to_string(page) + " cannot be read, its rows are lost: " + error.description(),
+          job_.table_name, {page, 0}, true});
   };
   plain.on_damaged_value = [this](RowPointer at, const ColumnDefinition& column, const vondrel::Error& error) {
-    job_.losses->Add({LossKind::Value, error.number(),
-                      "the value of " + column.name + " in the row at " + Place(at) + " was emptied: " + error.description(),
-                      job_.table_name, at, true},
-                     column.name);
+    Lose({LossKind::Value, error.number(),
+          "the value of " + column.name + " in the row at " + Place(at) + " was emptied: " + error.description(),
+          job_.table_name, at, true},
+         column.name);
   };
   return plain;
 }
@@ -243,10 +252,11 @@ bool TableCopy::CopyInKeyOrder() {
 // computes the records' keys and sorts them, so that reading the source
 // never waits on the sort. Every callback of the read stays on this thread.
 bool TableCopy::CollectRows(RowSorter& sorter, Skipped& skipped) {
-  ScanOptions scan = Silent();
+  // Without checking, the first loss ends the copy: it is reported as met.
+  ScanOptions scan = job_.check_keys ? Silent() : reporting_;
   scan.assemble_long_values = long_values_collected_;
   std::vector<RowEvent> events;  // of the row being read
-  if (job_.losses) {
+  if (job_.losses && job_.check_keys) {
     scan.on_damaged_row = [&](RowPointer at, const vondrel::Error& error) { skipped.rows.emplace_back(at, error); };
     scan.on_damaged_page = [&](std::uint32_t page, const vondrel::Error& error) { skipped.pages.emplace_back(page, error); };
     scan.on_mended_row = [&](RowPointer, const vondrel::Error& error) {

@@ -43,7 +43,8 @@ struct CopyJob {
   // be neither computed nor taken from the source index, or that repeats the
   // key of a unique index, is left out and recorded. Without it, repeated
   // unique keys are only detected (as a loss) so that the caller can redo the
-  // copy with checking on.
+  // copy with checking on, and the copy ends at its first loss of any kind
+  // (LossEndsCopy).
   bool check_keys = false;
   // Discards the rows written so far and returns the table's fresh builder.
   // Given only to a pass that does not check keys, where a copy can start
@@ -52,6 +53,10 @@ struct CopyJob {
   // Called with each data page the copy reads, before its rows (it may throw to end the copy).
   std::function<void(std::uint32_t page, const DataPage& data_page)> on_page;
 };
+
+// Thrown by a copy that does not check keys at its first loss, once it is
+// logged: such a copy is redone with checking, so the rest would be wasted.
+struct LossEndsCopy {};
 
 // Returns the number of rows copied.
 std::uint64_t CopyTableRows(const CopyJob& job, write::TableBuilder& builder);

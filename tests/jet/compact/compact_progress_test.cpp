@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "jet/compact/compactor.h"
@@ -24,15 +25,37 @@ struct Report {
   bool table_done;
 };
 
+// Writes to `copy` the bytes of `original` with the first row slot of
+// `table`'s first page pointing past the page's end.
+void DamageFirstRow(const std::filesystem::path& original, const std::string& table_name,
+                    const std::filesystem::path& copy) {
+  const auto source = jet::Database::Open(original);
+  const jet::TableDefinition table = source->ReadTableDefinition(*source->FindTable(table_name));
+  std::uint32_t page = 0;
+  source->ScanRows(table, [&](const jet::Row& row) {
+    page = row.listed_at.page;
+    return false;
+  });
+  ASSERT_NE(page, 0u);
+  std::vector<std::uint8_t> bytes = vondrel::testing::ReadFileBytes(original);
+  const std::size_t slot = page * source->constants().page_size + source->constants().data_row_table_offset;
+  bytes[slot] = 0xFF;
+  bytes[slot + 1] = 0x1F;
+  ASSERT_TRUE(vondrel::testing::WriteFileBytes(copy, bytes));
+}
+
 class CompactProgressTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     scratch_ = new ScratchDir;
     // Enough orders that their table spans several batches of pages.
     vondrel::testing::BuildSalvageDatabase(Source(), jet::FormatVersion::Jet4, 40000);
+    // Rows out of key order, sorted before they are written.
+    vondrel::testing::BuildPeopleDatabase(ScrambledSource(), jet::FormatVersion::Jet4, 40000, true);
   }
   static void TearDownTestSuite() { delete scratch_; }
   static std::filesystem::path Source() { return *scratch_ / "source.mdb"; }
+  static std::filesystem::path ScrambledSource() { return *scratch_ / "scrambled.mdb"; }
 
   static ScratchDir* scratch_;
 };
@@ -104,7 +127,6 @@ TEST_F(CompactProgressTest, ALossInAnEarlyTableStartsTheRecordingPassAtOnce) {
   };
   jet::compact::CompactDatabase(Source(), *scratch_ / "sound.mdb", options);
   // The first table with rows that is not a system table, and a later one.
-  const auto source = jet::Database::Open(Source());
   std::string first;
   for (const Report& r : sound) {
     if (r.table.rfind("MSys", 0) == 0 || r.total == 0 || r.table_done) continue;
@@ -113,21 +135,8 @@ TEST_F(CompactProgressTest, ALossInAnEarlyTableStartsTheRecordingPassAtOnce) {
   }
   ASSERT_FALSE(first.empty());
   ASSERT_NE(sound.back().table, first) << "no table is copied after " << first;
-
-  // The first row slot of one of its pages points past the page's end.
-  const jet::TableDefinition table = source->ReadTableDefinition(*source->FindTable(first));
-  std::uint32_t page = 0;
-  source->ScanRows(table, [&](const jet::Row& row) {
-    page = row.listed_at.page;
-    return false;
-  });
-  ASSERT_NE(page, 0u);
-  std::vector<std::uint8_t> bytes = vondrel::testing::ReadFileBytes(Source());
-  const std::size_t slot = page * source->constants().page_size + source->constants().data_row_table_offset;
-  bytes[slot] = 0xFF;
-  bytes[slot + 1] = 0x1F;
   const auto damaged = *scratch_ / "damaged.mdb";
-  ASSERT_TRUE(vondrel::testing::WriteFileBytes(damaged, bytes));
+  DamageFirstRow(Source(), first, damaged);
 
   std::map<std::string, int> starts;
   options.progress = [&](const CompactProgress& p) {
@@ -137,6 +146,46 @@ TEST_F(CompactProgressTest, ALossInAnEarlyTableStartsTheRecordingPassAtOnce) {
   EXPECT_GT(stats.rows_dropped, 0u);
   EXPECT_EQ(starts[first], 2) << "once without recording, once with";
   EXPECT_EQ(starts[sound.back().table], 1);
+}
+
+// Nor does that pass copy the rest of the table where it met the loss: the
+// damaged table's first pass ends before its first batch of pages, whether
+// the table is copied as it stands or sorted first.
+void ExpectTheFirstPassToEndAtTheLoss(const std::filesystem::path& source, const std::filesystem::path& damaged,
+                                      const std::filesystem::path& output) {
+  std::map<std::string, std::uint64_t> pages;
+  jet::compact::CompactOptions options;
+  options.progress = [&](const CompactProgress& p) { pages[std::string(p.table)] = p.pages_total; };
+  jet::compact::CompactDatabase(source, output.string() + ".sound", options);
+  const auto largest = std::max_element(pages.begin(), pages.end(),
+                                        [](const auto& a, const auto& b) { return a.second < b.second; });
+  ASSERT_GT(largest->second, 2 * jet::compact::kProgressPageBatch) << largest->first;
+  const std::string table = largest->first;
+  DamageFirstRow(source, table, damaged);
+
+  std::vector<Report> reports;
+  options.progress = [&](const CompactProgress& p) {
+    if (std::string(p.table) == table)
+      reports.push_back({std::string(p.table), p.table_number, p.table_count, p.pages_done, p.pages_total, p.table_done});
+  };
+  const auto stats = jet::compact::CompactDatabase(damaged, output, options);
+  EXPECT_GT(stats.rows_dropped, 0u);
+  // Started twice (once without recording, once with), its batches
+  // reported by the second pass only, which reads the table to its end.
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < reports.size(); ++i)
+    if (reports[i].done == 0 && !reports[i].table_done) starts.push_back(i);
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[1], starts[0] + 1) << "the first pass reported pages of " << table << " after its loss";
+  ASSERT_FALSE(reports.empty());
+  EXPECT_TRUE(reports.back().table_done);
+  EXPECT_EQ(reports.back().done, reports.back().total);
+}
+
+TEST_F(CompactProgressTest, ALossEndsThePassWithoutRecordingWithinItsTable) {
+  ExpectTheFirstPassToEndAtTheLoss(Source(), *scratch_ / "damaged-largest.mdb", *scratch_ / "salvaged-largest.mdb");
+  ExpectTheFirstPassToEndAtTheLoss(ScrambledSource(), *scratch_ / "damaged-scrambled.mdb",
+                                   *scratch_ / "salvaged-scrambled.mdb");
 }
 
 }  // namespace
