@@ -116,9 +116,6 @@ class TableCopy {
   // after any loss, so it ends at its first rather than copy on for nothing.
   void Lose(Loss loss, const std::string& detail_key = {}) {
     job_.losses->Add(std::move(loss), detail_key);
-    EndAtFirstLoss();
-  }
-  void EndAtFirstLoss() const {
     if (!job_.check_keys) throw LossEndsCopy{};
   }
   void LoseRow(RowPointer at, std::int32_t code, const std::string& why) {
