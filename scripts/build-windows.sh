@@ -8,7 +8,8 @@
 # the programs (statically linked, stripped) and a short text on their use.
 # VONDREL_WINDOWS_TARGETS (default: the programs) chooses what to build, e.g.
 # "vondrel-jet platform_tests"; VONDREL_WINDOWS_ARCHES (default "win64 win32")
-# which architectures.
+# which architectures. VONDREL_WINDOWS_INSTALL_ONLY=1 installs what is missing
+# and stops there.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root}"
@@ -28,6 +29,7 @@ if [ "${#missing[@]}" -gt 0 ]; then
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix zip
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq wine wine64
 fi
+[ "${VONDREL_WINDOWS_INSTALL_ONLY:-}" = 1 ] && exit 0
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -18,6 +18,11 @@ windows_suites="base_tests platform_tests jet_io_tests jet_format_tests jet_read
 export QT_QPA_PLATFORM=offscreen
 
 step "normal build"
+# Meanwhile the cross compilers and Wine for the Windows builds are installed:
+# downloading and unpacking them leaves the processors to the build.
+windows_install_log="$(mktemp)"
+VONDREL_WINDOWS_INSTALL_ONLY=1 "$root/scripts/build-windows.sh" >"$windows_install_log" 2>&1 &
+windows_install=$!
 "$root/scripts/build.sh" "$root/build" -DVONDREL_WERROR=ON
 (cd "$root/build" && ctest --output-on-failure -j"$jobs")
 
@@ -38,6 +43,12 @@ cmake --build "$build32" -j"$jobs" --target jet_io_tests jet_format_tests jet_re
 (cd "$build32" && ctest --output-on-failure -j"$jobs" -E '_NOT_BUILT|SortCodeTables|Logo\.')
 
 step "Windows build"
+if ! wait "$windows_install"; then
+  cat "$windows_install_log" >&2
+  echo "test.sh: installing the Windows cross compilers and Wine failed" >&2
+  exit 1
+fi
+rm -f "$windows_install_log"
 # MinGW-w64 cross builds: x86-64 builds the tool and every suite that runs no
 # Linux program and runs them under Wine; the tool's compaction of each
 # sample is held against the Linux build's; then both architectures' programs
