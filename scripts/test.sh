@@ -95,8 +95,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 if [ -x "$root/scripts/fuzz.sh" ]; then
   step "fuzzing"
   # The reader's target and the compaction target, whose every salvaged
-  # output our checker must find sound, 45 seconds each, side by side: CI
+  # output our checker must find sound, 30 seconds each, side by side: CI
   # runs close to its 30 minutes, and longer runs are made apart from it.
-  COMPACT_SECONDS=45 "$root/scripts/fuzz.sh" 45
+  COMPACT_SECONDS=30 "$root/scripts/fuzz.sh" 30
 fi
 step "done"
