@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "jet/io/error_numbers.h"
+#include "jet/io/win32_handle.h"
 
 namespace jet::io {
 namespace fs = std::filesystem;
@@ -15,8 +16,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint64_t kToTheEnd = ~std::uint64_t{0};
-
-HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // Paths in messages as UTF-8, never through the ANSI code page.
 std::string Shown(const fs::path& path) {
@@ -32,15 +31,8 @@ std::string Shown(const fs::path& path) {
 // Result of trying to take one lock.
 enum class Taken { Yes, Conflict, Unsupported };
 
-OVERLAPPED At(std::uint64_t offset) {
-  OVERLAPPED at{};
-  at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  return at;
-}
-
 Taken TryLock(HANDLE file, bool exclusive, std::uint64_t start, std::uint64_t length) {
-  OVERLAPPED at = At(start);
+  OVERLAPPED at = OverlappedAt(start);
   DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
   if (LockFileEx(file, flags, 0, static_cast<DWORD>(length & 0xFFFFFFFFu), static_cast<DWORD>(length >> 32), &at))
     return Taken::Yes;
@@ -50,7 +42,7 @@ Taken TryLock(HANDLE file, bool exclusive, std::uint64_t start, std::uint64_t le
 }
 
 void Unlock(HANDLE file, std::uint64_t start, std::uint64_t length) {
-  OVERLAPPED at = At(start);
+  OVERLAPPED at = OverlappedAt(start);
   UnlockFileEx(file, 0, static_cast<DWORD>(length & 0xFFFFFFFFu), static_cast<DWORD>(length >> 32), &at);
 }
 

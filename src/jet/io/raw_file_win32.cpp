@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "jet/io/win32_handle.h"
+
 namespace jet::io {
 namespace {
-
-HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // The C library's number for the last Windows error.
 void SetErrno() {
@@ -25,13 +25,6 @@ void SetErrno() {
     case ERROR_PATH_NOT_FOUND: errno = ENOENT; break;
     default: errno = EIO; break;
   }
-}
-
-OVERLAPPED At(std::uint64_t offset) {
-  OVERLAPPED at{};
-  at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  return at;
 }
 
 }  // namespace
@@ -84,7 +77,7 @@ RawFile RawFile::CreateTemporary() {
 bool RawFile::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
-    OVERLAPPED at = At(offset);
+    OVERLAPPED at = OverlappedAt(offset);
     DWORD written = 0;
     if (!WriteFile(AsHandle(handle_), data, chunk, &written, &at)) {
       SetErrno();
@@ -103,7 +96,7 @@ bool RawFile::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_
 
 std::ptrdiff_t RawFile::ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) const {
   const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
-  OVERLAPPED at = At(offset);
+  OVERLAPPED at = OverlappedAt(offset);
   DWORD read = 0;
   if (!ReadFile(AsHandle(handle_), data, chunk, &read, &at)) {
     if (GetLastError() == ERROR_HANDLE_EOF) return 0;
