@@ -1,12 +1,12 @@
 // The comparison form of `dump`, which must print exactly what
 // tests/oracle/dump.mjs prints for mdb-reader's values.
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "vondrel-jet/dump_value.h"
+#include "tool/stored_value_bytes.h"
 
 namespace vondrel::jet_tool {
 namespace {
@@ -18,14 +18,6 @@ std::string Dump(ColumnType type, const std::vector<std::uint8_t>& bytes, bool p
   std::string out;
   AppendDumpField(out, DumpField{type, 0, present, Bytes(bytes.data(), bytes.size())}, version);
   return out;
-}
-
-std::vector<std::uint8_t> DoubleBytes(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  std::vector<std::uint8_t> bytes(8);
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-  return bytes;
 }
 
 TEST(DumpValue, JsonEscapesLikeJavaScript) {

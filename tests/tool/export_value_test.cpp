@@ -7,23 +7,12 @@
 
 #include "vondrel-jet/export_text.h"
 #include "vondrel-jet/export_value.h"
+#include "tool/stored_value_bytes.h"
 
 namespace vondrel::jet_tool {
 namespace {
 
 using jet::ColumnType;
-
-std::vector<std::uint8_t> LittleEndianBytes(std::uint64_t value, std::size_t size) {
-  std::vector<std::uint8_t> bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-  return bytes;
-}
-
-std::vector<std::uint8_t> DoubleBytes(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return LittleEndianBytes(bits, 8);
-}
 
 std::vector<std::uint8_t> Utf16(const std::u16string& text) {
   std::vector<std::uint8_t> bytes;

@@ -42,7 +42,7 @@ void BuildPeople(const std::filesystem::path& path) {
 
 // Changes the key of every third entry of every leaf, and points each
 // leaf's second entry at a row that does not exist.
-void DamageLeaves(std::vector<std::uint8_t>& bytes, FormatVersion version) {
+void DamageEveryThirdKey(std::vector<std::uint8_t>& bytes, FormatVersion version) {
   const IndexPageLayout layout = IndexLayoutFor(version);
   for (std::size_t at = layout.page_size; at + layout.page_size <= bytes.size(); at += layout.page_size) {
     if (bytes[at] != 0x04) continue;  // not a leaf
@@ -67,7 +67,7 @@ TEST(IndexCheckThreads, FindingsComeIndexByIndexAsWhenEachIsCheckedAlone) {
   vondrel::testing::ScratchDir dir;
   BuildPeople(dir / "people.mdb");
   std::vector<std::uint8_t> bytes = vondrel::testing::ReadFileBytes(dir / "people.mdb");
-  DamageLeaves(bytes, FormatVersion::Jet4);
+  DamageEveryThirdKey(bytes, FormatVersion::Jet4);
   ASSERT_TRUE(vondrel::testing::WriteFileBytes(dir / "damaged.mdb", bytes));
 
   const auto database = Database::Open(dir / "damaged.mdb");

@@ -17,7 +17,7 @@
 namespace vondrel::testing {
 namespace {
 
-constexpr int kOrders = 400;
+constexpr int kSalvageOrders = 400;
 
 struct Corpus {
   std::vector<std::uint8_t> bytes;
@@ -25,12 +25,12 @@ struct Corpus {
   std::unique_ptr<DamageGenerator> generator;
 };
 
-const Corpus& Built(jet::FormatVersion version) {
+const Corpus& BuiltCorpus(jet::FormatVersion version) {
   static std::map<jet::FormatVersion, Corpus> built;
   auto found = built.find(version);
   if (found != built.end()) return found->second;
   ScratchDir dir;
-  BuildSalvageDatabase(dir / "built.mdb", version, kOrders);
+  BuildSalvageDatabase(dir / "built.mdb", version, kSalvageOrders);
   Corpus corpus;
   corpus.bytes = ReadFileBytes((dir / "built.mdb").string());
   corpus.content = OriginalContent::Read(corpus.bytes, "built.mdb");
@@ -63,7 +63,7 @@ std::vector<std::uint32_t> LongValuePages(const Corpus& corpus) {
 
 class CompactDamagedBuilt : public ::testing::TestWithParam<jet::FormatVersion> {
  protected:
-  const Corpus& corpus() const { return Built(GetParam()); }
+  const Corpus& corpus() const { return BuiltCorpus(GetParam()); }
   const DamageGenerator& generator() const { return *corpus().generator; }
 
   SalvageVerdict Salvage(const DamagedCopy& copy) {

@@ -11,7 +11,7 @@
 namespace vondrel::testing {
 namespace {
 
-constexpr int kShards = 4;
+constexpr int kMdbReaderShards = 4;
 
 // Tables where mdb-reader is shown wrong or has no reading at all.
 const std::vector<KnownDifference> kMdbReaderDifferences = {
@@ -21,11 +21,11 @@ const std::vector<KnownDifference> kMdbReaderDifferences = {
     {"*", "MSysAccessObjects", "mdb-reader cannot read column type 0x11"},
 };
 
-struct Figures {
+struct MdbReaderFigures {
   int samples = 0, refused = 0, tables = 0, identical = 0, known = 0;
 };
 
-void CompareSample(const std::string& script, const std::string& path, Figures& figures) {
+void CompareSample(const std::string& script, const std::string& path, MdbReaderFigures& figures) {
   std::string file = std::filesystem::path(path).filename().string();
   SCOPED_TRACE(file);
   ++figures.samples;
@@ -79,8 +79,8 @@ TEST_P(MdbReaderConformance, RowsEqualMdbReaders) {
   auto script = MdbReaderDumpScript();
   if (!script) GTEST_SKIP() << "node or mdb-reader is not installed (VONDREL_ORACLE)";
   ASSERT_TRUE(JetToolPath()) << "VONDREL_JET_TOOL is not set";
-  Figures figures;
-  for (const auto& path : SamplesOfShard(GetParam(), kShards)) CompareSample(*script, path, figures);
+  MdbReaderFigures figures;
+  for (const auto& path : SamplesOfShard(GetParam(), kMdbReaderShards)) CompareSample(*script, path, figures);
   std::cout << "shard " << GetParam() << ": samples " << figures.samples << ", not opened " << figures.refused
             << ", tables compared " << figures.tables << ", identical " << figures.identical
             << ", known differences " << figures.known << "\n";
@@ -89,7 +89,7 @@ TEST_P(MdbReaderConformance, RowsEqualMdbReaders) {
   EXPECT_GT(figures.samples, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shards, MdbReaderConformance, ::testing::Range(0, kShards));
+INSTANTIATE_TEST_SUITE_P(Shards, MdbReaderConformance, ::testing::Range(0, kMdbReaderShards));
 
 }  // namespace
 }  // namespace vondrel::testing

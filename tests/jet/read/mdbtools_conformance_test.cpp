@@ -13,7 +13,7 @@
 namespace vondrel::testing {
 namespace {
 
-constexpr int kShards = 6;
+constexpr int kMdbToolsShards = 6;
 
 // Differences where mdb-export is shown wrong (mdb-reader and the stored
 // bytes agree with us). None are known at present.
@@ -21,7 +21,7 @@ const std::vector<KnownDifference> kMdbExportDifferences = {};
 
 const char kExportOptions[] = " -b hex -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' ";
 
-struct Figures {
+struct MdbToolsFigures {
   int samples = 0, unreadable_by_mdbtools = 0, refused_password = 0;
   int tables = 0, identical = 0, known = 0, counts_equal = 0;
 };
@@ -39,7 +39,7 @@ std::map<std::string, std::string> StoredCounts(const std::string& info) {
   return counts;
 }
 
-void CompareSample(const std::string& path, Figures& figures) {
+void CompareSample(const std::string& path, MdbToolsFigures& figures) {
   std::string file = std::filesystem::path(path).filename().string();
   SCOPED_TRACE(file);
   ++figures.samples;
@@ -100,8 +100,8 @@ TEST_P(MdbToolsConformance, ExportAndRowCountsEqualMdbtools) {
   if (!HaveProgram("mdb-export") || !HaveProgram("mdb-count") || !HaveProgram("mdb-tables"))
     GTEST_SKIP() << "mdbtools is not installed";
   ASSERT_TRUE(JetToolPath()) << "VONDREL_JET_TOOL is not set";
-  Figures figures;
-  for (const auto& path : SamplesOfShard(GetParam(), kShards)) CompareSample(path, figures);
+  MdbToolsFigures figures;
+  for (const auto& path : SamplesOfShard(GetParam(), kMdbToolsShards)) CompareSample(path, figures);
   std::cout << "shard " << GetParam() << ": samples " << figures.samples << ", unreadable by mdbtools "
             << figures.unreadable_by_mdbtools << ", refused (password) " << figures.refused_password
             << ", tables compared " << figures.tables << ", identical " << figures.identical
@@ -111,7 +111,7 @@ TEST_P(MdbToolsConformance, ExportAndRowCountsEqualMdbtools) {
   EXPECT_GT(figures.samples, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shards, MdbToolsConformance, ::testing::Range(0, kShards));
+INSTANTIATE_TEST_SUITE_P(Shards, MdbToolsConformance, ::testing::Range(0, kMdbToolsShards));
 
 }  // namespace
 }  // namespace vondrel::testing

@@ -41,7 +41,7 @@ Built BuildAndWalk(const std::vector<IndexEntry>& entries, const IndexPageLayout
 }
 
 // Long keys with a shared head, so pages fill quickly and compress.
-std::vector<IndexEntry> MakeEntries(std::size_t count, std::size_t key_length) {
+std::vector<IndexEntry> MakeSharedHeadEntries(std::size_t count, std::size_t key_length) {
   std::vector<IndexEntry> entries;
   for (std::size_t i = 0; i < count; ++i) {
     IndexEntry e;
@@ -58,7 +58,7 @@ std::vector<IndexEntry> MakeEntries(std::size_t count, std::size_t key_length) {
 
 // Keys that differ from their second byte on, so little is shared.
 std::vector<IndexEntry> MakeVariedEntries(std::size_t count, std::size_t key_length) {
-  auto entries = MakeEntries(count, key_length);
+  auto entries = MakeSharedHeadEntries(count, key_length);
   for (std::size_t i = 0; i < count; ++i) {
     std::uint32_t state = static_cast<std::uint32_t>(i) * 2654435761u + 1;
     for (std::size_t b = 3; b < key_length; ++b) {
@@ -126,7 +126,7 @@ TEST(IndexBuilder, TreesOfOneTwoAndThreeLevelsWalkCleanly) {
 
 TEST(IndexBuilder, NodeLastChildIsTheTailAsAccessWritesIt) {
   const IndexPageLayout layout = IndexPageLayout::Jet4();
-  const Built built = BuildAndWalk(MakeEntries(3000, 6), layout);
+  const Built built = BuildAndWalk(MakeSharedHeadEntries(3000, 6), layout);
   ASSERT_EQ(built.tree.levels, 2u);
   const IndexPage root = DecodeIndexPage(built.pages.at(built.tree.root_page), layout);
   EXPECT_FALSE(root.leaf);
@@ -139,7 +139,7 @@ TEST(IndexBuilder, NodeLastChildIsTheTailAsAccessWritesIt) {
 
 TEST(IndexBuilder, LeavesAreFullAndCompressed) {
   const IndexPageLayout layout = IndexPageLayout::Jet4();
-  const Built built = BuildAndWalk(MakeEntries(3000, 30), layout);
+  const Built built = BuildAndWalk(MakeSharedHeadEntries(3000, 30), layout);
   for (std::size_t i = 0; i + 1 < built.walk.leaf_pages.size(); ++i) {
     const IndexPage leaf = DecodeIndexPage(built.pages.at(built.walk.leaf_pages[i]), layout);
     EXPECT_GT(leaf.prefix_length, 20u);
@@ -149,21 +149,21 @@ TEST(IndexBuilder, LeavesAreFullAndCompressed) {
 }
 
 TEST(IndexBuilder, RefusesUnorderedOrOversizedEntries) {
-  auto entries = MakeEntries(10, 8);
+  auto entries = MakeSharedHeadEntries(10, 8);
   std::swap(entries[3], entries[4]);
   std::uint32_t n = 1;
   EXPECT_THROW(BuildIndexPages(entries, 1, IndexPageLayout::Jet4(), [&] { return n++; }), vondrel::Error);
-  entries = MakeEntries(2, 8);
+  entries = MakeSharedHeadEntries(2, 8);
   entries[1] = entries[0];  // duplicate row
   EXPECT_THROW(BuildIndexPages(entries, 1, IndexPageLayout::Jet4(), [&] { return n++; }), vondrel::Error);
-  entries = MakeEntries(1, 1900);
+  entries = MakeSharedHeadEntries(1, 1900);
   EXPECT_THROW(BuildIndexPages(entries, 1, IndexPageLayout::Jet3(), [&] { return n++; }), vondrel::Error);
 }
 
 // The walker must survive damaged trees and say what is wrong.
 TEST(IndexTreeWalk, ReportsLoopsBadPointersAndBrokenChains) {
   const IndexPageLayout layout = IndexPageLayout::Jet4();
-  Built built = BuildAndWalk(MakeEntries(3000, 6), layout);
+  Built built = BuildAndWalk(MakeSharedHeadEntries(3000, 6), layout);
   auto walk_with = [&](std::map<std::uint32_t, std::vector<std::uint8_t>> pages) {
     return WalkIndexTree(
         built.tree.root_page, 42, layout,
