@@ -18,8 +18,9 @@ compact_budget="${COMPACT_SECONDS:-30}"
 samples="${VONDREL_SAMPLES:-$root/../shared/jet-samples}"
 
 # Coverage instrumentation and sanitizers for every library, not only the
-# target's own file, so the fuzzer sees and checks the reader's code.
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# target's own file, so the fuzzer sees and checks the reader's code. A unity
+# build (a few files merged to a unit) compiles in two thirds of the time.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON \
   -DVONDREL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DVONDREL_GUI=OFF -DVONDREL_TESTS=OFF -DVONDREL_WERROR=ON \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
   >/dev/null

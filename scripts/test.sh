@@ -16,6 +16,11 @@ step() { printf '== %s (at %dm%02ds)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60))
 windows_suites="base_tests platform_tests jet_io_tests jet_format_tests jet_read_tests jet_check_tests jet_write_tests
   jet_compact_tests tool_tests repair_tests window_win32_tests"
 export QT_QPA_PLATFORM=offscreen
+# The normal build compiles each file on its own, which shows a file that
+# leans on another's includes. The other builds compile the same files for
+# what their target or sanitizer changes, merged a few files to a unit
+# (CMake's unity build), which takes 40% less time.
+unity=-DCMAKE_UNITY_BUILD=ON
 
 step "normal build"
 # Meanwhile the cross compilers and Wine for the Windows builds are installed:
@@ -33,7 +38,7 @@ build32="$root/build32"
 # No debug information, and -O1: this build is here for what 32 bits change,
 # and -O2 takes half as long again to compile for nothing it finds.
 cmake -S "$root" -B "$build32" -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -DNDEBUG" \
-  -DVONDREL_GUI=OFF -DVONDREL_BENCH=OFF -DVONDREL_WERROR=ON \
+  -DVONDREL_GUI=OFF -DVONDREL_BENCH=OFF -DVONDREL_WERROR=ON "$unity" \
   "-DCMAKE_CXX_FLAGS=-m32 -D_FILE_OFFSET_BITS=64" -DCMAKE_C_FLAGS=-m32 -DCMAKE_EXE_LINKER_FLAGS=-m32 \
   -DVONDREL_GTEST_SOURCE=/usr/src/googletest >/dev/null
 cmake --build "$build32" -j"$jobs" --target jet_io_tests jet_format_tests jet_read_tests jet_check_tests jet_write_tests jet_compact_tests
@@ -59,7 +64,7 @@ rm -f "$windows_install_log"
 # are built, their import tables checked and the zips packed (wine64 cannot
 # run the i686 programs here).
 VONDREL_WINDOWS_ARCHES=win64 VONDREL_WINDOWS_TARGETS="vondrel-jet $windows_suites" \
-  "$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON
+  "$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON "$unity"
 step "Windows suites under Wine"
 # One X screen for the whole run: the window's tests open windows. A test is
 # run a second time only when it fails: Wine's client once lost its server
@@ -69,7 +74,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/wine-test.sh" "$root/build
 WINEPREFIX="$root/build-win64/wine-prefix" "$root/scripts/compare-windows-compaction.sh" \
   "$root/build/tools/vondrel-jet" "$root/build-win64/tools/vondrel-jet.exe"
 step "Windows programs of both architectures"
-"$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON
+"$root/scripts/build-windows.sh" "$root" -DVONDREL_WERROR=ON "$unity"
 
 step "Debian package"
 # Packaged from the normal build; installed, tried, checked and removed again.
@@ -80,7 +85,7 @@ step "sanitizer build"
 # The benchmarks are built and checked by the normal build only.
 # Line tables are all the sanitizer's reports need (-g1), and much cheaper to build.
 # (-O1 compiles faster but runs the suites slower: a trial showed no clear gain.)
-"$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON -DVONDREL_BENCH=OFF -DVONDREL_WERROR=ON \
+"$root/scripts/build.sh" "$root/build-asan" -DVONDREL_SANITIZE=ON -DVONDREL_BENCH=OFF -DVONDREL_WERROR=ON "$unity" \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
