@@ -22,6 +22,22 @@ fi
 stop() { "$server" -k 2>/dev/null || true; }
 trap stop EXIT
 timeout -k 10 120 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
+# Wine's desktop process, started by the first program to open a window and
+# ended after the last, would otherwise start within window tests and keep
+# their output pipes open. A hidden window held for the whole run keeps one
+# desktop process, started here.
+holder="$build/tests/window_win32/hold_desktop.exe"
+if [ -f "$holder" ]; then
+  held="$(mktemp)"
+  VONDREL_WINE_TIMEOUT=3600 "$root/scripts/wine-run.sh" "$holder" >"$held" 2>&1 </dev/null &
+  holding=$!
+  for _ in $(seq 120); do
+    grep -q ready "$held" && break
+    kill -0 "$holding" 2>/dev/null || break  # no window (no display, say): the tests go on without it
+    sleep 0.5
+  done
+  rm -f "$held"
+fi
 
 cd "$build"
 ctest --output-on-failure "$@"
