@@ -1,5 +1,7 @@
 #include "location/file_list_contents.h"
 
+#include <cstdint>
+
 #include "base/error.h"
 #include "location/name_matching.h"
 
